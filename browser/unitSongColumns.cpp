@@ -1,0 +1,48 @@
+#include "browser/unitSongColumns.h"
+
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitUtils.h"
+
+eSongColumn ColumnFromName(std::string_view name) {
+    for (size_t i = 0; i < kColumnNames.size(); ++i) {
+        if (kColumnNames[i] == name) {
+            return static_cast<eSongColumn>(i);
+        }
+    }
+    return eSongColumn::Unknown;
+}
+
+bool IsAutoSizedColumn(eSongColumn column) {
+    return column == eSongColumn::Path || column == eSongColumn::FileName;
+}
+
+std::string_view FileNameWithoutExtension(std::string_view path) {
+    const size_t slash = path.rfind(kPathDelim);
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+std::string PlainCellText(eSongColumn column, const cSongInfo& song) {
+    switch (column) {
+    case eSongColumn::Path:
+        return std::string(song.FileName());
+    case eSongColumn::FileName:
+        return std::string(FileNameWithoutExtension(song.FileName()));
+    case eSongColumn::Title:
+        return std::string(song.Title());
+    case eSongColumn::Author:
+        return std::string(song.Author());
+    case eSongColumn::Album:
+        return std::string(song.Album());
+    case eSongColumn::Views:
+        return std::to_string(song.Views);
+    case eSongColumn::Groups:
+        return JoinStrings(song.Groups, ",");
+    case eSongColumn::Date:
+    case eSongColumn::Size:
+    case eSongColumn::Unknown:
+        break;
+    }
+    return {};
+}

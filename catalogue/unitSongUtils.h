@@ -1,0 +1,25 @@
+#pragma once
+// The two process-wide objects of the catalogue, loading the catalogue at start-up, compacting
+// it and freeing it at exit.
+
+#include <string>
+
+#include "catalogue/unitSongsDatabaseClass.h"
+
+/// Every live song, in catalogue order followed by songs found by later scans. Owns its
+/// records. Slots are never removed while the program runs: a deleted song leaves a null slot,
+/// so MasterIndex stays valid; every walk skips null slots. Null before OpenSongsDatabase and
+/// after FreeAllSongs.
+extern cSongPointersList* MasterSongList;
+/// The open catalogue file. Null before OpenSongsDatabase and after FreeAllSongs.
+extern cSongsDatabase* SongsDatabase;
+
+/// Opens the catalogue at the path, reads every record into MasterSongList, flags the records
+/// of vanished files deleted, and compacts the file when deleted × 2 ≥ live > 0.
+/// False (after the "another instance" message) when the file cannot be opened.
+bool OpenSongsDatabase(const std::string& path);
+/// Rewrites the catalogue with only the live songs of MasterSongList, through path + ".tmp"
+/// and one atomic rename; frees everything (FreeAllSongs) on the way.
+void CompactSongsDatabase(const std::string& path);
+/// Frees every song record, the master list and the catalogue file.
+void FreeAllSongs();

@@ -1,0 +1,162 @@
+#pragma once
+// The song record, lists of song references, and the catalogue file DB.txt.
+//
+/// Catalogue file layout (all integers little-endian; a text is a uint32 byte count followed
+/// by that many bytes, no terminator; no file header; a zero-byte file is an empty catalogue):
+///
+///   record  := Deleted:u8  RecordLength:u32  payload[RecordLength]
+///   payload := FileName Title Author Album Comment Year   (six texts)
+///              Views:i32  Size:i32  Date:f64  CR LF
+///              GroupsText  CR LF
+///
+/// GroupsText is the group names joined by CR LF (no CR LF after the last), count 0 when the
+/// song has no group. RecordLength = 48 + the six text lengths + the groups text length, and a
+/// whole record takes RecordLength + 5 bytes. Deleted is 0 for a live record; the program
+/// writes 1 to flag a copy deleted. Texts are stored as the bytes they were read from.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "util/unitUtils.h"
+
+/// One song. Allocated with NewSongInfo and freed with DisposeSongInfo; every list but the
+/// master song list holds borrowed pointers to it.
+///
+/// The six texts live together in one heap block (a million loaded songs must stay well
+/// within a few hundred megabytes), so they are read through accessors named after the fields
+/// and changed through the setters. A string_view from an accessor is valid until the next
+/// change of any text of the same record.
+class cSongInfo {
+public:
+    cSongInfo() = default;
+    cSongInfo(const cSongInfo& other);
+    cSongInfo& operator=(const cSongInfo& other);
+    cSongInfo(cSongInfo&&) noexcept = default;
+    cSongInfo& operator=(cSongInfo&&) noexcept = default;
+    ~cSongInfo() = default;
+
+    std::string_view FileName() const { return Text(kFileName); }
+    std::string_view Title() const { return Text(kTitle); }
+    std::string_view Author() const { return Text(kAuthor); }
+    std::string_view Album() const { return Text(kAlbum); }
+    std::string_view Comment() const { return Text(kComment); }
+    std::string_view Year() const { return Text(kYear); }
+
+    void SetFileName(std::string_view value) { SetText(kFileName, value); }
+    void SetTitle(std::string_view value) { SetText(kTitle, value); }
+    void SetAuthor(std::string_view value) { SetText(kAuthor, value); }
+    void SetAlbum(std::string_view value) { SetText(kAlbum, value); }
+    void SetComment(std::string_view value) { SetText(kComment, value); }
+    void SetYear(std::string_view value) { SetText(kYear, value); }
+
+    /// Replaces all six texts at once with one allocation (the loader's path).
+    void SetTexts(std::string_view fileName, std::string_view title, std::string_view author,
+                  std::string_view album, std::string_view comment, std::string_view year);
+
+    int32_t Views = 0;                ///< times the user opened the song from the program
+    int32_t Size = 0;                 ///< file size in bytes when the record was created
+    TDateTime Date = 0;               ///< the file's date, local time
+    std::vector<std::string> Groups;  ///< names of the song's groups, in stored order
+    uint8_t Deleted = 0;              ///< 0 live; non-zero: the file copy is flagged deleted
+    uint32_t RecordLength = 0;        ///< payload bytes as last read or written
+    int32_t MasterIndex = 0;          ///< slot in the master song list (set by queries over it)
+    int64_t Position = 0;             ///< offset of this record's Deleted byte in the file
+
+private:
+    enum eText { kFileName, kTitle, kAuthor, kAlbum, kComment, kYear, kTextCount };
+
+    std::string_view Text(eText which) const;
+    void SetText(eText which, std::string_view value);
+    void Assign(const std::string_view (&texts)[kTextCount]);
+
+    /// kTextCount uint32 end offsets, then the bytes of the six texts; null when all are empty.
+    std::unique_ptr<char[]> m_Texts;
+};
+
+/// A fresh record: empty texts and groups, every number 0.
+cSongInfo* NewSongInfo();
+/// Frees the record with its group list. Accepts null.
+void DisposeSongInfo(cSongInfo* song);
+
+/// A growable array of song pointers. It never frees the records it points to: only the
+/// master song list owns its records, and FreeAllSongs frees them. A slot may be null.
+class cSongPointersList {
+public:
+    int Count() const { return static_cast<int>(m_Items.size()); }
+    cSongInfo* Get(int index) const { return m_Items[static_cast<size_t>(index)]; }
+    void Put(int index, cSongInfo* song) { m_Items[static_cast<size_t>(index)] = song; }
+    void Add(cSongInfo* song) { m_Items.push_back(song); }
+    /// Removes the entry at the index (for lists that are not the master list).
+    void Delete(int index) { m_Items.erase(m_Items.begin() + index); }
+    /// Index of the first entry holding the pointer, or -1.
+    int IndexOf(const cSongInfo* song) const;
+    void Clear() { m_Items.clear(); }
+    void Reserve(int count) { m_Items.reserve(static_cast<size_t>(count)); }
+
+    std::vector<cSongInfo*>& Items() { return m_Items; }
+    const std::vector<cSongInfo*>& Items() const { return m_Items; }
+    auto begin() const { return m_Items.begin(); }
+    auto end() const { return m_Items.end(); }
+
+private:
+    std::vector<cSongInfo*> m_Items;
+};
+
+/// The open catalogue file. Open takes the file exclusively (flock LOCK_EX|LOCK_NB on an
+/// O_RDWR descriptor), so a second copy of the program fails there. All operations work at the
+/// current position unless said otherwise; reads go through a buffer, writes straight to the
+/// file. ReadNextSong, WriteSongEntry and AddSongEntry report their own failures through
+/// ShowErrorMessage with their fixed prefixes and answer false.
+class cSongsDatabase {
+public:
+    cSongsDatabase();
+    ~cSongsDatabase();  ///< closes the file
+    cSongsDatabase(const cSongsDatabase&) = delete;
+    cSongsDatabase& operator=(const cSongsDatabase&) = delete;
+
+    /// Creates an empty file when none exists, opens it exclusively, position 0.
+    /// Throws std::system_error (its what() is the system's error text) when that fails.
+    void Open(const std::string& path);
+    bool IsOpen() const { return m_Fd >= 0; }
+    const std::string& Path() const { return m_Path; }
+
+    int64_t GetPosition() const { return m_Position; }
+    void SetPosition(int64_t position);
+    void SkipBytes(int32_t count);
+    int64_t GetSize() const;
+
+    /// Reads the record at the position into the song. False at the end of the file and on a
+    /// failure; LastReadFailed tells the two apart.
+    bool ReadNextSong(cSongInfo& song);
+    bool LastReadFailed() const { return m_LastReadFailed; }
+
+    /// Writes header and payload at the position; sets RecordLength.
+    bool WriteSongEntry(cSongInfo& song);
+    /// Deleted := 0, Position := end of file, written there.
+    bool AddSongEntry(cSongInfo& song);
+    /// Overwrites the Deleted byte of the song's copy at its Position with 1.
+    void DeleteSongEntry(const cSongInfo& song);
+    /// Appends the song anew, then flags its old copy deleted: a crash in between leaves two
+    /// live copies (the loader keeps the later), never none.
+    bool UpdateSongEntry(cSongInfo& song);
+    /// Writes the song over its copy at its Position (only for changes that keep the length,
+    /// such as Views + 1).
+    bool RewriteSongEntry(cSongInfo& song);
+
+    /// Cuts the file to the given size (used to drop a torn last record).
+    void Truncate(int64_t size);
+    /// Flushes the file's data to the disk.
+    void Sync();
+
+private:
+    std::string m_Path;
+    int m_Fd = -1;
+    int64_t m_Position = 0;
+    bool m_LastReadFailed = false;
+    // Read buffer: m_Buffer holds the file bytes from m_BufferStart on.
+    std::vector<char> m_Buffer;
+    int64_t m_BufferStart = 0;
+};

@@ -1,0 +1,64 @@
+#pragma once
+// Small stateless routines shared by the catalogue and the windows: path texts, the text of a
+// byte count, a file's date and size, the join of a list of texts. Standard library only.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// The path separator of this platform. The routine names below keep their historic
+/// "Backslash" names; they work with this separator.
+inline constexpr char kPathDelim = '/';
+
+/// A date-time: whole days since 30 December 1899 plus the fraction of the day, local time.
+/// This is the form in which the catalogue stores a song's date.
+using TDateTime = double;
+
+/// "" stays ""; a text ending in the separator is returned unchanged; any other text gets one
+/// separator appended.
+std::string AddTrailingBackslash(std::string_view path);
+
+/// Removes exactly one trailing separator. The root "/" is kept whole: it plays the part of a
+/// drive and must never become an empty text.
+std::string StripTrailingBackslash(std::string_view path);
+
+/// The text of a byte count: below 1024 "n bytes"; below 1 MiB "x.xx KB"; else "x.xx MB",
+/// two decimals rounded half away from zero, thousands grouped. Takes 64-bit totals (sums of
+/// sizes) without overflow. The separators are the caller's (the GUI passes the locale's).
+std::string FormatFileSize(int64_t byteCount, std::string_view decimalSeparator = ".",
+                           std::string_view thousandsSeparator = ",");
+
+/// Last-modified time of the entry at the path (file, folder, hidden or read-only) as a local
+/// date-time with its sub-second part; the current local time when there is no such entry.
+TDateTime ReadFileDate(const std::string& path);
+
+/// Size of the file at the path, the low 32 bits as a signed value; 0 when it does not exist.
+int32_t ReadFileSize(const std::string& path);
+
+/// Sets the last-modified time of an existing file (never creates one, never touches its
+/// content, keeps its last-access time). Restores a time read by ReadFileDate to better than
+/// a second. Failures are not reported.
+void WriteFileDate(const std::string& path, TDateTime date);
+
+/// The current local date-time.
+TDateTime NowDateTime();
+
+/// Conversions between a local date-time and POSIX time (seconds and nanoseconds since the
+/// epoch, UTC), through the local time zone.
+TDateTime DateTimeFromUnixTime(int64_t seconds, int32_t nanoseconds = 0);
+void UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds);
+
+/// The texts joined by the separator; leading empty texts leave no separator behind, later
+/// empty texts do (("", "Rock", "Live") -> "Rock,Live"; ("Rock", "", "Live") -> "Rock,,Live").
+std::string JoinStrings(const std::vector<std::string>& texts, std::string_view separator);
+
+/// The folder part of a path as dropped-file copying compares it: the text up to and
+/// including its last separator, then that separator dropped unless it is the root's
+/// ("/music/a.mp3" -> "/music", "/music/" -> "/music", "/a.mp3" -> "/").
+std::string CopyFolderPart(std::string_view path);
+
+/// The paths that copying into the target folder must copy: every path whose folder part
+/// differs (exactly, case-sensitive) from the target's, in order. Files and folders alike.
+std::vector<std::string> PathsToCopyIntoFolder(const std::vector<std::string>& paths,
+                                               std::string_view targetFolder);
