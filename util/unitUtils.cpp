@@ -42,9 +42,9 @@ std::string GroupedDigits(uint64_t value, std::string_view thousandsSeparator) {
 // rounding of its decimal digits).
 std::string TwoDecimals(uint64_t count, uint64_t unit, std::string_view decimalSeparator,
                         std::string_view thousandsSeparator) {
-    const unsigned __int128 hundredths = (static_cast<unsigned __int128>(count) * 200 + unit) /
-                                         (static_cast<unsigned __int128>(unit) * 2);
-    const auto whole = static_cast<uint64_t>(hundredths / 100);
+    // Whole units and the rounded hundredths of the remainder; neither part can overflow.
+    const uint64_t hundredths = count / unit * 100 + (count % unit * 200 + unit) / (unit * 2);
+    const uint64_t whole = hundredths / 100;
     const auto fraction = static_cast<unsigned>(hundredths % 100);
     std::string text = GroupedDigits(whole, thousandsSeparator);
     text += decimalSeparator;
