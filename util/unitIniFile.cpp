@@ -31,6 +31,8 @@ std::optional<std::string> ReadForUpdate(const std::string& path) {
 cIniFile::cIniFile(std::string path) : m_Path(std::move(path)) {}
 
 cIniFile::~cIniFile() = default;
+cIniFile::cIniFile(cIniFile&&) noexcept = default;
+cIniFile& cIniFile::operator=(cIniFile&&) noexcept = default;
 
 template <typename Reader> auto cIniFile::Read(Reader&& reader) const {
     if (m_Batch) {

@@ -41,6 +41,9 @@ public:
     ~cIniFile();
     cIniFile(const cIniFile&) = delete;
     cIniFile& operator=(const cIniFile&) = delete;
+    /// Not while a batch is open on the moved object.
+    cIniFile(cIniFile&&) noexcept;
+    cIniFile& operator=(cIniFile&&) noexcept;
 
     const std::string& FileName() const { return m_Path; }
 
