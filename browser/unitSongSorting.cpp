@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <limits>
+#include <utility>
 
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitUtils.h"
@@ -72,13 +74,42 @@ std::string_view SortText(eSongColumn column, const cSongInfo& song, std::string
     }
 }
 
+/// Where the text a column compares begins, for prefetching; computed without building it.
+const void* SortTextAddress(eSongColumn column, const cSongInfo& song) {
+    if (column == eSongColumn::Groups) {
+        return song.Groups.empty() ? nullptr : song.Groups.front().data();
+    }
+    if (column == eSongColumn::FileName) {
+        const std::string_view path = song.FileName(); // the name is at its end
+        return path.empty() ? nullptr : &path.back();
+    }
+    std::string unused;
+    return SortText(column, song, unused).data();
+}
+
+/// Rows are visited in an order unrelated to where their records lie, so every record is a
+/// cache miss; asking for the records some rows ahead lets those misses overlap.
+constexpr size_t kRecordPrefetchDistance = 16;
+
+void PrefetchRecord(const std::vector<cSongInfo*>& rows, size_t index) {
+    if (index < rows.size()) {
+        const auto* record = reinterpret_cast<const char*>(rows[index]);
+        __builtin_prefetch(record);
+        __builtin_prefetch(record + sizeof(cSongInfo) - 1);
+    }
+}
+
 // ---- Keys ----------------------------------------------------------------------------------
 //
-// Every row gets a 64-bit key whose unsigned order is the row order: rows with different keys
-// are in key order, rows with equal keys are equal (numbers) or equal so far (texts). Reversing
+// Every row gets a key whose unsigned order is the row order: rows with different keys are in
+// key order, rows with equal keys are equal (numbers) or equal so far (texts). Reversing
 // complements every key, which reverses the order of different keys and keeps equal keys equal.
+//
+// A stable sort keeps equal rows in their old order, that is in the order of their old row
+// indices. So the stable order is exactly the order by (key, old row index): the sorts below
+// either keep equal keys in index order (counting passes are stable) or compare the index last.
 
-uint64_t Int32Key(int32_t value) {
+uint32_t Int32Key(int32_t value) {
     return static_cast<uint32_t>(value) ^ 0x80000000u;
 }
 
@@ -95,27 +126,91 @@ uint64_t DateKey(double value) {
     return (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
 }
 
-uint64_t NumberKey(eSongColumn column, const cSongInfo& song) {
-    switch (column) {
-    case eSongColumn::Date:
-        return DateKey(song.Date);
-    case eSongColumn::Size:
-        return Int32Key(song.Size);
-    case eSongColumn::Views:
-        return Int32Key(song.Views);
-    default:
-        return 0;
+/// Stable LSD radix sort of the items by the bytes [firstByte, lastByte] of their 64-bit key,
+/// eight bits at a time; a byte that is the same in every key costs no pass.
+template <typename T, typename KeyOf>
+void RadixSortByKeyBytes(std::vector<T>& items, KeyOf keyOf, unsigned firstByte,
+                         unsigned lastByte) {
+    const size_t count = items.size();
+    if (count < 2) {
+        return;
+    }
+    std::vector<std::array<uint32_t, 256>> counts(lastByte - firstByte + 1);
+    for (const T& item : items) {
+        const uint64_t key = keyOf(item);
+        for (unsigned b = firstByte; b <= lastByte; ++b) {
+            ++counts[b - firstByte][(key >> (8 * b)) & 0xFF];
+        }
+    }
+    std::vector<T> scratch(count);
+    for (unsigned b = firstByte; b <= lastByte; ++b) {
+        auto& bucket = counts[b - firstByte];
+        if (bucket[(keyOf(items[0]) >> (8 * b)) & 0xFF] == count) {
+            continue;
+        }
+        uint32_t start = 0;
+        for (auto& c : bucket) {
+            start += std::exchange(c, start);
+        }
+        for (const T& item : items) {
+            scratch[bucket[(keyOf(item) >> (8 * b)) & 0xFF]++] = item;
+        }
+        items.swap(scratch);
     }
 }
 
-/// Bytes of text a key holds; the low byte of the key is the count of bytes from the key's
-/// offset on, up to kKeyBytes + 1, which tells a text that ends within the key (and how far
-/// into it: a shorter text before a longer one it begins) from a text that goes on.
+std::vector<int> SortedInt32Order(const std::vector<cSongInfo*>& rows, int32_t cSongInfo::*field,
+                                  bool reversed) {
+    // Key in the high half, row index in the low half: one 8-byte item per row.
+    const uint32_t keyFlip = reversed ? ~uint32_t{0} : 0;
+    std::vector<uint64_t> items(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        PrefetchRecord(rows, i + kRecordPrefetchDistance);
+        items[i] = uint64_t{Int32Key(rows[i]->*field) ^ keyFlip} << 32 | i;
+    }
+    RadixSortByKeyBytes(
+        items, [](uint64_t item) { return item; }, 4, 7);
+    std::vector<int> order(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        order[i] = static_cast<int>(items[i] & 0xFFFFFFFFu);
+    }
+    return order;
+}
+
+std::vector<int> SortedDateOrder(const std::vector<cSongInfo*>& rows, bool reversed) {
+    struct cDateItem {
+        uint64_t Key;
+        uint64_t Row;
+    };
+    const uint64_t keyFlip = reversed ? ~uint64_t{0} : 0;
+    std::vector<cDateItem> items(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        PrefetchRecord(rows, i + kRecordPrefetchDistance);
+        items[i] = {DateKey(rows[i]->Date) ^ keyFlip, i};
+    }
+    RadixSortByKeyBytes(
+        items, [](const cDateItem& item) { return item.Key; }, 0, 7);
+    std::vector<int> order(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        order[i] = static_cast<int>(items[i].Row);
+    }
+    return order;
+}
+
+// ---- Texts ---------------------------------------------------------------------------------
+//
+// A text key holds seven folded bytes of the text from some offset on, zero-padded, in its
+// high bytes, and in its low byte the count of bytes from the offset on, up to eight. The count
+// tells a text that ends within the key (and where: a text before a longer one it begins) from
+// a text that goes on; rows whose keys are equal and go on are ordered by the next seven bytes.
+
 constexpr size_t kKeyBytes = 7;
 constexpr uint64_t kTextGoesOn = kKeyBytes + 1;
+/// KeyBytes of a range whose rows have no key for its offset yet.
+constexpr int kNeedsKey = -1;
+/// Ranges of at most this many rows are put in order by comparisons, not by counting passes.
+constexpr size_t kComparisonLimit = 64;
 
-/// The key of the text from the offset on (offset <= text length): the next seven folded bytes
-/// in the high bytes, zero-padded, and the low byte as above.
 uint64_t TextKey(const unsigned char* text, size_t length, size_t offset) {
     const size_t rest = length - offset;
     const size_t take = std::min(rest, kKeyBytes);
@@ -126,15 +221,19 @@ uint64_t TextKey(const unsigned char* text, size_t length, size_t offset) {
     return key | std::min<uint64_t>(rest, kTextGoesOn);
 }
 
-struct cSortEntry {
+/// One row of a text sort. NextKey is the key of the seven bytes after Key's, computed while
+/// the text is at hand, so the first level of rows that share a key needs no second look at
+/// their texts.
+struct cTextEntry {
     uint64_t Key;
+    uint64_t NextKey;
     const unsigned char* Text;
     uint32_t Length;
     uint32_t Row;
 };
 
 /// Folded comparison of the two entries' texts from the offset on.
-int CompareTextsFrom(const cSortEntry& a, const cSortEntry& b, size_t offset) {
+int CompareTextsFrom(const cTextEntry& a, const cTextEntry& b, size_t offset) {
     const size_t lengthA = a.Length - offset;
     const size_t lengthB = b.Length - offset;
     const size_t common = std::min(lengthA, lengthB);
@@ -148,136 +247,224 @@ int CompareTextsFrom(const cSortEntry& a, const cSortEntry& b, size_t offset) {
     return Sign(lengthA<lengthB, lengthA> lengthB);
 }
 
-/// Stable LSD radix sort of the entries by key, eight bits at a time; a byte position that is
-/// the same in every key is skipped. scratch holds at least count entries.
-void RadixSortByKey(cSortEntry* entries, size_t count, cSortEntry* scratch) {
-    std::array<std::array<uint32_t, 256>, 8> counts{};
-    for (size_t i = 0; i < count; ++i) {
-        const uint64_t key = entries[i].Key;
-        for (size_t b = 0; b < 8; ++b) {
-            ++counts[b][(key >> (8 * b)) & 0xFF];
-        }
+/// Number of leading bytes, at most limit, in which the two texts agree once folded.
+size_t CommonFoldedPrefix(std::string_view a, std::string_view b, size_t limit) {
+    limit = std::min({limit, a.size(), b.size()});
+    size_t i = 0;
+    while (i < limit && Folded(a[i]) == Folded(b[i])) {
+        ++i;
     }
-    cSortEntry* source = entries;
-    cSortEntry* target = scratch;
-    for (size_t b = 0; b < 8; ++b) {
-        auto& bucket = counts[b];
-        if (bucket[(source[0].Key >> (8 * b)) & 0xFF] == count) {
-            continue;
-        }
-        uint32_t start = 0;
-        for (auto& c : bucket) {
-            const uint32_t size = c;
-            c = start;
-            start += size;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            target[bucket[(source[i].Key >> (8 * b)) & 0xFF]++] = source[i];
-        }
-        std::swap(source, target);
-    }
-    if (source != entries) {
-        std::copy(source, source + count, entries);
-    }
+    return i;
 }
 
-/// Below this many rows a range of texts is put in order by insertion, not by keys.
-constexpr size_t kInsertionLimit = 24;
-
-void InsertionSortTexts(cSortEntry* entries, size_t count, size_t offset, bool reversed) {
-    for (size_t i = 1; i < count; ++i) {
-        const cSortEntry moving = entries[i];
-        size_t j = i;
-        while (j > 0) {
-            const int order = CompareTextsFrom(moving, entries[j - 1], offset);
-            if (reversed ? order <= 0 : order >= 0) {
-                break;
-            }
-            entries[j] = entries[j - 1];
-            --j;
-        }
-        entries[j] = moving;
-    }
+const unsigned char* Bytes(std::string_view text) {
+    return reinterpret_cast<const unsigned char*>(text.data());
 }
 
-/// A range of entries whose texts agree on their first Offset folded bytes.
+/// Key and NextKey of the entry's text from the offset on (offset <= length).
+void SetTextKeys(cTextEntry& entry, size_t offset, uint64_t keyFlip) {
+    entry.Key = TextKey(entry.Text, entry.Length, offset) ^ keyFlip;
+    entry.NextKey = entry.Length - offset > kKeyBytes
+                        ? TextKey(entry.Text, entry.Length, offset + kKeyBytes) ^ keyFlip
+                        : 0;
+}
+
+/// A range of entries whose texts agree on their first Offset folded bytes, and whose keys
+/// (for that offset) agree on their KeyBytes highest bytes; kNeedsKey: no key computed yet.
+/// The range's entries lie in the scratch buffer when InScratch, else in the entries.
 struct cTextRange {
     size_t First;
     size_t Count;
     size_t Offset;
+    int KeyBytes;
+    bool InScratch;
 };
 
-/// Sorts text entries: by the key of their first bytes, then each group of rows that share a
-/// key and go on beyond it by the key of their next bytes, and so on. The ranges still to do
-/// wait on an explicit stack, so long shared beginnings cannot exhaust the call stack.
-void SortTextEntries(std::vector<cSortEntry>& entries, bool reversed) {
-    const uint64_t keyFlip = reversed ? ~uint64_t{0} : 0;
-    std::vector<cSortEntry> scratch(entries.size());
-    std::vector<cTextRange> pending{{0, entries.size(), 0}};
-    while (!pending.empty()) {
-        const cTextRange range = pending.back();
-        pending.pop_back();
-        cSortEntry* first = entries.data() + range.First;
-        if (range.Count <= kInsertionLimit) {
-            InsertionSortTexts(first, range.Count, range.Offset, reversed);
-            continue;
+/// Puts a small range in order by comparisons: first by the keys already at hand for the
+/// range's offset (Key and NextKey in that order, or NextKey alone, or none), then by the rest
+/// of the texts, and last by the old row index, which stands for the stability.
+void SortSmallTextRange(cTextEntry* first, const cTextRange& range, size_t keyOffset,
+                        bool reversed) {
+    std::array<uint64_t cTextEntry::*, 2> keys{};
+    size_t keyCount = 0;
+    if (range.KeyBytes != kNeedsKey) {
+        keys[keyCount++] = &cTextEntry::Key;
+        if (range.Offset == keyOffset) {
+            keys[keyCount++] = &cTextEntry::NextKey;
         }
-        for (size_t i = 0; i < range.Count; ++i) {
-            first[i].Key = TextKey(first[i].Text, first[i].Length, range.Offset) ^ keyFlip;
-        }
-        RadixSortByKey(first, range.Count, scratch.data());
-        for (size_t i = 0; i < range.Count;) {
-            size_t end = i + 1;
-            while (end < range.Count && first[end].Key == first[i].Key) {
-                ++end;
-            }
-            const bool textGoesOn = ((first[i].Key ^ keyFlip) & 0xFF) == kTextGoesOn;
-            if (end - i > 1 && textGoesOn) {
-                pending.push_back({range.First + i, end - i, range.Offset + kKeyBytes});
-            }
-            i = end;
-        }
+    } else if (range.Offset == keyOffset + kKeyBytes) {
+        keys[keyCount++] = &cTextEntry::NextKey;
     }
+    const uint64_t keyFlip = reversed ? ~uint64_t{0} : 0;
+    std::sort(first, first + range.Count, [&](const cTextEntry& a, const cTextEntry& b) {
+        size_t offset = range.Offset;
+        for (size_t k = 0; k < keyCount; ++k) {
+            const uint64_t keyA = a.*keys[k];
+            const uint64_t keyB = b.*keys[k];
+            if (keyA != keyB) {
+                return keyA < keyB;
+            }
+            if (((keyA ^ keyFlip) & 0xFF) != kTextGoesOn) {
+                return a.Row < b.Row; // equal keys of texts that end within them: equal texts
+            }
+            offset += kKeyBytes;
+        }
+        const int order = CompareTextsFrom(a, b, offset);
+        if (order != 0) {
+            return reversed ? order > 0 : order < 0;
+        }
+        return a.Row < b.Row;
+    });
 }
 
-std::vector<int> OrderOfEntries(const std::vector<cSortEntry>& entries) {
-    std::vector<int> order(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        order[i] = static_cast<int>(entries[i].Row);
+/// The text entries in order, given their keys at the offset: a most-significant-byte-first
+/// counting sort over the keys, with new keys for the next seven bytes wherever rows share a
+/// whole key and go on, and comparisons for small ranges. Counting passes are stable, so rows
+/// with equal texts stay in old row order. A pass moves a range between the entries and a
+/// scratch buffer of the same size; what is finished is copied home. The ranges still to do
+/// wait on an explicit stack, so long shared beginnings cannot exhaust the call stack.
+void SortTextEntries(std::vector<cTextEntry>& entries, size_t keyOffset, bool reversed) {
+    const uint64_t keyFlip = reversed ? ~uint64_t{0} : 0;
+    auto textGoesOn = [keyFlip](uint64_t key) { return ((key ^ keyFlip) & 0xFF) == kTextGoesOn; };
+    std::vector<cTextEntry> scratch;
+    auto bufferOf = [&](bool inScratch) { return inScratch ? scratch.data() : entries.data(); };
+    auto finish = [&](const cTextRange& range) {
+        if (range.InScratch) {
+            std::copy_n(scratch.data() + range.First, range.Count, entries.data() + range.First);
+        }
+    };
+    std::vector<cTextRange> pending{{0, entries.size(), keyOffset, 0, false}};
+    std::array<uint32_t, 256> counts{};
+    while (!pending.empty()) {
+        cTextRange range = pending.back();
+        pending.pop_back();
+        cTextEntry* first = bufferOf(range.InScratch) + range.First;
+        if (range.Count <= kComparisonLimit) {
+            SortSmallTextRange(first, range, keyOffset, reversed);
+            finish(range);
+            continue;
+        }
+        if (range.KeyBytes == kNeedsKey) {
+            const bool keyIsAtHand = range.Offset == keyOffset + kKeyBytes;
+            bool allEqual = true;
+            for (size_t i = 0; i < range.Count; ++i) {
+                first[i].Key =
+                    keyIsAtHand ? first[i].NextKey
+                                : TextKey(first[i].Text, first[i].Length, range.Offset) ^ keyFlip;
+                allEqual = allEqual && first[i].Key == first[0].Key;
+            }
+            if (allEqual) {
+                if (textGoesOn(first[0].Key)) {
+                    range.Offset += kKeyBytes;
+                    pending.push_back(range);
+                } else {
+                    finish(range); // equal texts, already in old row order
+                }
+                continue;
+            }
+            range.KeyBytes = 0;
+        }
+        const int shift = 8 * (7 - range.KeyBytes);
+        auto digit = [shift](const cTextEntry& entry) { return (entry.Key >> shift) & 0xFF; };
+        counts.fill(0);
+        for (size_t i = 0; i < range.Count; ++i) {
+            ++counts[digit(first[i])];
+        }
+        if (counts[digit(first[0])] != range.Count) {
+            std::array<uint32_t, 256> next{};
+            uint32_t start = static_cast<uint32_t>(range.First);
+            for (size_t d = 0; d < 256; ++d) {
+                next[d] = start;
+                start += counts[d];
+            }
+            if (scratch.empty()) {
+                scratch.resize(entries.size());
+            }
+            cTextEntry* target = bufferOf(!range.InScratch);
+            for (size_t i = 0; i < range.Count; ++i) {
+                target[next[digit(first[i])]++] = first[i];
+            }
+            range.InScratch = !range.InScratch;
+        }
+        // Each run of one byte value is a range of its own, one byte further down the key.
+        size_t runFirst = range.First;
+        for (const uint32_t runCount : counts) {
+            cTextRange run{runFirst, runCount, range.Offset, range.KeyBytes + 1, range.InScratch};
+            runFirst += runCount;
+            if (runCount == 0) {
+                continue;
+            }
+            if (run.KeyBytes == 8) {
+                if (runCount == 1 || !textGoesOn(bufferOf(run.InScratch)[run.First].Key)) {
+                    finish(run); // equal texts, kept in old row order by the stable passes
+                    continue;
+                }
+                run.Offset += kKeyBytes;
+                run.KeyBytes = kNeedsKey;
+            } else if (runCount == 1) {
+                finish(run);
+                continue;
+            }
+            pending.push_back(run);
+        }
     }
-    return order;
 }
 
 std::vector<int> SortedTextOrder(const std::vector<cSongInfo*>& rows, eSongColumn column,
                                  bool reversed) {
-    std::vector<cSortEntry> entries(rows.size());
+    const size_t count = rows.size();
+    std::vector<int> order(count);
+    if (count == 0) {
+        return order;
+    }
     // Joined group texts live here while the sort runs; a deque never moves its strings.
     std::deque<std::string> joined;
     std::string unused;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const cSongInfo& song = *rows[i];
-        const std::string_view text = column == eSongColumn::Groups && song.Groups.size() > 1
-                                          ? joined.emplace_back(JoinStrings(song.Groups, ","))
-                                          : SortText(column, song, unused);
-        entries[i] = {0, reinterpret_cast<const unsigned char*>(text.data()),
-                      static_cast<uint32_t>(text.size()), static_cast<uint32_t>(i)};
-    }
-    SortTextEntries(entries, reversed);
-    return OrderOfEntries(entries);
-}
-
-std::vector<int> SortedNumberOrder(const std::vector<cSongInfo*>& rows, eSongColumn column,
-                                   bool reversed) {
+    auto textOf = [&](const cSongInfo& song) -> std::string_view {
+        if (column == eSongColumn::Groups && song.Groups.size() > 1) {
+            return joined.emplace_back(JoinStrings(song.Groups, ","));
+        }
+        return SortText(column, song, unused);
+    };
     const uint64_t keyFlip = reversed ? ~uint64_t{0} : 0;
-    std::vector<cSortEntry> entries(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        entries[i] = {NumberKey(column, *rows[i]) ^ keyFlip, nullptr, 0, static_cast<uint32_t>(i)};
+
+    // Texts often share a long beginning (the music folder of every path); keys start after
+    // it. A sample of rows gives a first guess; the rows that disagree earlier correct it.
+    const std::string_view firstText = textOf(*rows[0]);
+    size_t guess = firstText.size();
+    constexpr size_t kSamples = 64;
+    for (size_t s = 1; s < kSamples && guess > 0; ++s) {
+        guess =
+            CommonFoldedPrefix(firstText, textOf(*rows[s * (count - 1) / (kSamples - 1)]), guess);
     }
-    if (!entries.empty()) {
-        std::vector<cSortEntry> scratch(entries.size());
-        RadixSortByKey(entries.data(), entries.size(), scratch.data());
+    size_t shared = guess;
+    std::vector<cTextEntry> entries(count);
+    constexpr size_t kTextPrefetchDistance = kRecordPrefetchDistance / 2;
+    for (size_t i = 0; i < count; ++i) {
+        // Two steps ahead: the song record, then (once it is at hand) its text.
+        PrefetchRecord(rows, i + kRecordPrefetchDistance);
+        if (i + kTextPrefetchDistance < count) {
+            __builtin_prefetch(SortTextAddress(column, *rows[i + kTextPrefetchDistance]));
+        }
+        const std::string_view text = textOf(*rows[i]);
+        cTextEntry& entry = entries[i];
+        entry = {0, 0, Bytes(text), static_cast<uint32_t>(text.size()), static_cast<uint32_t>(i)};
+        const size_t agreement = CommonFoldedPrefix(firstText, text, guess);
+        if (agreement == guess) {
+            SetTextKeys(entry, guess, keyFlip);
+        }
+        shared = std::min(shared, agreement);
     }
-    return OrderOfEntries(entries);
+    if (shared < guess) {
+        for (cTextEntry& entry : entries) {
+            SetTextKeys(entry, shared, keyFlip);
+        }
+    }
+    SortTextEntries(entries, shared, reversed);
+    for (size_t i = 0; i < count; ++i) {
+        order[i] = static_cast<int>(entries[i].Row);
+    }
+    return order;
 }
 
 int CompareNumbers(const cSongInfo& a, const cSongInfo& b, eSongColumn column) {
@@ -345,7 +532,11 @@ std::vector<int> SortedRowOrder(const std::vector<cSongInfo*>& rows, eSongColumn
         }
         return order;
     }
-    return SortedNumberOrder(rows, column, reversed);
+    if (column == eSongColumn::Date) {
+        return SortedDateOrder(rows, reversed);
+    }
+    return SortedInt32Order(
+        rows, column == eSongColumn::Size ? &cSongInfo::Size : &cSongInfo::Views, reversed);
 }
 
 void SortSongRows(std::vector<cSongInfo*>& rows, eSongColumn column, bool reversed) {
