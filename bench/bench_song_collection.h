@@ -18,8 +18,8 @@ struct cBenchCollection {
 
 inline const std::vector<std::string>& BenchWords() {
     static const std::vector<std::string> words = [] {
-        const char* syllables[] = {"la", "mor", "ti", "ven", "sa", "ro", "dex", "qua", "bel",
-                                   "nu",  "ka", "zor", "fi", "gan", "lo", "pre", "shi", "tu"};
+        const char* syllables[] = {"la", "mor", "ti",  "ven", "sa",  "ro", "dex", "qua", "bel",
+                                   "nu", "ka",  "zor", "fi",  "gan", "lo", "pre", "shi", "tu"};
         std::mt19937 random(42);
         std::vector<std::string> list;
         for (int i = 0; i < 600; ++i) {

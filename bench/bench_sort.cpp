@@ -39,13 +39,27 @@ void SortCore(benchmark::State& state, eSongColumn column) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_SortTitle(benchmark::State& state) { SortCore(state, eSongColumn::Title); }
-void BM_SortPath(benchmark::State& state) { SortCore(state, eSongColumn::Path); }
-void BM_SortFileName(benchmark::State& state) { SortCore(state, eSongColumn::FileName); }
-void BM_SortGroups(benchmark::State& state) { SortCore(state, eSongColumn::Groups); }
-void BM_SortSize(benchmark::State& state) { SortCore(state, eSongColumn::Size); }
-void BM_SortDate(benchmark::State& state) { SortCore(state, eSongColumn::Date); }
-void BM_SortViews(benchmark::State& state) { SortCore(state, eSongColumn::Views); }
+void BM_SortTitle(benchmark::State& state) {
+    SortCore(state, eSongColumn::Title);
+}
+void BM_SortPath(benchmark::State& state) {
+    SortCore(state, eSongColumn::Path);
+}
+void BM_SortFileName(benchmark::State& state) {
+    SortCore(state, eSongColumn::FileName);
+}
+void BM_SortGroups(benchmark::State& state) {
+    SortCore(state, eSongColumn::Groups);
+}
+void BM_SortSize(benchmark::State& state) {
+    SortCore(state, eSongColumn::Size);
+}
+void BM_SortDate(benchmark::State& state) {
+    SortCore(state, eSongColumn::Date);
+}
+void BM_SortViews(benchmark::State& state) {
+    SortCore(state, eSongColumn::Views);
+}
 
 /// The song texts and numbers as a table model would hold them: column 0 the title, column 1
 /// the size, column 2 the path; rows in the shuffled order.
@@ -103,9 +117,15 @@ void SortProxy(benchmark::State& state, int column) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_ProxySortTitle(benchmark::State& state) { SortProxy(state, 0); }
-void BM_ProxySortSize(benchmark::State& state) { SortProxy(state, 1); }
-void BM_ProxySortPath(benchmark::State& state) { SortProxy(state, 2); }
+void BM_ProxySortTitle(benchmark::State& state) {
+    SortProxy(state, 0);
+}
+void BM_ProxySortSize(benchmark::State& state) {
+    SortProxy(state, 1);
+}
+void BM_ProxySortPath(benchmark::State& state) {
+    SortProxy(state, 2);
+}
 
 } // namespace
 
