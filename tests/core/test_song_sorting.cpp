@@ -231,6 +231,32 @@ TEST(SongSorting, MatchesAStableSortWithTheComparisonOnRandomSongs) {
     }
 }
 
+// Every path under one music folder: the sort skips the shared beginning. One row that is not
+// among the rows the sort samples first leaves that folder early, which must not be missed.
+TEST(SongSorting, SharedBeginningsAreSkippedOnlyAsFarAsEveryRowShares) {
+    constexpr unsigned kRandomStart = 5;
+    std::mt19937 random(kRandomStart);
+    for (bool oneLeavesEarly : {false, true}) {
+        cSongs songs;
+        for (int i = 0; i < 500; ++i) {
+            std::string path = "/home/ann/Music/Artist " + std::to_string(random() % 40) + "/";
+            path +=
+                std::string(random() % 3, "aB_\xE9"[random() % 4]) + std::to_string(random() % 9);
+            songs.Add(path + ".mp3");
+        }
+        if (oneLeavesEarly) {
+            songs.Rows[1]->SetFileName("/home/ann/Musi.mp3");
+            songs.Rows[2]->SetFileName("/home/ann/music/Artist 7/b.mp3");
+        }
+        for (eSongColumn column : {eSongColumn::Path, eSongColumn::FileName}) {
+            for (bool reversed : {false, true}) {
+                EXPECT_EQ(SortedRowOrder(songs.Rows, column, reversed),
+                          ReferenceOrder(songs.Rows, column, reversed));
+            }
+        }
+    }
+}
+
 TEST(SongSorting, LongIdenticalTextsSortWithoutExhaustingTheStack) {
     cSongs songs;
     const std::string longText(200000, 'q');
