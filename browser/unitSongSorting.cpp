@@ -5,9 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <deque>
-#include <limits>
 #include <utility>
 
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -31,8 +29,9 @@ unsigned char Folded(char c) {
     return kFold[static_cast<unsigned char>(c)];
 }
 
-int Sign(bool less, bool greater) {
-    return less ? -1 : (greater ? 1 : 0);
+/// -1, 0 or 1 as a is below, equal to or above b.
+template <typename T> int ThreeWay(T a, T b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 bool IsTextColumn(eSongColumn column) {
@@ -244,7 +243,7 @@ int CompareTextsFrom(const cTextEntry& a, const cTextEntry& b, size_t offset) {
             return x < y ? -1 : 1;
         }
     }
-    return Sign(lengthA<lengthB, lengthA> lengthB);
+    return ThreeWay(lengthA, lengthB);
 }
 
 /// Number of leading bytes, at most limit, in which the two texts agree once folded.
@@ -472,9 +471,9 @@ int CompareNumbers(const cSongInfo& a, const cSongInfo& b, eSongColumn column) {
     case eSongColumn::Date:
         return CompareSongDates(a.Date, b.Date);
     case eSongColumn::Size:
-        return Sign(a.Size<b.Size, a.Size> b.Size);
+        return ThreeWay(a.Size, b.Size);
     case eSongColumn::Views:
-        return Sign(a.Views<b.Views, a.Views> b.Views);
+        return ThreeWay(a.Views, b.Views);
     default:
         return 0;
     }
@@ -496,16 +495,16 @@ int CompareSongTexts(std::string_view a, std::string_view b) {
             return x < y ? -1 : 1;
         }
     }
-    return Sign(a.size() < b.size(), a.size() > b.size());
+    return ThreeWay(a.size(), b.size());
 }
 
 int CompareSongDates(double a, double b) {
     const bool aIsNumber = !std::isnan(a);
     const bool bIsNumber = !std::isnan(b);
     if (!aIsNumber || !bIsNumber) {
-        return Sign(bIsNumber && !aIsNumber, aIsNumber && !bIsNumber);
+        return ThreeWay(aIsNumber, bIsNumber); // what is not a number comes first
     }
-    return Sign(a<b, a> b);
+    return ThreeWay(a, b);
 }
 
 int CompareSongs(const cSongInfo& a, const cSongInfo& b, eSongColumn column, bool reversed) {
