@@ -95,6 +95,13 @@ void TSongListModel::SetSongs(std::vector<cSongInfo*> songs) {
     endResetModel();
 }
 
+void TSongListModel::AppendSong(cSongInfo* song) {
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_Songs.push_back(song);
+    endInsertRows();
+}
+
 cSongInfo* TSongListModel::Song(int row) const {
     if (row < 0 || row >= static_cast<int>(m_Songs.size())) {
         return nullptr;

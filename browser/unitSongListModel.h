@@ -42,6 +42,8 @@ public:
     /// Replaces every row at once, in the given order. Borrowed pointers: the songs must
     /// outlive the rows (the master song list owns them).
     void SetSongs(std::vector<cSongInfo*> songs);
+    /// Appends one row for the song.
+    void AppendSong(cSongInfo* song);
     /// Removes every row.
     void Clear() { SetSongs({}); }
 

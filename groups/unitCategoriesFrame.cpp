@@ -99,7 +99,8 @@ bool TfraCategoriesList::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseMove:
         TrackMouse(watched, static_cast<QMouseEvent*>(event)->position().toPoint());
-        break;
+        // Taken here, so a move over a picture does not reach the panel below it as well.
+        return true;
     case QEvent::Leave:
         SetHighlighted(false);
         break;

@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
 
 #include "util/unitPlatformServices.h"
 
@@ -40,7 +42,10 @@ TFolderTree::TFolderTree(QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFolderTree::CurrentChanged);
+    // Folders are listed and sorted in the background; each change may move the selected row.
     connect(m_Model, &QFileSystemModel::directoryLoaded, this, &TFolderTree::FolderListed);
+    connect(m_Model, &QAbstractItemModel::layoutChanged, this, &TFolderTree::FolderListed);
+    connect(m_Model, &QAbstractItemModel::rowsInserted, this, &TFolderTree::FolderListed);
 
     m_ContextMenu->setObjectName(QStringLiteral("popFolders"));
     QAction* open = m_ContextMenu->addAction(tr("&Open in file manager"));
@@ -61,7 +66,13 @@ void TFolderTree::SelectFolder(const QString& path) {
     }
     setCurrentIndex(folder);
     m_FollowSelection = true;
-    scrollTo(folder, QAbstractItemView::PositionAtCenter);
+    ScrollToSelection();
+}
+
+void TFolderTree::ScrollToSelection() {
+    scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    // Names start at the left: scrolling sideways to a long name's end would hide the names.
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
 QString TFolderTree::SelectedPath() const {
@@ -79,11 +90,18 @@ void TFolderTree::CurrentChanged() {
 }
 
 void TFolderTree::FolderListed() {
-    // Folders above the selected one are listed in the background; each listing may push the
-    // selected row further down, so the view follows until the user scrolls or clicks.
-    if (m_FollowSelection && currentIndex().isValid()) {
-        scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    // The view follows the selected row until the user scrolls or clicks; many changes in a
+    // row scroll once, after the view has laid the rows out.
+    if (!m_FollowSelection || m_ScrollPending) {
+        return;
     }
+    m_ScrollPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_ScrollPending = false;
+        if (m_FollowSelection && currentIndex().isValid()) {
+            ScrollToSelection();
+        }
+    });
 }
 
 void TFolderTree::mousePressEvent(QMouseEvent* event) {

@@ -36,6 +36,7 @@ protected:
 private:
     void CurrentChanged();
     void FolderListed();
+    void ScrollToSelection();
     void ShowContextMenu(const QPoint& position);
 
     QFileSystemModel* m_Model;
@@ -43,6 +44,7 @@ private:
     QString m_ReportedPath;
     QString m_ContextPath;
     bool m_FollowSelection = false; ///< keep the selection in view until the user takes over
+    bool m_ScrollPending = false;
 };
 
 /// The path itself when it is an existing folder, else its nearest existing parent folder; "/"
