@@ -67,30 +67,94 @@ bool SameFolded(std::string_view a, std::string_view b) {
     return true;
 }
 
+/// The live records read at start-up, in file order, with what the later steps need of each
+/// taken while the record was fresh in the cache: a million records do not fit in it, and
+/// every later pass over them would wait on memory.
+struct cLoadedSongs {
+    std::vector<cOwnedSong> songs;
+    std::vector<uint64_t> foldedHashes; ///< FoldedHash of each song's FileName
+    cFileExistenceCheck existence;      ///< fed with each song's FileName
+};
+
+/// Reads every record from the position on; live ones are kept, deleted ones counted.
+cLoadedSongs ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount) {
+    cLoadedSongs loaded;
+    // Every record takes at least 53 bytes. Reserved pages that stay unused cost no memory.
+    const auto most = static_cast<size_t>(database.GetSize() / 53 + 1);
+    loaded.songs.reserve(most);
+    loaded.foldedHashes.reserve(most);
+    loaded.existence.Reserve(most);
+    for (;;) {
+        if (TraceEnabled()) {
+            TraceLog("[OpenSongsDatabase] Calling ReadNextSong () at pos " +
+                     std::to_string(database.GetPosition()));
+        }
+        cOwnedSong song(NewSongInfo());
+        if (!database.ReadNextSong(*song)) {
+            return loaded;
+        }
+        if (song->Deleted != 0) {
+            ++deletedCount;
+            continue;
+        }
+        loaded.foldedHashes.push_back(FoldedHash(song->FileName()));
+        loaded.existence.Add(song->FileName());
+        loaded.songs.push_back(std::move(song));
+    }
+}
+
+/// Flags the records of files that are gone deleted in the file and drops them. Returns how
+/// many there were.
+int64_t DropVanishedFiles(cLoadedSongs& loaded) {
+    const std::vector<uint8_t> exists = loaded.existence.Run();
+    int64_t dropped = 0;
+    for (size_t i = 0; i < exists.size(); ++i) {
+        if (exists[i]) {
+            continue;
+        }
+        cOwnedSong& song = loaded.songs[i];
+        if (TraceEnabled()) {
+            TraceLog("[OpenSongsDatabase] File '" + std::string(song->FileName()) +
+                     "' does not exist. StreamPos: " + std::to_string(song->Position) +
+                     ". Current SongsDB position: " + std::to_string(SongsDatabase->GetPosition()));
+        }
+        SongsDatabase->DeleteSongEntry(*song);
+        song.reset();
+        ++dropped;
+    }
+    return dropped;
+}
+
 /// An update appends the new copy before it flags the old one, so a crash in between leaves
 /// two live copies of one file. The later copy is the newer: every earlier copy is flagged
 /// deleted in the file and dropped. Names are compared with A..Z folded, as everywhere in the
 /// catalogue. Returns how many copies were dropped.
-int64_t DropEarlierCopies(std::vector<cOwnedSong>& songs) {
+int64_t DropEarlierCopies(cLoadedSongs& loaded) {
+    std::vector<cOwnedSong>& songs = loaded.songs;
     size_t capacity = 16;
     while (capacity < songs.size() * 2) {
         capacity *= 2;
     }
+    const size_t mask = capacity - 1;
     std::vector<uint32_t> slots(capacity, 0); // index + 1 of the latest song with that name
     int64_t dropped = 0;
     for (size_t i = 0; i < songs.size(); ++i) {
         if (!songs[i]) {
             continue;
         }
-        const std::string_view name = songs[i]->FileName();
-        size_t slot = FoldedHash(name) & (capacity - 1);
-        while (slots[slot] != 0 && !SameFolded(songs[slots[slot] - 1]->FileName(), name)) {
-            slot = (slot + 1) & (capacity - 1);
+        const uint64_t hash = loaded.foldedHashes[i];
+        size_t slot = hash & mask;
+        for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+            const size_t other = slots[slot] - 1;
+            if (loaded.foldedHashes[other] == hash &&
+                SameFolded(songs[other]->FileName(), songs[i]->FileName())) {
+                break;
+            }
         }
         if (slots[slot] != 0) {
             cOwnedSong& earlier = songs[slots[slot] - 1];
             if (TraceEnabled()) {
-                TraceLog("[OpenSongsDatabase] Later copy of " + std::string(name) +
+                TraceLog("[OpenSongsDatabase] Later copy of " + std::string(songs[i]->FileName()) +
                          " found, earlier copy at " + std::to_string(earlier->Position) +
                          " flagged deleted");
             }
@@ -99,55 +163,6 @@ int64_t DropEarlierCopies(std::vector<cOwnedSong>& songs) {
             ++dropped;
         }
         slots[slot] = static_cast<uint32_t>(i + 1);
-    }
-    return dropped;
-}
-
-// ---- loading -------------------------------------------------------------------------------
-
-/// Reads every record from the position on; live ones are returned, deleted ones counted.
-std::vector<cOwnedSong> ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount) {
-    std::vector<cOwnedSong> songs;
-    for (;;) {
-        if (TraceEnabled()) {
-            TraceLog("[OpenSongsDatabase] Calling ReadNextSong () at pos " +
-                     std::to_string(database.GetPosition()));
-        }
-        cOwnedSong song(NewSongInfo());
-        if (!database.ReadNextSong(*song)) {
-            return songs;
-        }
-        if (song->Deleted != 0) {
-            ++deletedCount;
-        } else {
-            songs.push_back(std::move(song));
-        }
-    }
-}
-
-/// Flags the records of files that are gone deleted in the file and drops them. Returns how
-/// many there were.
-int64_t DropVanishedFiles(std::vector<cOwnedSong>& songs) {
-    std::vector<std::string_view> names;
-    names.reserve(songs.size());
-    for (const auto& song : songs) {
-        names.push_back(song->FileName());
-    }
-    const std::vector<uint8_t> exists = FilesExist(names);
-    names = {};
-    int64_t dropped = 0;
-    for (size_t i = 0; i < songs.size(); ++i) {
-        if (exists[i]) {
-            continue;
-        }
-        if (TraceEnabled()) {
-            TraceLog("[OpenSongsDatabase] File '" + std::string(songs[i]->FileName()) +
-                     "' does not exist. StreamPos: " + std::to_string(songs[i]->Position) +
-                     ". Current SongsDB position: " + std::to_string(SongsDatabase->GetPosition()));
-        }
-        SongsDatabase->DeleteSongEntry(*songs[i]);
-        songs[i].reset();
-        ++dropped;
     }
     return dropped;
 }
@@ -213,7 +228,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     SongsDatabase = database.release();
 
     int64_t deletedCount = 0;
-    std::vector<cOwnedSong> songs = ReadAllRecords(*SongsDatabase, deletedCount);
+    cLoadedSongs loaded = ReadAllRecords(*SongsDatabase, deletedCount);
     bool readFailed = SongsDatabase->LastReadFailed();
     try {
         SongsDatabase->MendTail();
@@ -222,12 +237,12 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
         readFailed = true;
     }
     const int64_t endOfReading = SongsDatabase->GetPosition();
-    deletedCount += DropVanishedFiles(songs);
-    deletedCount += DropEarlierCopies(songs);
+    deletedCount += DropVanishedFiles(loaded);
+    deletedCount += DropEarlierCopies(loaded);
     SongsDatabase->SetPosition(endOfReading);
 
-    MasterSongList->Reserve(static_cast<int>(songs.size()));
-    for (auto& song : songs) {
+    MasterSongList->Reserve(static_cast<int>(loaded.songs.size()));
+    for (auto& song : loaded.songs) {
         if (!song) {
             continue;
         }
@@ -238,7 +253,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
         song->MasterIndex = MasterSongList->Count();
         MasterSongList->Add(song.release());
     }
-    std::vector<cOwnedSong>().swap(songs);
+    loaded = cLoadedSongs();
 
     // After a failed read the songs behind the damage are not in the list: a compaction would
     // throw them away for good.
