@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the catalogue tests: temporary folders, file bytes, records built by hand, a
-// recording message sink.
+// Helpers of the catalogue tests: records built by hand, a recording message sink, a child
+// process.
 
 #include <gtest/gtest.h>
 
@@ -18,42 +18,10 @@
 #include <vector>
 
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "test_temp_folder.h"
 #include "util/unitMessages.h"
 
 namespace catalogue_test {
-
-/// A fresh folder under /tmp, removed with everything in it at the end of the test.
-class cTempFolder {
-public:
-    cTempFolder() {
-        char pattern[] = "/tmp/tunaria-test-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        m_Path = made != nullptr ? made : "";
-    }
-    ~cTempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_Path, ignored);
-    }
-    cTempFolder(const cTempFolder&) = delete;
-    cTempFolder& operator=(const cTempFolder&) = delete;
-
-    const std::string& Path() const { return m_Path; }
-    std::string operator/(const std::string& name) const { return m_Path + "/" + name; }
-
-private:
-    std::string m_Path;
-};
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 inline bool PathExists(const std::string& path) {
     struct stat info {};
