@@ -377,8 +377,10 @@ bool cSongsDatabase::ReadNextSong(cSongInfo& song) {
 ///    of the file while RecordLength fits, or a record with more bytes behind its fields than
 ///    its RecordLength allows, is damage: reported, and nothing is cut.
 ///
-/// A live record that lies within the file is parsed field by field as always; its
-/// RecordLength only bounds the fields, and the next record starts behind the closing CR LF.
+/// A live record that lies within the file is parsed field by field, and its fields with the
+/// closing CR LF must fill exactly its RecordLength: a deleted record is skipped by that
+/// length, so a record whose length and fields disagree would, once flagged, swallow or
+/// misplace the records behind it. Such a record is damage too.
 void cSongsDatabase::ReadRecord(cSongInfo& song) {
     const int64_t position = m_Position;
     song.Position = position;
@@ -423,6 +425,8 @@ void cSongsDatabase::ReadRecord(cSongInfo& song) {
         return;
     } else if (ScanPayload(start, budgetEnd, m_Size, false, fetch, layout) != eScan::kWhole) {
         ThrowDamaged(position, "a length does not fit the record");
+    } else if (layout.end + 2 != budgetEnd) {
+        ThrowDamaged(position, "its fields do not fill its length");
     }
 
     // Every field lies within the file: take them from one contiguous window.

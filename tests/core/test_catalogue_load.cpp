@@ -332,12 +332,21 @@ TEST_F(CatalogueLoad, DamageInTheMiddleStopsTheLoadAndTouchesNothing) {
     countBeyondRecord.replace(5, 4, U32(static_cast<uint32_t>(countBeyondRecord.size())));
     std::string lengthBeyondFile = LiveRecord(2);
     lengthBeyondFile.replace(1, 4, U32(0xFFFFFF00u));
+    // Lengths that disagree with the fields: once flagged, such a record would be skipped by
+    // its length into the middle of the records behind it.
+    std::string lengthBeyondFields = LiveRecord(2);
+    lengthBeyondFields.replace(1, 4, U32(static_cast<uint32_t>(lengthBeyondFields.size() - 5 + 7)));
+    std::string lengthShortOfFields = LiveRecord(2);
+    lengthShortOfFields.replace(1, 4,
+                                U32(static_cast<uint32_t>(lengthShortOfFields.size() - 5 - 2)));
     std::string deletedBeyondFile = DeletedRecord("/old.mp3");
     deletedBeyondFile.replace(1, 4, U32(100000));
     const std::pair<const char*, std::string> cases[] = {
         {"text count beyond the file", countBeyondFile},
         {"text count beyond the record", countBeyondRecord},
         {"record length beyond the file", lengthBeyondFile},
+        {"record length beyond its fields", lengthBeyondFields},
+        {"record length short of its fields", lengthShortOfFields},
         {"deleted record reaching beyond the file over later records", deletedBeyondFile},
     };
     for (const auto& [what, damaged] : cases) {
