@@ -1,7 +1,9 @@
 #include "catalogue/unitSongUtils.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -20,6 +22,7 @@ constexpr const char* kOpenFailedPrefix =
     "The exact error message: ";
 constexpr const char* kReadPrefix = "In cSongsDatabase.ReadNextSong (): ";
 constexpr const char* kCompactPrefix = "In CompactSongsDatabase (): ";
+constexpr const char* kLoadPrefix = "In OpenSongsDatabase (): ";
 
 struct cSongDisposer {
     void operator()(cSongInfo* song) const { DisposeSongInfo(song); }
@@ -74,6 +77,21 @@ struct cLoadedSongs {
     std::vector<cOwnedSong> songs;
     std::vector<uint64_t> foldedHashes; ///< FoldedHash of each song's FileName
     cFileExistenceCheck existence;      ///< fed with each song's FileName
+    bool flaggingFailed = false;
+
+    /// Flags the song's copy deleted in the file and drops the song. After a failed write the
+    /// songs are still dropped but no more flags are tried: one message, not one per song.
+    void Drop(size_t index) {
+        if (!flaggingFailed) {
+            try {
+                SongsDatabase->DeleteSongEntry(*songs[index]);
+            } catch (const std::exception& error) {
+                ShowErrorMessage(kLoadPrefix, error.what());
+                flaggingFailed = true;
+            }
+        }
+        songs[index].reset();
+    }
 };
 
 /// Reads every record from the position on; live ones are kept, deleted ones counted.
@@ -118,8 +136,7 @@ int64_t DropVanishedFiles(cLoadedSongs& loaded) {
                      "' does not exist. StreamPos: " + std::to_string(song->Position) +
                      ". Current SongsDB position: " + std::to_string(SongsDatabase->GetPosition()));
         }
-        SongsDatabase->DeleteSongEntry(*song);
-        song.reset();
+        loaded.Drop(i);
         ++dropped;
     }
     return dropped;
@@ -152,14 +169,13 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
             }
         }
         if (slots[slot] != 0) {
-            cOwnedSong& earlier = songs[slots[slot] - 1];
+            const size_t earlier = slots[slot] - 1;
             if (TraceEnabled()) {
                 TraceLog("[OpenSongsDatabase] Later copy of " + std::string(songs[i]->FileName()) +
-                         " found, earlier copy at " + std::to_string(earlier->Position) +
+                         " found, earlier copy at " + std::to_string(songs[earlier]->Position) +
                          " flagged deleted");
             }
-            SongsDatabase->DeleteSongEntry(*earlier);
-            earlier.reset();
+            loaded.Drop(earlier);
             ++dropped;
         }
         slots[slot] = static_cast<uint32_t>(i + 1);
@@ -167,18 +183,38 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
     return dropped;
 }
 
-/// Writes path + ".tmp" from empty with every song of the master list, flushes it, and moves
-/// it over the catalogue in one rename. Returns the new catalogue, still open and locked (so
-/// no second copy of the program can slip in before it is loaded), or null when the
-/// compaction could not be done; the old catalogue and the master list are then as before.
+/// The file the catalogue path stands for: a symbolic link is followed, so that compaction
+/// replaces the file it points to and the link stays.
+std::string CatalogueFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string target(real);
+            std::free(real);
+            return target;
+        }
+    }
+    return path;
+}
+
+/// Writes the catalogue file + ".tmp" from empty with every song of the master list, flushes
+/// it, and moves it over the catalogue file in one rename; the new file keeps the old one's
+/// permission bits (and owner, where that may be set). Returns the new catalogue, still open
+/// and locked (so no second copy of the program can slip in before it is loaded), or null when
+/// the compaction could not be done; the old catalogue and the master list are then as before.
 std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
-    const std::string tempPath = path + ".tmp";
+    const std::string target = CatalogueFile(path);
+    const std::string tempPath = target + ".tmp";
     auto compact = std::make_unique<cSongsDatabase>();
     try {
         compact->Open(tempPath);
     } catch (const std::exception& error) {
         ShowErrorMessage(kCompactPrefix, error.what());
         return nullptr;
+    }
+    if (struct stat info{}; ::stat(target.c_str(), &info) == 0) {
+        ::chmod(tempPath.c_str(), info.st_mode & 07777);
+        (void)!::chown(tempPath.c_str(), info.st_uid, info.st_gid);
     }
     std::vector<cSongInfo*> songs;
     if (MasterSongList != nullptr) {
@@ -201,7 +237,7 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
         written = compact->AddSongEntries(songs);
         if (written) {
             compact->Sync();
-            compact->ReplaceFile(path);
+            compact->ReplaceFile(target);
         }
     } catch (const std::exception& error) {
         ShowErrorMessage(kCompactPrefix, error.what());

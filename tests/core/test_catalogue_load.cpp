@@ -229,6 +229,58 @@ TEST_F(CatalogueLoad, CompactionThatCannotWriteLeavesTheCatalogueAsLoaded) {
     EXPECT_EQ(ReadBytes(DbPath()), expected);
 }
 
+TEST_F(CatalogueLoad, CompactionFollowsALinkAndKeepsThePermissions) {
+    const std::string file = LiveRecord(1) + DeletedRecord("/x.mp3") + LiveRecord(2);
+    const std::string real = m_Folder / "elsewhere/songs.db";
+    std::filesystem::create_directories(m_Folder / "elsewhere");
+    WriteBytes(real, file);
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(real.c_str(), DbPath().c_str()), 0);
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    EXPECT_EQ(ReadBytes(real), LiveRecord(1) + LiveRecord(2));
+    struct stat info {};
+    ASSERT_EQ(::lstat(DbPath().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_FALSE(PathExists(real + ".tmp"));
+    EXPECT_FALSE(PathExists(TempPath()));
+    // The reloaded catalogue is the replaced file: a change lands there.
+    ASSERT_TRUE(SongsDatabase->AddSongEntry(*MasterSongList->Get(0)));
+    EXPECT_EQ(ReadBytes(real), LiveRecord(1) + LiveRecord(2) + LiveRecord(1));
+}
+
+TEST_F(CatalogueLoad, FlagThatCannotBeWrittenIsReportedOnceAndTheLoadGoesOn) {
+    std::string file;
+    for (int i = 1; i <= 6; ++i) {
+        file += LiveRecord(i);
+    }
+    const auto limit = static_cast<rlim_t>(file.size());
+    // Two vanished files behind the size limit: their flags cannot be written.
+    file += Record(Fields(SongFile("gone 1.mp3", false))) + LiveRecord(7) +
+            Record(Fields(SongFile("gone 2.mp3", false)));
+    WriteBytes(DbPath(), file);
+    const std::string path = DbPath();
+    EXPECT_EQ(RunInChild([&] {
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  const rlimit small{limit, limit};
+                  if (::setrlimit(RLIMIT_FSIZE, &small) != 0) {
+                      return 10;
+                  }
+                  cMessageRecorder recorder;
+                  if (!OpenSongsDatabase(path) || MasterSongList->Count() != 7) {
+                      return 11;
+                  }
+                  if (recorder.Messages() !=
+                      std::vector<std::string>{"In OpenSongsDatabase (): 'File too large'"}) {
+                      return 12;
+                  }
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(ReadBytes(DbPath()), file);
+}
+
 TEST_F(CatalogueLoad, CompactSongsDatabaseReplacesTheFileAndFreesEverything) {
     const std::string file = LiveRecord(1) + LiveRecord(2) + LiveRecord(3);
     WriteBytes(DbPath(), file);
