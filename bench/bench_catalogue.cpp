@@ -109,14 +109,14 @@ std::unique_ptr<cCollection> BuildCollection(int songs) {
     std::string folder, artist, album, year;
     for (int i = 0; i < songs; ++i) {
         if (i % kSongsPerFolder == 0) {
-            artist = Words(random, 1, 2);
-            album = Words(random, 1, 2);
+            artist = Words(random, 1, 1);
+            album = Words(random, 1, 1);
             year = std::to_string(1960 + percent(random) % 60);
             folder = collection->root + "/" + std::to_string(i / kSongsPerFolder / 10) + "/" +
                      album + " " + std::to_string(i / kSongsPerFolder);
             std::filesystem::create_directories(folder);
         }
-        const std::string title = Words(random, 1, 3);
+        const std::string title = Words(random, 1, 2);
         const std::string path =
             folder + "/" + std::to_string(i % kSongsPerFolder) + " " + title + ".mp3";
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
