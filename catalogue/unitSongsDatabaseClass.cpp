@@ -24,7 +24,7 @@ constexpr size_t kNumberBytes = 16; // Views, Size, Date
 constexpr size_t kTextCount = 6;    // FileName .. Year
 constexpr size_t kReadWindow = 256 * 1024;
 constexpr size_t kWriteBlock = 1024 * 1024;
-/// A record this long is not a plausible torn append; see ClassifyOverlong.
+/// A record this long is not a plausible torn append; see IsTornTail.
 constexpr uint32_t kLargestTornRecord = 1024 * 1024;
 
 std::system_error SystemError(int error) {
@@ -207,6 +207,61 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
     throw std::runtime_error("Damaged record at offset " + std::to_string(position) +
                              " of the songs database: " + why);
 }
+
+/// For a record whose RecordLength runs past the end of the file (at fileEnd): true when it
+/// is a torn append, to be cut off; false when it is a whole live record that lacks only (part
+/// of) its closing CR LF, with `layout` filled; throws when it is damage. Cutting the file
+/// must never cost a whole record, so the rule is conservative:
+///
+///  - the fields are walked within the bytes that exist, each count checked against the
+///    record's RecordLength first and the end of the file second, the CR LF bytes checked too;
+///  - torn: RecordLength is plausible (at most 1 MiB) and the walk runs out at the end of the
+///    file with nothing inconsistent before it; or the record is deleted and its fields end
+///    where the file ends, so nothing else lies behind it and cutting it off loses nothing;
+///  - whole: a live record whose fields are all there, lacking at most its closing CR LF, with
+///    a RecordLength that matches its fields;
+///  - anything else is damage: a count beyond the record's RecordLength, a wrong CR LF, or
+///    more bytes behind the fields (other records, perhaps) than RecordLength allows.
+template <class tReader>
+bool IsTornTail(int64_t position, uint8_t deleted, uint32_t recordLength, int64_t fileEnd,
+                tReader&& read, cPayloadLayout& layout) {
+    const int64_t start = position + static_cast<int64_t>(kHeaderBytes);
+    const int64_t budgetEnd = start + recordLength;
+    const eScan scan = ScanPayload(start, budgetEnd, fileEnd, true, read, layout);
+    if (scan == eScan::kInconsistent) {
+        ThrowDamaged(position, "a length does not fit the record");
+    }
+    const int64_t behind = scan == eScan::kWhole ? fileEnd - layout.end : 0;
+    const auto closing = static_cast<size_t>(std::min<int64_t>(behind, 2));
+    if (closing > 0 && std::memcmp(read(layout.end, closing), "\r\n", closing) != 0) {
+        ThrowDamaged(position, "the record does not end in CR LF");
+    }
+    if (scan == eScan::kRunsOut || (deleted != 0 && behind <= 2)) {
+        if (recordLength > kLargestTornRecord) {
+            ThrowDamaged(position, "its length runs past the end of the file");
+        }
+        return true;
+    }
+    if (deleted != 0 || behind >= 2 || budgetEnd != layout.end + 2) {
+        ThrowDamaged(position, "its length runs past the end of the file");
+    }
+    return false;
+}
+
+/// Fills the song's fields from the payload bytes at `base` (the file bytes from `start` on).
+void FillSong(cSongInfo& song, const char* base, int64_t start, const cPayloadLayout& layout) {
+    auto text = [&](size_t i) {
+        return std::string_view(base + (layout.textAt[i] - start), layout.textLength[i]);
+    };
+    song.SetTexts(text(0), text(1), text(2), text(3), text(4), text(5));
+    const char* numbers = base + (layout.numbersAt - start);
+    song.Views = static_cast<int32_t>(ReadU32(numbers));
+    song.Size = static_cast<int32_t>(ReadU32(numbers + 4));
+    const uint64_t dateBits = ReadU64(numbers + 8);
+    std::memcpy(&song.Date, &dateBits, sizeof song.Date);
+    SplitGroups(std::string_view(base + (layout.groupsAt - start), layout.groupsLength),
+                song.Groups);
+}
 } // namespace
 
 cSongsDatabase::cSongsDatabase() = default;
@@ -360,32 +415,16 @@ bool cSongsDatabase::ReadNextSong(cSongInfo& song) {
     return true;
 }
 
-/// Reads the record at m_Position. A record whose RecordLength runs past the end of the file
-/// is either a torn append or damage, told apart conservatively, because dropping a torn
-/// record means cutting the file and that must never cost a whole record:
-///
-///  - fewer than 5 bytes left (an incomplete header): torn;
-///  - otherwise the fields are walked within the bytes that exist, each count checked against
-///    the record's RecordLength first and the end of the file second, the CR LF bytes checked
-///    too. The record is torn only when RecordLength is plausible (at most 1 MiB) and the walk
-///    runs out exactly at the end of the file with nothing inconsistent before it;
-///  - a live record whose fields are all there and that lacks only (part of) its closing CR LF
-///    at the very end, with a RecordLength that matches its fields, is whole and is read;
-///  - a deleted record whose fields end where the file ends (nothing else lies behind it) is
-///    torn as well: cutting it off loses nothing;
-///  - anything else, in particular a count beyond the record's RecordLength or beyond the end
-///    of the file while RecordLength fits, or a record with more bytes behind its fields than
-///    its RecordLength allows, is damage: reported, and nothing is cut.
-///
-/// A live record that lies within the file is parsed field by field, and its fields with the
-/// closing CR LF must fill exactly its RecordLength: a deleted record is skipped by that
-/// length, so a record whose length and fields disagree would, once flagged, swallow or
+/// Reads the record at m_Position into the song. A torn last record sets m_TornAt; damage
+/// throws. A live record that lies within the file is parsed field by field, and its fields
+/// with the closing CR LF must fill exactly its RecordLength: a deleted record is skipped by
+/// that length, so a record whose length and fields disagree would, once flagged, swallow or
 /// misplace the records behind it. Such a record is damage too.
 void cSongsDatabase::ReadRecord(cSongInfo& song) {
     const int64_t position = m_Position;
     song.Position = position;
     if (m_Size - position < static_cast<int64_t>(kHeaderBytes)) {
-        m_TornAt = position;
+        m_TornAt = position; // an incomplete header
         return;
     }
     const char* header = Fetch(position, kHeaderBytes);
@@ -397,26 +436,9 @@ void cSongsDatabase::ReadRecord(cSongInfo& song) {
 
     cPayloadLayout layout;
     if (budgetEnd > m_Size) {
-        const eScan scan = ScanPayload(start, budgetEnd, m_Size, true, fetch, layout);
-        if (scan == eScan::kInconsistent) {
-            ThrowDamaged(position, "a length does not fit the record");
-        }
-        const bool plausible = recordLength <= kLargestTornRecord;
-        const int64_t behind = scan == eScan::kWhole ? m_Size - layout.end : 0;
-        const auto closing = static_cast<size_t>(std::min<int64_t>(behind, 2));
-        if (closing > 0 && std::memcmp(Fetch(layout.end, closing), "\r\n", closing) != 0) {
-            ThrowDamaged(position, "the record does not end in CR LF");
-        }
-        if (scan == eScan::kRunsOut || (deleted != 0 && behind <= 2)) {
-            if (!plausible) {
-                ThrowDamaged(position, "its length runs past the end of the file");
-            }
+        if (IsTornTail(position, deleted, recordLength, m_Size, fetch, layout)) {
             m_TornAt = position;
             return;
-        }
-        // A whole live record: acceptable only when just its closing CR LF is missing.
-        if (deleted != 0 || behind >= 2 || budgetEnd != layout.end + 2) {
-            ThrowDamaged(position, "its length runs past the end of the file");
         }
     } else if (deleted != 0) {
         song.Deleted = deleted;
@@ -430,18 +452,7 @@ void cSongsDatabase::ReadRecord(cSongInfo& song) {
     }
 
     // Every field lies within the file: take them from one contiguous window.
-    const char* base = Fetch(start, static_cast<size_t>(layout.end - start));
-    auto text = [&](size_t i) {
-        return std::string_view(base + (layout.textAt[i] - start), layout.textLength[i]);
-    };
-    song.SetTexts(text(0), text(1), text(2), text(3), text(4), text(5));
-    const char* numbers = base + (layout.numbersAt - start);
-    song.Views = static_cast<int32_t>(ReadU32(numbers));
-    song.Size = static_cast<int32_t>(ReadU32(numbers + 4));
-    const uint64_t dateBits = ReadU64(numbers + 8);
-    std::memcpy(&song.Date, &dateBits, sizeof song.Date);
-    SplitGroups(std::string_view(base + (layout.groupsAt - start), layout.groupsLength),
-                song.Groups);
+    FillSong(song, Fetch(start, static_cast<size_t>(layout.end - start)), start, layout);
     song.Deleted = 0;
     song.RecordLength = recordLength;
     // The closing CR LF is skipped unless the file ends right behind the groups text.

@@ -419,17 +419,25 @@ TEST_F(CatalogueLoad, DamageInTheMiddleStopsTheLoadAndTouchesNothing) {
     }
 }
 
-TEST_F(CatalogueLoad, ImplausiblyLongLastRecordIsDamageNotATornAppend) {
-    std::string last = LiveRecord(2);
-    last.replace(1, 4, U32(2 * 1024 * 1024));       // beyond 1 MiB
-    last.replace(5, 4, U32(2 * 1024 * 1024 - 100)); // runs to the end
-    const std::string file = LiveRecord(1) + last;
-    WriteBytes(DbPath(), file);
-    cMessageRecorder recorder;
-    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
-    EXPECT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(MasterTitles(), Titles(1, 1));
-    EXPECT_EQ(ReadBytes(DbPath()), file);
+TEST_F(CatalogueLoad, LastRecordsThatCannotBeTornAppendsAreDamage) {
+    // Far longer than any song's record, with a count running to the end of the file.
+    std::string implausible = LiveRecord(2);
+    implausible.replace(1, 4, U32(2 * 1024 * 1024));
+    implausible.replace(5, 4, U32(2 * 1024 * 1024 - 100));
+    // Cut in its closing CR LF, but the byte that is there is no CR.
+    std::string wrongClosing = LiveRecord(2);
+    wrongClosing.resize(wrongClosing.size() - 1);
+    wrongClosing.back() = 'X';
+    for (const std::string& last : {implausible, wrongClosing}) {
+        const std::string file = LiveRecord(1) + last;
+        WriteBytes(DbPath(), file);
+        cMessageRecorder recorder;
+        ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+        EXPECT_EQ(recorder.Messages().size(), 1u);
+        EXPECT_EQ(MasterTitles(), Titles(1, 1));
+        EXPECT_EQ(ReadBytes(DbPath()), file);
+        FreeAllSongs();
+    }
 }
 
 TEST_F(CatalogueLoad, SecondInstanceIsRefusedAndLeavesTheFileAlone) {
