@@ -36,6 +36,11 @@ bool EqualsLowered(std::string_view text, std::string_view lowered) {
     return text.size() == lowered.size() && EqualsLowered(text.data(), lowered.data(), text.size());
 }
 
+bool StartsWithLowered(std::string_view value, std::string_view lowered) {
+    return value.size() >= lowered.size() &&
+           EqualsLowered(value.data(), lowered.data(), lowered.size());
+}
+
 // Position of the first occurrence of a non-empty, lower-cased needle in the text, comparing
 // the text folded; npos when there is none.
 size_t FindLowered(std::string_view text, std::string_view needle) {
@@ -135,14 +140,25 @@ bool MatchesText(std::string_view value, const cPreparedCriterion& criterion) {
         return text.empty() || FindLowered(value, text) == std::string_view::npos;
     case kOpBeginsWith:
         // The first occurrence lies at the start exactly when the value starts with the text.
-        return !text.empty() && value.size() >= text.size() &&
-               EqualsLowered(value.data(), text.data(), text.size());
+        return !text.empty() && StartsWithLowered(value, text);
     case kOpEndsWith:
         return !text.empty() && value.size() >= text.size() &&
                FindLowered(value, text) == value.size() - text.size();
     default:
         return false;
     }
+}
+
+bool MatchesFolder(std::string_view fileName, const cPreparedCriterion& criterion) {
+    // The folder is a beginning of the path, so a path that does not begin with the text has
+    // a folder that neither is nor begins with it; most songs fail here, without the search
+    // for the last separator.
+    const uint8_t op = criterion.Operator;
+    if ((op == kOpIs || op == kOpIsNot || op == kOpBeginsWith) &&
+        !StartsWithLowered(fileName, criterion.Lowered)) {
+        return op == kOpIsNot;
+    }
+    return MatchesText(SongFolderOf(fileName), criterion);
 }
 
 bool MatchesNumber(int32_t value, const cPreparedCriterion& criterion) {
@@ -206,7 +222,7 @@ private:
         case kFieldFilename:
             return MatchesText(song.FileName(), criterion);
         case kFieldFolder:
-            return MatchesText(SongFolderOf(song.FileName()), criterion);
+            return MatchesFolder(song.FileName(), criterion);
         case kFieldTitle:
             return MatchesText(song.Title(), criterion);
         case kFieldArtist:
