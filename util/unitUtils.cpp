@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 
 std::string AddTrailingBackslash(std::string_view path) {
@@ -96,21 +97,32 @@ void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day) 
 
 // 1899-12-30, day 0 of a TDateTime, counted from 1970-01-01.
 const int64_t kDateTimeEpochDays = DaysFromCivil(1899, 12, 30);
+
+// The date-times that have a calendar date: 0001-01-01 up to the end of 9999-12-31.
+constexpr double kFirstDate = -693593.0;
+constexpr double kEndDate = 2958466.0;
+
+// File systems with coarse time stamps keep a time to two seconds.
+constexpr int64_t kStampTolerance = 2;
 } // namespace
 
 TDateTime DateTimeFromUnixTime(int64_t seconds, int32_t nanoseconds) {
     const auto time = static_cast<time_t>(seconds);
     std::tm local{};
     localtime_r(&time, &local);
-    const int64_t days = DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
-                                       static_cast<unsigned>(local.tm_mday)) -
-                         kDateTimeEpochDays;
-    const double secondsOfDay = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
-                                nanoseconds / 1e9;
+    const int64_t days =
+        DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
+                      static_cast<unsigned>(local.tm_mday)) -
+        kDateTimeEpochDays;
+    const double secondsOfDay =
+        local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + nanoseconds / 1e9;
     return static_cast<double>(days) + secondsOfDay / kSecondsPerDay;
 }
 
-void UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds) {
+bool UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds) {
+    if (!(date >= kFirstDate && date < kEndDate)) {
+        return false; // also not a number
+    }
     // Whole microseconds of local time since day 0: a double holds a present-day date-time to
     // about a microsecond, so rounding there gives back exactly what was stored.
     const auto micros = static_cast<int64_t>(std::llround(date * kSecondsPerDay * 1e6));
@@ -133,8 +145,14 @@ void UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds
     local.tm_min = static_cast<int>(secondsOfDay / 60 % 60);
     local.tm_sec = static_cast<int>(secondsOfDay % 60);
     local.tm_isdst = -1;
-    seconds = static_cast<int64_t>(std::mktime(&local));
+    local.tm_wday = -1; // mktime sets it on success only: -1 is also a valid result
+    const time_t converted = std::mktime(&local);
+    if (converted == static_cast<time_t>(-1) && local.tm_wday == -1) {
+        return false;
+    }
+    seconds = static_cast<int64_t>(converted);
     nanoseconds = static_cast<int32_t>(microsOfDay % 1000000 * 1000);
+    return true;
 }
 
 TDateTime NowDateTime() {
@@ -160,18 +178,28 @@ int32_t ReadFileSize(const std::string& path) {
 }
 
 void WriteFileDate(const std::string& path, TDateTime date) {
-    if (!std::isfinite(date)) {
+    int64_t seconds = 0;
+    int32_t nanoseconds = 0;
+    struct stat before {};
+    // stat and utimensat work on an existing entry only: a path without a file stays without.
+    if (!UnixTimeFromDateTime(date, seconds, nanoseconds) || ::stat(path.c_str(), &before) != 0) {
         return;
     }
     timespec times[2]{};
     times[0].tv_nsec = UTIME_OMIT; // keep the last-access time
-    int64_t seconds = 0;
-    int32_t nanoseconds = 0;
-    UnixTimeFromDateTime(date, seconds, nanoseconds);
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = nanoseconds;
-    // utimensat works on the existing entry only: a path without a file stays without one.
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+        return;
+    }
+    // A file system clamps a time it cannot store (many hold only 1901 to 2038 or 2446) to the
+    // nearest it can: put the old time back rather than leave an arbitrary one.
+    struct stat after {};
+    if (::stat(path.c_str(), &after) == 0 &&
+        std::llabs(static_cast<int64_t>(after.st_mtim.tv_sec) - seconds) > kStampTolerance) {
+        times[1] = before.st_mtim;
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
 }
 
 std::string JoinStrings(const std::vector<std::string>& texts, std::string_view separator) {

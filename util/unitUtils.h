@@ -38,16 +38,18 @@ int32_t ReadFileSize(const std::string& path);
 
 /// Sets the last-modified time of an existing file (never creates one, never touches its
 /// content, keeps its last-access time). Restores a time read by ReadFileDate to better than
-/// a second. Failures are not reported.
+/// a second. A date that no clock can show (see UnixTimeFromDateTime) or that the file system
+/// cannot store leaves the file's time as it was. Failures are not reported.
 void WriteFileDate(const std::string& path, TDateTime date);
 
 /// The current local date-time.
 TDateTime NowDateTime();
 
 /// Conversions between a local date-time and POSIX time (seconds and nanoseconds since the
-/// epoch, UTC), through the local time zone.
+/// epoch, UTC), through the local time zone. UnixTimeFromDateTime answers false, and leaves
+/// its outputs alone, for a date that is not a number or lies outside the years 1 to 9999.
 TDateTime DateTimeFromUnixTime(int64_t seconds, int32_t nanoseconds = 0);
-void UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds);
+bool UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds);
 
 /// The texts joined by the separator; leading empty texts leave no separator behind, later
 /// empty texts do (("", "Rock", "Live") -> "Rock,Live"; ("Rock", "", "Live") -> "Rock,,Live").

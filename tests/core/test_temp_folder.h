@@ -1,0 +1,63 @@
+#pragma once
+// A fresh folder under the system's temporary folder for one test, removed with everything in
+// it afterwards; and whole-file helpers for byte-exact checks.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <stdlib.h>
+
+class cTempFolder {
+public:
+    cTempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tunaria-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        m_Path = pattern;
+    }
+    ~cTempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_Path, ignored);
+    }
+    cTempFolder(const cTempFolder&) = delete;
+    cTempFolder& operator=(const cTempFolder&) = delete;
+
+    const std::string& Path() const { return m_Path; }
+    std::string operator/(std::string_view name) const { return m_Path + "/" + std::string(name); }
+
+    /// The names of the entries of the folder, sorted.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_Path)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::string m_Path;
+};
+
+inline void WriteBytes(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("could not write " + path);
+    }
+}
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("could not read " + path);
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Whole-file reads and crash-safe whole-file replacement for the program's small text files
+// (Options.ini, Groups.txt, playlists).
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+/// A file that could not be read or written. what() names the file and says why, for example
+/// `Could not write "/home/ann/Tunaria/Groups.txt": No space left on device`.
+class EFileError : public std::runtime_error {
+public:
+    EFileError(const std::string& message, int errorCode)
+        : std::runtime_error(message), m_ErrorCode(errorCode) {}
+    /// The errno value behind the failure (0 when the failure has no such code).
+    int ErrorCode() const { return m_ErrorCode; }
+
+private:
+    int m_ErrorCode;
+};
+
+/// Replaces the content of the file at the path with the bytes, so that a crash, a power cut
+/// or a full disk at any moment leaves either the old or the new content, never a mix:
+/// the bytes go to a new file in the same folder, which is flushed to the disk and then renamed
+/// over the old file; the folder is flushed after the rename. A missing file is created with
+/// the usual permission bits (0666 less the umask); an existing one keeps its permission bits
+/// and, where the process may set them, its owner and group. When the path is a symbolic link,
+/// the file it points to is replaced and the link stays. Anything but a regular file at the
+/// path is refused.
+///
+/// Throws EFileError when the write fails; the old file is then unchanged and no temporary file
+/// is left behind.
+void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+/// The whole content of the regular file at the path, or nothing when no file exists there
+/// (a missing file or a missing folder on the way). Throws EFileError when the file exists but
+/// cannot be read, is not a regular file (a folder, a pipe), or is longer than maxBytes.
+std::optional<std::string> ReadFileIfExists(const std::string& path,
+                                            size_t maxBytes = static_cast<size_t>(-1));

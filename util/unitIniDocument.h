@@ -1,0 +1,98 @@
+#pragma once
+// The content of an INI file held in memory, with the reading and updating rules of the
+// program's INI files. cIniFile puts it between the file and its callers; it is usable on its
+// own for bytes that do not come from a file.
+//
+// Reading accepts what other writers and hand edits produce:
+// - lines end with CR LF, LF or a lone CR; a UTF-8 byte order mark at the start is skipped;
+// - spaces and tabs around section names, keys, "=" and values are ignored;
+// - a line whose first non-blank character is ";" is a comment;
+// - "[name]" starts a section (text after the "]" is ignored); a line "key=value" is an entry
+//   (the key ends at the first "="); any other line is neither and is ignored;
+// - a value wrapped in a pair of double or single quotes is read without them.
+// Names of sections and keys match without regard to the case of the letters A to Z. When a
+// name occurs twice, the first section of that name counts, and in it the first entry of a key.
+//
+// Updating keeps every line it does not change byte for byte (terminators and the byte order
+// mark included) and writes new lines as "key=value" ending in CR LF.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class cIniDocument {
+public:
+    /// Takes the bytes of an INI file; any bytes are accepted.
+    explicit cIniDocument(std::string_view bytes = {});
+
+    /// The bytes of the file as they are now.
+    std::string Bytes() const;
+
+    /// The value of the key in the section, or nothing when the section or the key is missing.
+    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    /// The keys of the section in file order, spelled as in the file, each once; none for a
+    /// missing section.
+    std::vector<std::string> SectionKeys(std::string_view section) const;
+    bool HasSection(std::string_view section) const;
+
+    /// Sets the key's value. An existing entry is rewritten in place (the key keeps the
+    /// spelling of the file, the line its terminator). A missing key gets a new line after the
+    /// last entry of its section (right after the header when the section has none). A missing
+    /// section is appended at the end of the file, header spelled as given, with one blank line
+    /// before it to set it off from the content above. Throws std::invalid_argument with the
+    /// reason when the texts cannot be stored (see IniWriteProblem).
+    void SetValue(std::string_view section, std::string_view key, std::string_view value);
+
+    /// Removes every section of that name: its header, its entries and the lines among them,
+    /// and the blank lines that follow its last entry. Comments set off from its last entry by
+    /// a blank line belong to what follows and stay.
+    void EraseSection(std::string_view section);
+
+private:
+    enum class eLineKind : uint8_t { Blank, Comment, Header, Entry, Other };
+    enum class eLineEnd : uint8_t { None, CrLf, Lf, Cr };
+
+    struct cLine {
+        std::string text; // without the terminator
+        eLineEnd end = eLineEnd::CrLf;
+        eLineKind kind = eLineKind::Other;
+        std::string name; // the key of an entry or the name of a header, trimmed
+    };
+
+    struct cSection {
+        cLine header;
+        std::vector<cLine> body;
+        /// Folded key -> index in body of its first entry.
+        std::unordered_map<std::string, size_t> firstEntry;
+        /// Index in body just after the last entry (0 when the section has no entry).
+        size_t entriesEnd = 0;
+    };
+
+    static cLine MakeLine(std::string text, eLineEnd end);
+    void AddLine(cLine line);
+    void IndexSections();
+    const cSection* FindSection(std::string_view section) const;
+    cSection* FindSection(std::string_view section);
+    cLine* LastLine();
+    std::vector<cLine>& LastContainer();
+    void AppendSection(std::string_view section, std::string entryText, std::string key);
+
+    bool m_ByteOrderMark = false;
+    std::vector<cLine> m_Preamble; // lines before the first header
+    std::vector<cSection> m_Sections;
+    /// Folded section name -> index in m_Sections of its first section.
+    std::unordered_map<std::string, size_t> m_FirstSection;
+};
+
+/// Why the section, key and value cannot be written to an INI file so that they read back as
+/// written (a line break or NUL in any of them, "]" in the section name, "=" in the key, a key
+/// beginning with ";" or "["), or an empty text when they can.
+std::string IniWriteProblem(std::string_view section, std::string_view key, std::string_view value);
+
+/// A value as read from an INI file: decimal with an optional sign, or hexadecimal after
+/// "0x", "0X" or "$" (at most FFFFFFFF, taken as a 32-bit pattern, so $FFFFFFFF is -1).
+/// Nothing when the text is not such a number or does not fit 32 bits.
+std::optional<int32_t> ParseIniInteger(std::string_view text);
