@@ -56,7 +56,9 @@ void cSongInfo::Assign(const std::string_view (&texts)[kTextCount]) {
     std::unique_ptr<char[]> block(new char[kOffsetsBytes + total]);
     uint32_t end = 0;
     for (int i = 0; i < kTextCount; ++i) {
-        std::memcpy(block.get() + kOffsetsBytes + end, texts[i].data(), texts[i].size());
+        if (!texts[i].empty()) { // an empty view may carry a null pointer, which memcpy forbids
+            std::memcpy(block.get() + kOffsetsBytes + end, texts[i].data(), texts[i].size());
+        }
         end += static_cast<uint32_t>(texts[i].size());
         std::memcpy(block.get() + static_cast<size_t>(i) * sizeof(uint32_t), &end, sizeof end);
     }
