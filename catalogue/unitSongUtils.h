@@ -14,12 +14,17 @@ extern cSongPointersList* MasterSongList;
 /// The open catalogue file. Null before OpenSongsDatabase and after FreeAllSongs.
 extern cSongsDatabase* SongsDatabase;
 
-/// Opens the catalogue at the path, reads every record into MasterSongList, flags the records
-/// of vanished files deleted, and compacts the file when deleted × 2 ≥ live > 0.
-/// False (after the "another instance" message) when the file cannot be opened.
+/// Opens the catalogue at the path (releasing one already loaded), reads every record into
+/// MasterSongList, flags the records of vanished files and the earlier of two live copies of
+/// one file deleted, cuts off a torn last record, and compacts the file when
+/// deleted × 2 ≥ live > 0. After a damaged record (reported by ReadNextSong) the songs before
+/// it are loaded and nothing is compacted. False (after the "another instance" message) when
+/// the file cannot be opened; nothing is read or written then.
 bool OpenSongsDatabase(const std::string& path);
 /// Rewrites the catalogue with only the live songs of MasterSongList, through path + ".tmp"
-/// and one atomic rename; frees everything (FreeAllSongs) on the way.
+/// (emptied first, flushed to the disk) and one atomic rename over the catalogue; frees
+/// everything (FreeAllSongs) on the way. When the new file cannot be written the catalogue
+/// file is left as it was and the temporary file is removed.
 void CompactSongsDatabase(const std::string& path);
 /// Frees every song record, the master list and the catalogue file.
 void FreeAllSongs();

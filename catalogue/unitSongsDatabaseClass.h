@@ -131,32 +131,68 @@ public:
     /// Reads the record at the position into the song. False at the end of the file and on a
     /// failure; LastReadFailed tells the two apart.
     bool ReadNextSong(cSongInfo& song);
+    /// The last ReadNextSong met a damaged record (and showed its message).
     bool LastReadFailed() const { return m_LastReadFailed; }
+    /// The last ReadNextSong met a record cut short by the end of the file (a torn append).
+    /// It starts at GetPosition(); MendTail cuts it off.
+    bool LastReadTorn() const { return m_TornAt >= 0; }
+    /// Makes the file end in whole records again after a load: cuts off the torn last record,
+    /// or adds the closing CR LF the last record lacked, so that records appended afterwards
+    /// stay readable. Does nothing when the load ended cleanly.
+    void MendTail();
 
     /// Writes header and payload at the position; sets RecordLength.
     bool WriteSongEntry(cSongInfo& song);
-    /// Deleted := 0, Position := end of file, written there.
+    /// Deleted := 0, Position := end of file, written there. A write that fails half way is
+    /// cut off again, so the file never ends in a partial record.
     bool AddSongEntry(cSongInfo& song);
-    /// Overwrites the Deleted byte of the song's copy at its Position with 1.
+    /// AddSongEntry for each song in order, written in large blocks (compaction). On a failure
+    /// the file is cut back to its former end and the songs' Position and RecordLength may
+    /// already name the unwritten copies.
+    bool AddSongEntries(const std::vector<cSongInfo*>& songs);
+    /// Overwrites the Deleted byte of the song's copy at its Position with 1; the position is
+    /// left just behind that byte. Throws when Position lies outside the file.
     void DeleteSongEntry(const cSongInfo& song);
     /// Appends the song anew, then flags its old copy deleted: a crash in between leaves two
-    /// live copies (the loader keeps the later), never none.
+    /// live copies (the loader keeps the later), never none. The position ends at the end of
+    /// the file.
     bool UpdateSongEntry(cSongInfo& song);
-    /// Writes the song over its copy at its Position (only for changes that keep the length,
-    /// such as Views + 1).
+    /// Writes the song over its copy at its Position (changes that keep the length, such as
+    /// Views + 1). When the new payload's length differs from RecordLength, an overwrite would
+    /// spill into the next record: the song is moved with UpdateSongEntry instead.
     bool RewriteSongEntry(cSongInfo& song);
 
-    /// Cuts the file to the given size (used to drop a torn last record).
+    /// Cuts the file to the given size.
     void Truncate(int64_t size);
-    /// Flushes the file's data to the disk.
+    /// Flushes the file's data to the disk. Throws std::system_error on failure.
     void Sync();
+    /// Moves this file over the file at targetPath with one atomic rename and flushes the
+    /// folder entry. The file stays open and locked; Path() becomes targetPath. Throws
+    /// std::system_error on failure (nothing is replaced then).
+    void ReplaceFile(const std::string& targetPath);
 
 private:
+    void Close();
+    const char* Fetch(int64_t offset, size_t count);
+    const char* Refill(int64_t offset, size_t count);
+    void ReleaseBuffer();
+    void ReadRecord(cSongInfo& song);
+    void WriteAt(int64_t offset, const char* data, size_t count);
+    void PatchBuffer(int64_t offset, const char* data, size_t count);
+    void FlagDeleted(int64_t position);
+    void CutBackTo(int64_t size);
+
     std::string m_Path;
     int m_Fd = -1;
     int64_t m_Position = 0;
+    int64_t m_Size = 0; // the file is ours alone while open, so its size is kept here
     bool m_LastReadFailed = false;
-    // Read buffer: m_Buffer holds the file bytes from m_BufferStart on.
-    std::vector<char> m_Buffer;
+    int64_t m_TornAt = -1;           // start of a torn last record met by ReadNextSong
+    int m_MissingClosing = 0;        // closing CR LF bytes the last record read lacked
+    int64_t m_UnclosedFileSize = -1; // file size when that record was read
+    // Read buffer: m_BufferLength file bytes from m_BufferStart on.
+    std::unique_ptr<char[]> m_Buffer;
+    size_t m_BufferCapacity = 0;
+    size_t m_BufferLength = 0;
     int64_t m_BufferStart = 0;
 };

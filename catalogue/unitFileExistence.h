@@ -1,0 +1,52 @@
+#pragma once
+// Whether the songs' files are still there.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+/// True when a regular file, or a symbolic link to one, exists at the path: what stat(2)
+/// followed by S_ISREG answers. Folders do not count; a path holding a NUL byte names no file.
+bool FileExists(std::string_view path);
+
+/// FileExists for many paths, with the same answers, but instead of one stat per path it
+/// lists each folder that holds several of the paths once and looks the names up in the
+/// listing. Entries whose kind the listing does not settle (symbolic links, unknown kinds)
+/// and folders that cannot be listed or searched fall back to stat.
+///
+/// Paths are handed in one by one with Add, best while their bytes are still in the cache
+/// (the loader adds each song as it reads it); the views must stay valid until Run.
+class cFileExistenceCheck {
+public:
+    void Reserve(size_t count) { m_Paths.reserve(count); }
+    void Add(std::string_view path);
+    /// result[i] is 1 when the i-th path added names a file, else 0.
+    std::vector<uint8_t> Run();
+
+private:
+    struct cPath {
+        std::string_view path;
+        uint32_t folder;   ///< index into m_Folders, or kNoFolder: stat it directly
+        uint32_t nameHash; ///< of the part behind the last separator
+    };
+    void CheckFolder(std::string_view folder, const uint32_t* members, size_t count,
+                     std::vector<uint8_t>& result);
+    bool ListFolder(const std::string& folder, const uint32_t* members, size_t count,
+                    std::vector<uint8_t>& result);
+
+    std::vector<cPath> m_Paths;
+    std::vector<std::string_view> m_Folders;
+    std::vector<uint32_t> m_FolderSizes;
+    std::unordered_map<std::string_view, uint32_t> m_FolderIds;
+    uint32_t m_LastFolder = UINT32_MAX;
+    // The name table of the folder being listed: open addressing over member positions.
+    std::vector<uint32_t> m_Slots;
+    std::vector<uint32_t> m_SameName;
+    std::vector<std::string_view> m_Names;
+    std::vector<uint32_t> m_Hashes;
+};
+
+/// The whole check for a list of paths at once; result[i] for paths[i].
+std::vector<uint8_t> FilesExist(const std::vector<std::string_view>& paths);
