@@ -60,6 +60,7 @@ struct cDirCloser {
 struct cSongDisposer {
     void operator()(cSongInfo* song) const { DisposeSongInfo(song); }
 };
+using cOwnedSong = std::unique_ptr<cSongInfo, cSongDisposer>;
 
 // Whether a listed entry is a file: a regular file or a link to one. A link that leads
 // nowhere counts as a file, so that opening it fails and it is reported.
@@ -135,12 +136,36 @@ std::string SkippedFilesMessage(const std::string& folder,
     return text;
 }
 
-void TraceNewFile(std::string_view name) {
+void TraceNewSong(const cSongInfo& song) {
     if (TraceEnabled()) {
-        TraceLog("Adding new filename at position " + std::to_string(SongsDatabase->GetPosition()) +
-                 ": " + std::string(name));
+        const std::string_view path = song.FileName();
+        TraceLog("Adding new filename at position " + std::to_string(song.Position) + ": " +
+                 std::string(path.substr(path.rfind(kPathDelim) + 1)));
     }
 }
+
+// Appends the new songs to the catalogue in one go (a write per song would cost more than
+// reading the files) and then, in listing order, to the master list. When the catalogue
+// refuses them it has shown why and cut its file back: none is added, a later scan tries again.
+void AddNewSongs(std::vector<cOwnedSong>& fresh) {
+    if (fresh.empty()) {
+        return;
+    }
+    std::vector<cSongInfo*> songs;
+    songs.reserve(fresh.size());
+    for (const auto& song : fresh) {
+        songs.push_back(song.get());
+    }
+    if (!SongsDatabase->AddSongEntries(songs)) {
+        return;
+    }
+    MasterSongList->Reserve(MasterSongList->Count() + static_cast<int>(fresh.size()));
+    for (auto& song : fresh) {
+        TraceNewSong(*song);
+        MasterSongList->Add(song.release());
+    }
+}
+
 } // namespace
 
 std::string UnderscoresToSpaces(std::string_view text) {
@@ -199,6 +224,7 @@ void ScanFolder(const std::string& folderPath) {
     const cKnownPaths knownPaths = KnownPathsOf(known);
 
     std::vector<std::string> skipped;
+    std::vector<cOwnedSong> fresh;
     std::string path = folder;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
@@ -210,20 +236,16 @@ void ScanFolder(const std::string& folderPath) {
         if (knownPaths.contains(path)) {
             continue;
         }
-        TraceNewFile(name);
-        std::unique_ptr<cSongInfo, cSongDisposer> song(NewSongInfo());
+        cOwnedSong song(NewSongInfo());
         try {
             ReadSongAt(dirFd, entry->d_name, path, *song);
         } catch (const std::system_error& error) {
             skipped.push_back(std::string(name) + " (" + error.code().message() + ")");
             continue;
         }
-        cSongInfo& added = *song;
-        MasterSongList->Add(song.release());
-        if (!SongsDatabase->AddSongEntry(added)) {
-            break; // the catalogue has shown why; every further record would fail the same way
-        }
+        fresh.push_back(std::move(song));
     }
+    AddNewSongs(fresh);
     if (!skipped.empty()) {
         ShowMessage(SkippedFilesMessage(folder, skipped));
     }

@@ -13,9 +13,11 @@ class cSongInfo;
 /// count too. A file is known, and skipped unread, when a song of this folder has its path
 /// ignoring the case of A to Z. Files that cannot be read are left out and named in one
 /// message (ShowMessage); the rest of the folder is still added. A folder that cannot be
-/// listed adds nothing and reports nothing. When the catalogue refuses a record (its own
-/// message has been shown), the scan stops there. Needs the open catalogue (std::logic_error).
-/// The folder should end in the separator; one is added when it does not.
+/// listed adds nothing and reports nothing. The new records are written to the catalogue
+/// together, then appended to MasterSongList; when the catalogue refuses them (it has shown
+/// its own message and cut its file back) none is added and a later scan tries again. Needs
+/// the open catalogue (std::logic_error). The folder should end in the separator; one is added
+/// when it does not.
 void ScanFolder(const std::string& folder);
 
 /// Fills a fresh record from the file: FileName, Size and Date from the file, the texts from
