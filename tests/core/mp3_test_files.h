@@ -45,29 +45,43 @@ inline std::string Mp3Bytes(size_t audioSize, std::string_view tag = {}) {
 }
 
 /// Lets an ordinary user reach the folder (temporary folders are made private to their owner).
-inline void OpenToEveryone(const std::string& folder) { ::chmod(folder.c_str(), 0755); }
+inline void OpenToEveryone(const std::string& folder) {
+    ::chmod(folder.c_str(), 0755);
+}
 
 /// While it lives, file permissions are checked for an ordinary user even when the tests run
 /// as root (the file-system user id of this thread is set to "nobody"; root passes every
 /// permission check otherwise).
 class cUnprivileged {
 public:
+    static constexpr uid_t kNobody = 65534;
+
     cUnprivileged() {
         if (::geteuid() == 0) {
-            m_Previous = ::setfsuid(65534);
+            m_Previous = static_cast<uid_t>(::setfsuid(kNobody));
             m_Changed = true;
         }
     }
     ~cUnprivileged() {
         if (m_Changed) {
-            ::setfsuid(static_cast<uid_t>(m_Previous));
+            ::setfsuid(m_Previous);
         }
     }
     cUnprivileged(const cUnprivileged&) = delete;
     cUnprivileged& operator=(const cUnprivileged&) = delete;
 
+    /// False when running as root without the right to change the file-system user id, so
+    /// that permissions cannot be met here.
+    static bool Possible() {
+        if (::geteuid() != 0) {
+            return true;
+        }
+        const cUnprivileged probe;
+        return ::setfsuid(static_cast<uid_t>(-1)) == static_cast<int>(kNobody); // -1 only asks
+    }
+
 private:
-    int m_Previous = 0;
+    uid_t m_Previous = 0;
     bool m_Changed = false;
 };
 
