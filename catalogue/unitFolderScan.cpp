@@ -1,0 +1,252 @@
+#include "catalogue/unitFolderScan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+#include <unordered_set>
+#include <vector>
+
+#include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongQuery.h"
+#include "catalogue/unitSongUtils.h"
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitFileHandle.h"
+#include "util/unitMessages.h"
+#include "util/unitUtils.h"
+
+namespace {
+// At most this many skipped files are named in the message; the rest are counted.
+constexpr size_t kMaxNamedSkippedFiles = 20;
+
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Hash and equality of paths with A to Z folded, so known paths are found without lower-cased
+// copies of them.
+struct cFoldedHash {
+    size_t operator()(std::string_view text) const {
+        uint64_t hash = 14695981039346656037ull; // FNV-1a
+        for (char c : text) {
+            hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;
+        }
+        return static_cast<size_t>(hash);
+    }
+};
+struct cFoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const {
+        return SameTextIgnoringAsciiCase(a, b);
+    }
+};
+/// Views into the FileName of known records; valid while those records are not changed.
+using cKnownPaths = std::unordered_set<std::string_view, cFoldedHash, cFoldedEqual>;
+
+cKnownPaths KnownPathsOf(const cSongPointersList& songs) {
+    cKnownPaths paths;
+    paths.reserve(static_cast<size_t>(songs.Count()));
+    for (const cSongInfo* song : songs) {
+        paths.insert(song->FileName());
+    }
+    return paths;
+}
+
+struct cDirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+struct cSongDisposer {
+    void operator()(cSongInfo* song) const { DisposeSongInfo(song); }
+};
+using cOwnedSong = std::unique_ptr<cSongInfo, cSongDisposer>;
+
+// Whether a listed entry is a file: a regular file or a link to one. A link that leads
+// nowhere counts as a file, so that opening it fails and it is reported.
+bool IsFileEntry(int dirFd, const dirent& entry) {
+    switch (entry.d_type) {
+    case DT_REG:
+        return true;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        struct stat info {};
+        if (::fstatat(dirFd, entry.d_name, &info, 0) != 0) {
+            return true;
+        }
+        return S_ISREG(info.st_mode);
+    }
+    default:
+        return false; // folders, pipes, sockets, devices
+    }
+}
+
+void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
+              const cId3v1Block* tag) {
+    song.Size = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(info.st_size)));
+    song.Date =
+        DateTimeFromUnixTime(info.st_mtim.tv_sec, static_cast<int32_t>(info.st_mtim.tv_nsec));
+    if (tag == nullptr) {
+        std::string artist;
+        std::string title;
+        SongNameFromFileName(path, &artist, &title);
+        song.SetTexts(path, title, artist, {}, {}, {});
+        return;
+    }
+    cId3v1Texts texts = ReadId3v1Texts({tag->data(), tag->size()}, eId3v1Reading::kSongRecord);
+    if (texts.Title.empty()) {
+        SongNameFromFileName(path, nullptr, &texts.Title);
+    }
+    if (texts.Artist.empty()) {
+        SongNameFromFileName(path, &texts.Artist, nullptr);
+    }
+    song.SetTexts(path, texts.Title, texts.Artist, texts.Album, texts.Comment, texts.Year);
+}
+
+// ReadSongFromFile for a file named relative to an open folder (AT_FDCWD: the current one).
+void ReadSongAt(int dirFd, const char* name, const std::string& path, cSongInfo& song) {
+    const cFileHandle file(::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file.IsOpen()) {
+        throw FileError(errno, "Cannot open", path);
+    }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0) {
+        throw FileError(errno, "Cannot read the size of", path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw FileError(EINVAL, "Not a regular file:", path);
+    }
+    cId3v1Block tail{};
+    const bool hasTag = ReadId3v1Tail(file.Get(), static_cast<int64_t>(info.st_size), path, tail) &&
+                        IsId3v1Tag({tail.data(), tail.size()});
+    FillSong(song, path, info, hasTag ? &tail : nullptr);
+}
+
+std::string SkippedFilesMessage(const std::string& folder,
+                                const std::vector<std::string>& reasons) {
+    std::string text = "These files in \"" + StripTrailingBackslash(folder) +
+                       "\" could not be read and were not added:";
+    for (size_t i = 0; i < reasons.size() && i < kMaxNamedSkippedFiles; ++i) {
+        text += '\n';
+        text += reasons[i];
+    }
+    if (reasons.size() > kMaxNamedSkippedFiles) {
+        text += "\n... and " + std::to_string(reasons.size() - kMaxNamedSkippedFiles) + " more";
+    }
+    return text;
+}
+
+void TraceNewSong(const cSongInfo& song) {
+    if (TraceEnabled()) {
+        const std::string_view path = song.FileName();
+        TraceLog("Adding new filename at position " + std::to_string(song.Position) + ": " +
+                 std::string(path.substr(path.rfind(kPathDelim) + 1)));
+    }
+}
+
+// Appends the new songs to the catalogue in one go (a write per song would cost more than
+// reading the files) and then, in listing order, to the master list. When the catalogue
+// refuses them it has shown why and cut its file back: none is added, a later scan tries again.
+void AddNewSongs(std::vector<cOwnedSong>& fresh) {
+    if (fresh.empty()) {
+        return;
+    }
+    std::vector<cSongInfo*> songs;
+    songs.reserve(fresh.size());
+    for (const auto& song : fresh) {
+        songs.push_back(song.get());
+    }
+    if (!SongsDatabase->AddSongEntries(songs)) {
+        return;
+    }
+    MasterSongList->Reserve(MasterSongList->Count() + static_cast<int>(fresh.size()));
+    for (auto& song : fresh) {
+        TraceNewSong(*song);
+        MasterSongList->Add(song.release());
+    }
+}
+
+} // namespace
+
+std::string UnderscoresToSpaces(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        if (c == '_') {
+            c = ' ';
+        }
+    }
+    return result;
+}
+
+bool IsMp3FileName(std::string_view name) {
+    constexpr std::string_view kExtension = ".mp3";
+    return name.size() >= kExtension.size() &&
+           SameTextIgnoringAsciiCase(name.substr(name.size() - kExtension.size()), kExtension);
+}
+
+void SongNameFromFileName(std::string_view path, std::string* artist, std::string* title) {
+    std::string_view name = path.substr(path.rfind(kPathDelim) + 1); // npos + 1 == 0
+    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos) {
+        name = name.substr(0, dot);
+    }
+    const size_t hyphen = name.find('-');
+    if (hyphen == std::string_view::npos) {
+        if (title != nullptr) {
+            *title = UnderscoresToSpaces(name);
+        }
+        return;
+    }
+    if (artist != nullptr) {
+        *artist = UnderscoresToSpaces(TrimControlChars(name.substr(0, hyphen)));
+    }
+    if (title != nullptr) {
+        *title = UnderscoresToSpaces(TrimControlChars(name.substr(hyphen + 1)));
+    }
+}
+
+void ReadSongFromFile(const std::string& path, cSongInfo& song) {
+    ReadSongAt(AT_FDCWD, path.c_str(), path, song);
+}
+
+void ScanFolder(const std::string& folderPath) {
+    if (MasterSongList == nullptr || SongsDatabase == nullptr) {
+        throw std::logic_error("ScanFolder needs the open catalogue");
+    }
+    const std::string folder = AddTrailingBackslash(folderPath);
+    const std::unique_ptr<DIR, cDirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return;
+    }
+    const int dirFd = ::dirfd(dir.get());
+    // Taken once, before the folder is read: the songs added below are not in it.
+    const cSongPointersList known =
+        QuerySongs({MakeCriterion(kFieldFolder, kOpIs, StripTrailingBackslash(folder))});
+    const cKnownPaths knownPaths = KnownPathsOf(known);
+
+    std::vector<std::string> skipped;
+    std::vector<cOwnedSong> fresh;
+    std::string path = folder;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (!IsMp3FileName(name) || !IsFileEntry(dirFd, *entry)) {
+            continue;
+        }
+        path.resize(folder.size());
+        path += name;
+        if (knownPaths.contains(path)) {
+            continue;
+        }
+        cOwnedSong song(NewSongInfo());
+        try {
+            ReadSongAt(dirFd, entry->d_name, path, *song);
+        } catch (const std::system_error& error) {
+            skipped.push_back(std::string(name) + " (" + error.code().message() + ")");
+            continue;
+        }
+        fresh.push_back(std::move(song));
+    }
+    AddNewSongs(fresh);
+    if (!skipped.empty()) {
+        ShowMessage(SkippedFilesMessage(folder, skipped));
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The folder scan: the only way songs enter the catalogue. Looking at a folder adds the MP3
+// files in it that the program does not know yet.
+
+#include <string>
+#include <string_view>
+
+class cSongInfo;
+
+/// Adds the folder's new MP3 files (not those of its subfolders) to MasterSongList and the
+/// catalogue, in the order the file system lists them. An entry counts as an MP3 file when its
+/// name ends in ".mp3" in any letter case and it is a file (or a link to one); hidden files
+/// count too. A file is known, and skipped unread, when a song of this folder has its path
+/// ignoring the case of A to Z. Files that cannot be read are left out and named in one
+/// message (ShowMessage); the rest of the folder is still added. A folder that cannot be
+/// listed adds nothing and reports nothing. The new records are written to the catalogue
+/// together, then appended to MasterSongList; when the catalogue refuses them (it has shown
+/// its own message and cut its file back) none is added and a later scan tries again. Needs
+/// the open catalogue (std::logic_error). The folder should end in the separator; one is added
+/// when it does not.
+void ScanFolder(const std::string& folder);
+
+/// Fills a fresh record from the file: FileName, Size and Date from the file, the texts from
+/// its ID3v1 tag (title, artist, album trimmed at both ends; year and comment as stored), with
+/// artist and title taken from the file name where the tag has none. A file shorter than 128
+/// bytes has no tag. Reads through a read-only open, only the last 128 bytes. Throws
+/// std::system_error naming the file when it cannot be opened or read.
+void ReadSongFromFile(const std::string& path, cSongInfo& song);
+
+/// Artist and title from the file name without folder and extension, split at its FIRST
+/// hyphen: each side trimmed of characters 0 to 32, then underscores made spaces. Without a
+/// hyphen the whole name (untrimmed, underscores made spaces) is the title and the artist is
+/// left as it was. Either target may be null.
+void SongNameFromFileName(std::string_view path, std::string* artist, std::string* title);
+
+/// The text with every "_" replaced by a space.
+std::string UnderscoresToSpaces(std::string_view text);
+
+/// True when the file name ends in ".mp3" in any letter case.
+bool IsMp3FileName(std::string_view name);

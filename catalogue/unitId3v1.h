@@ -1,0 +1,136 @@
+#pragma once
+// The ID3v1 tag at the end of an MP3 file: its layout, reading its texts, writing and removing
+// it, and the steps of the tag editor that change the file, the song record and the catalogue.
+//
+/// Tag layout: the last 128 bytes of the file, a tag when they begin with "TAG" (upper case).
+///
+///   offset  width  field
+///        0      3  marker "TAG"
+///        3     30  title
+///       33     30  artist
+///       63     30  album
+///       93      4  year
+///       97     30  comment
+///      127      1  genre (not used; written as a space)
+///
+/// A field's text ends at its first zero byte. Texts are the file's bytes as they stand (no
+/// code page conversion here). This program writes a tag as a block of spaces with the marker
+/// and the five texts copied in, so every field is padded with spaces.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "util/unitUtils.h"
+
+class cSongInfo;
+
+inline constexpr size_t kId3v1Size = 128;
+inline constexpr std::string_view kId3v1Marker = "TAG";
+
+/// Where one text field lies inside the 128-byte block.
+struct cId3v1Field {
+    size_t Offset;
+    size_t Width;
+};
+
+inline constexpr cId3v1Field kId3v1Title{3, 30};
+inline constexpr cId3v1Field kId3v1Artist{33, 30};
+inline constexpr cId3v1Field kId3v1Album{63, 30};
+inline constexpr cId3v1Field kId3v1Year{93, 4};
+inline constexpr cId3v1Field kId3v1Comment{97, 30};
+inline constexpr size_t kId3v1GenreOffset = 127;
+
+using cId3v1Block = std::array<char, kId3v1Size>;
+
+/// The five texts of a tag, as bytes.
+struct cId3v1Texts {
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
+
+    bool operator==(const cId3v1Texts&) const = default;
+};
+
+/// True when the text is exactly 128 bytes long and begins with "TAG".
+bool IsId3v1Tag(std::string_view tail);
+
+/// The bytes of one field of a tag block, up to its first zero byte.
+std::string_view Id3v1FieldText(std::string_view tail, cId3v1Field field);
+
+/// The text without characters of codes 0 to 32 at either end.
+std::string_view TrimControlChars(std::string_view text);
+/// The text without characters of codes 0 to 32 at its end; leading spaces stay.
+std::string_view TrimTrailingControlChars(std::string_view text);
+
+/// How the texts of a tag are cleaned when read.
+enum class eId3v1Reading {
+    /// New songs found by a folder scan: title, artist and album trimmed at both ends; year
+    /// and comment exactly as stored (up to a zero byte).
+    kSongRecord,
+    /// The tag editor's edit boxes: every text loses its trailing characters 0 to 32.
+    kEditor,
+};
+
+/// The five texts of a tag block. The tail must satisfy IsId3v1Tag.
+cId3v1Texts ReadId3v1Texts(std::string_view tail, eId3v1Reading reading);
+
+/// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most
+/// U+10FFFF). Plain ASCII is valid UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+/// The longest beginning of the text that fits into width bytes. A text that is valid UTF-8
+/// is cut at a character boundary, never inside a character; any other text (a legacy 8-bit
+/// text) is cut at the byte width.
+std::string_view CutToFieldWidth(std::string_view text, size_t width);
+
+/// The 128-byte block this program writes: spaces, "TAG", the five texts each cut to its
+/// field's width, genre byte 0x20.
+cId3v1Block BuildId3v1Block(const cId3v1Texts& texts);
+
+/// Reads the last 128 bytes of the open file of the given size into tail. False (tail
+/// untouched) when the file is shorter than 128 bytes. Throws std::system_error naming the
+/// path when reading fails.
+bool ReadId3v1Tail(int fd, int64_t fileSize, const std::string& path, cId3v1Block& tail);
+
+/// What the tag editor needs of a file before it opens: whether the file ends in a tag, the
+/// tag's texts with the editor's cleaning (empty without a tag), and the file's last-modified
+/// time to restore afterwards.
+struct cSongTag {
+    bool HasTag = false;
+    cId3v1Texts Texts;
+    TDateTime FileDate = 0;
+};
+
+/// Reads the file's tag for the editor, through a read-only open. A file shorter than 128
+/// bytes has no tag. Throws std::system_error naming the file when it cannot be read.
+cSongTag ReadSongTag(const std::string& path);
+
+/// Writes the texts as the file's tag: over the old tag when the file ends in one at this
+/// moment, else appended (the file grows by 128 bytes). The block goes to the file in one
+/// write and is flushed to the disk; an append that fails is cut back, so the file never keeps
+/// half a tag. Throws std::system_error naming the file when it cannot be opened or written.
+void WriteId3v1Tag(const std::string& path, const cId3v1Texts& texts);
+
+/// Cuts the tag off the file (128 bytes shorter), only when the file ends in a tag at this
+/// moment, so that audio is never cut. Answers whether a tag was removed. Throws
+/// std::system_error naming the file when it cannot be opened, read or cut.
+bool RemoveId3v1Tag(const std::string& path);
+
+/// The tag editor's OK: writes the texts into the song's file; then either sets the file's
+/// last-modified time back to fileDate (keepFileDate; the record's Date stays) or sets the
+/// record's Date to now; then the record takes all five texts as written to the file (Title,
+/// Author, Album, Year, Comment, each cut to its field's width and otherwise as typed) and is
+/// written anew to the open catalogue (UpdateSongEntry). When the file cannot be written the
+/// std::system_error reaches the caller and neither the record nor the catalogue has changed.
+/// Needs the open catalogue (std::logic_error otherwise, before anything is touched).
+void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileDate, TDateTime fileDate);
+
+/// The tag editor's Remove ID3: cuts the tag off the file and, when keepFileDate holds, sets
+/// the file's last-modified time back to fileDate. The record and the catalogue are not
+/// changed. Answers whether a tag was removed; errors as RemoveId3v1Tag.
+bool RemoveSongTag(const std::string& path, bool keepFileDate, TDateTime fileDate);

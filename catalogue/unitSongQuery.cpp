@@ -1,0 +1,318 @@
+#include "catalogue/unitSongQuery.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+#include "catalogue/unitSongUtils.h"
+
+namespace {
+constexpr std::string_view kGroupSeparator = "\r\n";
+
+constexpr std::array<char, 256> MakeFoldTable() {
+    std::array<char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<size_t>(c)] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return table;
+}
+constexpr std::array<char, 256> kFold = MakeFoldTable();
+
+char Fold(char c) {
+    return kFold[static_cast<unsigned char>(c)];
+}
+
+// Compares count bytes of text, folded, with the same count of an already lower-cased text.
+bool EqualsLowered(const char* text, const char* lowered, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (Fold(text[i]) != lowered[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EqualsLowered(std::string_view text, std::string_view lowered) {
+    return text.size() == lowered.size() && EqualsLowered(text.data(), lowered.data(), text.size());
+}
+
+bool StartsWithLowered(std::string_view value, std::string_view lowered) {
+    return value.size() >= lowered.size() &&
+           EqualsLowered(value.data(), lowered.data(), lowered.size());
+}
+
+// Position of the first occurrence of a non-empty, lower-cased needle in the text, comparing
+// the text folded; npos when there is none.
+size_t FindLowered(std::string_view text, std::string_view needle) {
+    if (needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    const char first = needle.front();
+    const char firstUpper =
+        first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+    const size_t last = text.size() - needle.size();
+    for (size_t i = 0; i <= last; ++i) {
+        const char c = text[i];
+        if ((c == first || c == firstUpper) &&
+            EqualsLowered(text.data() + i + 1, needle.data() + 1, needle.size() - 1)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool IsTextField(uint8_t field) {
+    return field <= kFieldGroups;
+}
+bool IsNumberField(uint8_t field) {
+    return field == kFieldSize || field == kFieldViewsCount;
+}
+
+// The text as a signed 32-bit integer: optional spaces around it, an optional sign, decimal
+// digits. False when it is anything else or out of range.
+bool ParseInt32(std::string_view text, int32_t& number) {
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) {
+        return false;
+    }
+    text = text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+        if (text.empty() || text.front() == '-' || text.front() == '+') {
+            return false;
+        }
+    }
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() ||
+        value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max()) {
+        return false;
+    }
+    number = static_cast<int32_t>(value);
+    return true;
+}
+
+// One condition made ready for testing many songs: its text lower-cased once, its number read
+// once, and the error it raises when it is tested, if any.
+struct cPreparedCriterion {
+    uint8_t Field = 0;
+    uint8_t Operator = 0;
+    std::string Lowered;
+    int32_t Number = 0;
+    std::string Error;
+};
+
+cPreparedCriterion Prepare(const SongCriterion& criterion) {
+    cPreparedCriterion prepared;
+    prepared.Field = criterion.Field;
+    prepared.Operator = criterion.Operator;
+    if (IsTextField(criterion.Field)) {
+        prepared.Lowered = LowerCaseAscii(criterion.Text);
+        if (criterion.Operator > kOpEndsWith) {
+            prepared.Error = kInvalidStringCondition;
+        }
+    } else if (IsNumberField(criterion.Field)) {
+        // The text is read before the operator is checked: a non-number with a text operator
+        // reports the number.
+        if (!ParseInt32(criterion.Text, prepared.Number)) {
+            prepared.Error = "'" + criterion.Text + "' is not a valid integer value";
+        } else if (criterion.Operator < kOpIs || criterion.Operator > kOpLessOrEqual ||
+                   (criterion.Operator >= kOpContains && criterion.Operator <= kOpEndsWith)) {
+            prepared.Error = kInvalidNumericCondition;
+        }
+    } else {
+        prepared.Error = "Invalid search field code " + std::to_string(criterion.Field);
+    }
+    return prepared;
+}
+
+bool MatchesText(std::string_view value, const cPreparedCriterion& criterion) {
+    const std::string_view text = criterion.Lowered;
+    switch (criterion.Operator) {
+    case kOpIs:
+        return EqualsLowered(value, text);
+    case kOpIsNot:
+        return !EqualsLowered(value, text);
+    case kOpContains:
+        return !text.empty() && FindLowered(value, text) != std::string_view::npos;
+    case kOpDoesntContain:
+        return text.empty() || FindLowered(value, text) == std::string_view::npos;
+    case kOpBeginsWith:
+        // The first occurrence lies at the start exactly when the value starts with the text.
+        return !text.empty() && StartsWithLowered(value, text);
+    case kOpEndsWith:
+        return !text.empty() && value.size() >= text.size() &&
+               FindLowered(value, text) == value.size() - text.size();
+    default:
+        return false;
+    }
+}
+
+bool MatchesFolder(std::string_view fileName, const cPreparedCriterion& criterion) {
+    // The folder is a beginning of the path, so a path that does not begin with the text has
+    // a folder that neither is nor begins with it; most songs fail here, without the search
+    // for the last separator.
+    const uint8_t op = criterion.Operator;
+    if ((op == kOpIs || op == kOpIsNot || op == kOpBeginsWith) &&
+        !StartsWithLowered(fileName, criterion.Lowered)) {
+        return op == kOpIsNot;
+    }
+    return MatchesText(SongFolderOf(fileName), criterion);
+}
+
+bool MatchesNumber(int32_t value, const cPreparedCriterion& criterion) {
+    const int32_t number = criterion.Number;
+    switch (criterion.Operator) {
+    case kOpIs:
+        return value == number;
+    case kOpIsNot:
+        return value != number;
+    case kOpGreater:
+        return value > number;
+    case kOpGreaterOrEqual:
+        return value >= number;
+    case kOpLess:
+        return value < number;
+    case kOpLessOrEqual:
+        return value <= number;
+    default:
+        return false;
+    }
+}
+
+bool HasGroupNamed(const cSongInfo& song, std::string_view loweredName) {
+    return std::any_of(song.Groups.begin(), song.Groups.end(),
+                       [&](const std::string& group) { return EqualsLowered(group, loweredName); });
+}
+
+// Tests one song against the conditions; groupsText is scratch space reused across songs.
+class cSongMatcher {
+public:
+    explicit cSongMatcher(const std::vector<SongCriterion>& criteria) {
+        m_Criteria.reserve(criteria.size());
+        for (const auto& criterion : criteria) {
+            m_Criteria.push_back(Prepare(criterion));
+        }
+        // With no condition able to raise, the result is the same whatever the order, so the
+        // number tests, which do not touch a song's texts, go first.
+        const bool anyError = std::any_of(m_Criteria.begin(), m_Criteria.end(),
+                                          [](const auto& c) { return !c.Error.empty(); });
+        if (!anyError) {
+            std::stable_partition(m_Criteria.begin(), m_Criteria.end(),
+                                  [](const auto& c) { return IsNumberField(c.Field); });
+        }
+    }
+
+    bool Matches(const cSongInfo& song) {
+        for (const auto& criterion : m_Criteria) {
+            if (!Matches(song, criterion)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool Matches(const cSongInfo& song, const cPreparedCriterion& criterion) {
+        if (!criterion.Error.empty()) {
+            throw EInvalidSearchCombination(criterion.Error);
+        }
+        switch (criterion.Field) {
+        case kFieldFilename:
+            return MatchesText(song.FileName(), criterion);
+        case kFieldFolder:
+            return MatchesFolder(song.FileName(), criterion);
+        case kFieldTitle:
+            return MatchesText(song.Title(), criterion);
+        case kFieldArtist:
+            return MatchesText(song.Author(), criterion);
+        case kFieldAlbum:
+            return MatchesText(song.Album(), criterion);
+        case kFieldGroups:
+            return MatchesGroups(song, criterion);
+        case kFieldSize:
+            return MatchesNumber(song.Size, criterion);
+        default:
+            return MatchesNumber(song.Views, criterion);
+        }
+    }
+
+    bool MatchesGroups(const cSongInfo& song, const cPreparedCriterion& criterion) {
+        if (criterion.Operator == kOpContains) {
+            return !criterion.Lowered.empty() && HasGroupNamed(song, criterion.Lowered);
+        }
+        if (criterion.Operator == kOpDoesntContain) {
+            return criterion.Lowered.empty() || !HasGroupNamed(song, criterion.Lowered);
+        }
+        m_GroupsText.clear();
+        for (const auto& group : song.Groups) {
+            if (&group != &song.Groups.front()) {
+                m_GroupsText += kGroupSeparator;
+            }
+            m_GroupsText += group;
+        }
+        return MatchesText(m_GroupsText, criterion);
+    }
+
+    std::vector<cPreparedCriterion> m_Criteria;
+    std::string m_GroupsText;
+};
+} // namespace
+
+SongCriterion MakeCriterion(uint8_t field, uint8_t op, std::string text) {
+    return SongCriterion{field, op, std::move(text)};
+}
+
+std::string_view SongFolderOf(std::string_view fileName) {
+    const size_t slash = fileName.rfind(kPathDelim);
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    // Up to and including the last separator, then that separator dropped unless it is all
+    // that is left (the root).
+    return fileName.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string LowerCaseAscii(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) {
+        c = Fold(c);
+    }
+    return lowered;
+}
+
+bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Fold(a[i]) != Fold(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,
+                             const cSongPointersList* source) {
+    const cSongPointersList* songs = source != nullptr ? source : MasterSongList;
+    cSongPointersList result;
+    if (songs == nullptr) {
+        return result;
+    }
+    const bool overMaster = songs == MasterSongList;
+    cSongMatcher matcher(criteria);
+    const int count = songs->Count();
+    for (int slot = 0; slot < count; ++slot) {
+        cSongInfo* song = songs->Get(slot);
+        if (song == nullptr || !matcher.Matches(*song)) {
+            continue;
+        }
+        if (overMaster) {
+            song->MasterIndex = slot;
+        }
+        result.Add(song);
+    }
+    return result;
+}

@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <system_error>
+
+#include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongUtils.h"
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "mp3_test_files.h"
+#include "util/unitUtils.h"
+
+using namespace mp3test;
+
+namespace {
+
+std::string_view View(const cId3v1Block& block) {
+    return {block.data(), block.size()};
+}
+
+int64_t ModifiedSeconds(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mtim.tv_sec;
+}
+
+// 2001-02-03 04:05:06 local time: far from now, so a restored time cannot pass by accident.
+const TDateTime kOldDate = 36925.0 + (4 * 3600 + 5 * 60 + 6) / 86400.0;
+
+TEST(Id3v1Layout, BlockIsSpacesMarkerAndTextsAtTheirOffsets) {
+    cId3v1Texts texts;
+    texts.Title = "Help";
+    texts.Year = "1999";
+    const cId3v1Block block = BuildId3v1Block(texts);
+    const std::string bytes(block.begin(), block.end());
+    EXPECT_EQ(bytes.substr(0, 7), "TAGHelp");
+    EXPECT_EQ(bytes.substr(7, 26), std::string(26, ' '));
+    EXPECT_EQ(bytes.substr(93, 4), "1999");
+    EXPECT_EQ(bytes[127], ' ');
+    EXPECT_EQ(bytes.find_first_not_of(' ', 97), std::string::npos);
+
+    texts = {std::string(40, 't'), std::string(31, 'a'), "al", "20245", std::string(35, 'c')};
+    const std::string full(BuildId3v1Block(texts).data(), kId3v1Size);
+    EXPECT_EQ(full,
+              TagBlock(texts.Title, texts.Artist, "al", "2024", texts.Comment).substr(0, 127) + " ")
+        << "each text cut at its width, nothing spills into the next field";
+}
+
+TEST(Id3v1Layout, TextsAreNeverCutInsideAUtf8Character) {
+    const std::string e = "\xC3\xA9";        // é, 2 bytes
+    const std::string euro = "\xE2\x82\xAC"; // €, 3 bytes
+    std::string twenty;
+    for (int i = 0; i < 20; ++i) {
+        twenty += e;
+    }
+    EXPECT_EQ(CutToFieldWidth(twenty, 30).size(), 30u);
+    EXPECT_EQ(CutToFieldWidth("a" + twenty, 30), "a" + twenty.substr(0, 28));
+    std::string euros;
+    for (int i = 0; i < 11; ++i) {
+        euros += euro;
+    }
+    EXPECT_EQ(CutToFieldWidth(euros, 30), euros.substr(0, 30));
+    EXPECT_EQ(CutToFieldWidth("ab" + euros, 30), "ab" + euros.substr(0, 27));
+    EXPECT_EQ(CutToFieldWidth("19" + euro, 4), "19");
+    // A Latin-1 text is not UTF-8: cut at the byte width.
+    const std::string latin(40, '\xE9');
+    EXPECT_EQ(CutToFieldWidth(latin, 30), latin.substr(0, 30));
+    EXPECT_EQ(CutToFieldWidth("short", 30), "short");
+}
+
+TEST(Id3v1Layout, Utf8Validity) {
+    EXPECT_TRUE(IsValidUtf8("plain"));
+    EXPECT_TRUE(IsValidUtf8("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5"));
+    EXPECT_FALSE(IsValidUtf8("\xE9t\xE9"));        // Latin-1
+    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));         // overlong NUL
+    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));     // overlong '/'
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // beyond U+10FFFF
+    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_FALSE(IsValidUtf8("\x82"));             // lone continuation
+}
+
+TEST(Id3v1Reading, SongRecordAndEditorCleanTheTextsDifferently) {
+    const std::string tail = TagBlock(" \tTitle \x01", "  Artist", "Album\x1F", " 99 ", " note  ");
+    const cId3v1Texts record = ReadId3v1Texts(tail, eId3v1Reading::kSongRecord);
+    EXPECT_EQ(record.Title, "Title");
+    EXPECT_EQ(record.Artist, "Artist");
+    EXPECT_EQ(record.Album, "Album");
+    EXPECT_EQ(record.Year, " 99 ");
+    EXPECT_EQ(record.Comment, " note" + std::string(25, ' '));
+    const cId3v1Texts editor = ReadId3v1Texts(tail, eId3v1Reading::kEditor);
+    EXPECT_EQ(editor.Title, " \tTitle");
+    EXPECT_EQ(editor.Artist, "  Artist");
+    EXPECT_EQ(editor.Album, "Album");
+    EXPECT_EQ(editor.Year, " 99");
+    EXPECT_EQ(editor.Comment, " note");
+}
+
+TEST(Id3v1Reading, AZeroByteEndsEachField) {
+    std::string tail = TagBlock("T", "Ar", "Alb", "19", "Comm", '\0');
+    tail[20] = 'x'; // after the title's first zero byte: not part of the title
+    for (const auto reading : {eId3v1Reading::kSongRecord, eId3v1Reading::kEditor}) {
+        const cId3v1Texts texts = ReadId3v1Texts(tail, reading);
+        EXPECT_EQ(texts, (cId3v1Texts{"T", "Ar", "Alb", "19", "Comm"}));
+    }
+    const std::string full =
+        TagBlock(std::string(30, 'T'), "", "", "2024", std::string(30, 'C'), '\0');
+    const cId3v1Texts texts = ReadId3v1Texts(full, eId3v1Reading::kSongRecord);
+    EXPECT_EQ(texts.Title, std::string(30, 'T'));
+    EXPECT_EQ(texts.Year, "2024") << "a full field does not run into the next one";
+    EXPECT_EQ(texts.Comment, std::string(30, 'C')) << "the genre byte is not part of the comment";
+}
+
+TEST(Id3v1Reading, OnlyAnUpperCaseMarkerOnExactly128BytesIsATag) {
+    EXPECT_TRUE(IsId3v1Tag(TagBlock("", "", "", "", "")));
+    EXPECT_FALSE(IsId3v1Tag(TagBlock("", "", "", "", "", ' ', "tag")));
+    EXPECT_FALSE(IsId3v1Tag(TagBlock("", "", "", "", "", ' ', "TAg")));
+    EXPECT_FALSE(IsId3v1Tag("TAG"));
+}
+
+TEST(Id3v1File, WritingAppendsOnceThenOverwritesInPlace) {
+    cTempFolder folder;
+    const std::string path = folder / "song.mp3";
+    const std::string audio = Mp3Bytes(1000);
+    WriteBytes(path, audio);
+
+    WriteId3v1Tag(path, {"Help", "Beatles", "", "1965", ""});
+    std::string bytes = ReadBytes(path);
+    ASSERT_EQ(bytes.size(), 1128u);
+    EXPECT_EQ(bytes.substr(0, 1000), audio);
+    EXPECT_EQ(bytes.substr(1000, 10), "TAGHelp   ");
+
+    WriteId3v1Tag(path, {"Yesterday", "", "", "", ""});
+    bytes = ReadBytes(path);
+    ASSERT_EQ(bytes.size(), 1128u);
+    EXPECT_EQ(bytes.substr(0, 1000), audio);
+    EXPECT_EQ(bytes.substr(1000),
+              std::string(View(BuildId3v1Block({"Yesterday", "", "", "", ""}))));
+
+    const cSongTag tag = ReadSongTag(path);
+    EXPECT_TRUE(tag.HasTag);
+    EXPECT_EQ(tag.Texts, (cId3v1Texts{"Yesterday", "", "", "", ""}));
+}
+
+TEST(Id3v1File, FilesShorterThanATagHaveNoneAndCanGetOne) {
+    cTempFolder folder;
+    const std::string path = folder / "tiny.mp3";
+    WriteBytes(path, "TAGxyz");
+    EXPECT_FALSE(ReadSongTag(path).HasTag);
+    EXPECT_FALSE(RemoveId3v1Tag(path));
+    EXPECT_EQ(ReadBytes(path), "TAGxyz");
+    WriteId3v1Tag(path, {"T", "", "", "", ""});
+    EXPECT_EQ(ReadBytes(path).size(), 6u + 128u);
+
+    const std::string empty = folder / "empty.mp3";
+    WriteBytes(empty, "");
+    WriteId3v1Tag(empty, {"", "", "", "", ""});
+    EXPECT_TRUE(ReadSongTag(empty).HasTag);
+}
+
+TEST(Id3v1File, RemovingCutsOnlyARealTag) {
+    cTempFolder folder;
+    const std::string tagged = folder / "tagged.mp3";
+    const std::string audio = Mp3Bytes(500);
+    WriteBytes(tagged, audio + TagBlock("t", "a", "", "", ""));
+    EXPECT_TRUE(RemoveId3v1Tag(tagged));
+    EXPECT_EQ(ReadBytes(tagged), audio);
+    EXPECT_FALSE(RemoveId3v1Tag(tagged)) << "a second removal must not cut audio";
+    EXPECT_EQ(ReadBytes(tagged), audio);
+}
+
+TEST(Id3v1File, FailuresNameTheFileAndChangeNothing) {
+    cTempFolder folder;
+    const std::string missing = folder / "gone.mp3";
+    try {
+        WriteId3v1Tag(missing, {"x", "", "", "", ""});
+        FAIL();
+    } catch (const std::system_error& error) {
+        EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing)) << "writing a tag never creates a file";
+    EXPECT_THROW(ReadSongTag(missing), std::system_error);
+    EXPECT_THROW(RemoveId3v1Tag(folder.Path()), std::system_error);
+
+    if (!cUnprivileged::Possible()) {
+        GTEST_SKIP() << "file permissions cannot be met as this user";
+    }
+    const std::string locked = folder / "locked.mp3";
+    WriteBytes(locked, Mp3Bytes(300));
+    ::chmod(locked.c_str(), 0444);
+    OpenToEveryone(folder.Path());
+    {
+        cUnprivileged asUser;
+        EXPECT_FALSE(ReadSongTag(locked).HasTag) << "reading needs no write access";
+        EXPECT_THROW(WriteId3v1Tag(locked, {"x", "", "", "", ""}), std::system_error);
+    }
+    EXPECT_EQ(ReadBytes(locked), Mp3Bytes(300));
+}
+
+TEST(Id3v1File, RemoveSongTagCanKeepTheFileTime) {
+    cTempFolder folder;
+    const std::string path = folder / "s.mp3";
+    WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
+    WriteFileDate(path, kOldDate);
+    const cSongTag before = ReadSongTag(path);
+    EXPECT_TRUE(RemoveSongTag(path, true, before.FileDate));
+    EXPECT_EQ(ReadBytes(path).size(), 300u);
+    EXPECT_NEAR(ReadFileDate(path), kOldDate, 1e-6);
+
+    WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
+    WriteFileDate(path, kOldDate);
+    EXPECT_TRUE(RemoveSongTag(path, false, kOldDate));
+    EXPECT_GT(ReadFileDate(path), kOldDate + 1);
+}
+
+// The tag editor's OK, against a real catalogue.
+class SaveSongTagTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt"));
+        m_Path = m_Folder / "Pink_Floyd - Time.mp3";
+        WriteBytes(m_Path, Mp3Bytes(2000));
+        WriteFileDate(m_Path, kOldDate);
+        m_Song = NewSongInfo();
+        m_Song->SetTexts(m_Path, "Time", "Pink Floyd", "", "", "");
+        m_Song->Date = kOldDate;
+        m_Song->Views = 3;
+        m_Song->Groups = {"Rock"};
+        MasterSongList->Add(m_Song);
+        SongsDatabase->AddSongEntry(*m_Song);
+    }
+    void TearDown() override {
+        if (SongsDatabase != nullptr) {
+            FreeAllSongs();
+        }
+    }
+
+    // The song as the catalogue holds it after a fresh load.
+    cSongInfo Reloaded() {
+        FreeAllSongs();
+        EXPECT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt"));
+        EXPECT_EQ(MasterSongList->Count(), 1);
+        return *MasterSongList->Get(0);
+    }
+
+    cTempFolder m_Folder;
+    std::string m_Path;
+    cSongInfo* m_Song = nullptr;
+};
+
+TEST_F(SaveSongTagTest, RecordAndCatalogueFollowAllFiveTextsAndKeepTheTime) {
+    const cSongTag tag = ReadSongTag(m_Path);
+    ASSERT_FALSE(tag.HasTag);
+    const cId3v1Texts typed{"  Time ", "", "Dark Side", "1973", "remaster "};
+    SaveSongTag(*m_Song, typed, true, tag.FileDate);
+
+    EXPECT_EQ(ReadBytes(m_Path).size(), 2128u);
+    int64_t oldSeconds = 0;
+    int32_t oldNanoseconds = 0;
+    UnixTimeFromDateTime(kOldDate, oldSeconds, oldNanoseconds);
+    EXPECT_EQ(ModifiedSeconds(m_Path), oldSeconds);
+    EXPECT_NEAR(ReadFileDate(m_Path), kOldDate, 1e-6);
+    EXPECT_EQ(m_Song->Date, kOldDate);
+    EXPECT_EQ(m_Song->Title(), "  Time ") << "taken as typed, not trimmed";
+    EXPECT_EQ(m_Song->Author(), "") << "an empty artist is not derived from the file name";
+    EXPECT_EQ(m_Song->Album(), "Dark Side");
+    EXPECT_EQ(m_Song->Year(), "1973");
+    EXPECT_EQ(m_Song->Comment(), "remaster ");
+
+    const cSongInfo stored = Reloaded();
+    EXPECT_EQ(stored.Title(), "  Time ");
+    EXPECT_EQ(stored.Album(), "Dark Side");
+    EXPECT_EQ(stored.Comment(), "remaster ");
+    EXPECT_EQ(stored.Views, 3);
+    EXPECT_EQ(stored.Groups, std::vector<std::string>{"Rock"});
+    EXPECT_EQ(stored.Date, kOldDate);
+}
+
+TEST_F(SaveSongTagTest, WithoutKeepingTheTimeTheRecordDateBecomesNow) {
+    const TDateTime before = NowDateTime();
+    SaveSongTag(*m_Song, {"Time", "Pink Floyd", "", "", ""}, false, kOldDate);
+    EXPECT_GE(m_Song->Date, before);
+    EXPECT_LE(m_Song->Date, NowDateTime());
+    EXPECT_GE(ReadFileDate(m_Path), before - 1.0 / 86400);
+    const TDateTime recorded = m_Song->Date;
+    EXPECT_EQ(Reloaded().Date, recorded);
+}
+
+TEST_F(SaveSongTagTest, TextsLongerThanTheirFieldsAreStoredAsWritten) {
+    const std::string euro = "\xE2\x82\xAC";
+    std::string title;
+    for (int i = 0; i < 11; ++i) {
+        title += euro;
+    }
+    SaveSongTag(*m_Song, {title, "a", "b", "19999", "c"}, true, kOldDate);
+    EXPECT_EQ(m_Song->Title(), title.substr(0, 30));
+    EXPECT_EQ(m_Song->Year(), "1999");
+    EXPECT_EQ(ReadSongTag(m_Path).Texts.Title, title.substr(0, 30));
+}
+
+TEST_F(SaveSongTagTest, AFailedWriteLeavesRecordAndCatalogueAlone) {
+    const int64_t catalogueSize = SongsDatabase->GetSize();
+    const int64_t position = m_Song->Position;
+    std::filesystem::remove(m_Path);
+    try {
+        SaveSongTag(*m_Song, {"New", "Other", "x", "2000", "y"}, false, kOldDate);
+        FAIL();
+    } catch (const std::system_error& error) {
+        EXPECT_NE(std::string(error.what()).find(m_Path), std::string::npos);
+    }
+    EXPECT_EQ(m_Song->Title(), "Time");
+    EXPECT_EQ(m_Song->Date, kOldDate);
+    EXPECT_EQ(m_Song->Position, position);
+    EXPECT_EQ(SongsDatabase->GetSize(), catalogueSize);
+}
+
+TEST(SaveSongTagWithoutCatalogue, IsRefusedBeforeTheFileIsTouched) {
+    cTempFolder folder;
+    const std::string path = folder / "a.mp3";
+    WriteBytes(path, Mp3Bytes(200));
+    cSongInfo song;
+    song.SetFileName(path);
+    ASSERT_EQ(SongsDatabase, nullptr);
+    EXPECT_THROW(SaveSongTag(song, {"x", "", "", "", ""}, true, kOldDate), std::logic_error);
+    EXPECT_EQ(ReadBytes(path).size(), 200u);
+}
+
+} // namespace

@@ -1,0 +1,353 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalogue/unitSongQuery.h"
+#include "catalogue/unitSongUtils.h"
+
+namespace {
+
+// Owns a handful of records and a list of them; can stand in as the master song list.
+class SongQuery : public ::testing::Test {
+protected:
+    void TearDown() override { MasterSongList = m_SavedMaster; }
+
+    cSongInfo* Add(const std::string& fileName, const std::string& title,
+                   std::vector<std::string> groups = {}, int32_t views = 0, int32_t size = 0) {
+        auto song = std::make_unique<cSongInfo>();
+        song->SetTexts(fileName, title, "", "", "", "");
+        song->Groups = std::move(groups);
+        song->Views = views;
+        song->Size = size;
+        song->MasterIndex = -7;
+        m_Songs.push_back(std::move(song));
+        m_List.Add(m_Songs.back().get());
+        return m_Songs.back().get();
+    }
+
+    std::vector<std::string> Titles(const std::vector<SongCriterion>& criteria) {
+        std::vector<std::string> titles;
+        for (const cSongInfo* song : QuerySongs(criteria, &m_List)) {
+            titles.emplace_back(song->Title());
+        }
+        return titles;
+    }
+
+    std::vector<std::string> Titles(uint8_t field, uint8_t op, std::string text) {
+        return Titles({MakeCriterion(field, op, std::move(text))});
+    }
+
+    std::string ErrorOf(uint8_t field, uint8_t op, std::string text) {
+        try {
+            QuerySongs({MakeCriterion(field, op, std::move(text))}, &m_List);
+        } catch (const EInvalidSearchCombination& error) {
+            return error.what();
+        }
+        return "no error";
+    }
+
+    using cTitles = std::vector<std::string>;
+    std::vector<std::unique_ptr<cSongInfo>> m_Songs;
+    cSongPointersList m_List;
+    cSongPointersList* m_SavedMaster = MasterSongList;
+};
+
+TEST(SongQueryNames, ChooserItemsInCodeOrder) {
+    EXPECT_EQ(kSongFieldNames[kFieldFilename], "Filename");
+    EXPECT_EQ(kSongFieldNames[kFieldArtist], "Artist");
+    EXPECT_EQ(kSongFieldNames[kFieldViewsCount], "Views count");
+    EXPECT_EQ(kSongOperatorNames[kOpDoesntContain], " doesn't contain");
+    EXPECT_EQ(kSongOperatorNames[kOpEndsWith], " ends with");
+    EXPECT_EQ(kSongOperatorNames[kOpLessOrEqual], " <=");
+}
+
+TEST_F(SongQuery, NoConditionsGivesEveryLiveSlotInOrder) {
+    Add("/m/1.mp3", "one");
+    m_List.Add(nullptr);
+    Add("/m/2.mp3", "two");
+    EXPECT_EQ(Titles({}), (cTitles{"one", "two"}));
+}
+
+TEST_F(SongQuery, GroupsContainsMeansWholeNameMembership) {
+    Add("/m/a.mp3", "in rock", {"Rock"});
+    Add("/m/b.mp3", "in rock classics", {"Rock classics"});
+    Add("/m/c.mp3", "no group");
+    Add("/m/d.mp3", "two groups", {"Live", "ROCK"});
+    EXPECT_EQ(Titles(kFieldGroups, kOpContains, "rock"), (cTitles{"in rock", "two groups"}));
+    EXPECT_EQ(Titles(kFieldGroups, kOpDoesntContain, "rock"),
+              (cTitles{"in rock classics", "no group"}));
+    EXPECT_EQ(Titles(kFieldGroups, kOpIs, ""), cTitles{"no group"});
+    EXPECT_EQ(Titles(kFieldGroups, kOpIs, "rock"), cTitles{"in rock"});
+    // The other operators see the names joined by CR LF.
+    EXPECT_EQ(Titles(kFieldGroups, kOpIs, "live\r\nrock"), cTitles{"two groups"});
+    EXPECT_EQ(Titles(kFieldGroups, kOpEndsWith, "\nrock"), cTitles{"two groups"});
+    EXPECT_EQ(Titles(kFieldGroups, kOpContains, ""), cTitles{});
+    EXPECT_EQ(Titles(kFieldGroups, kOpDoesntContain, "").size(), 4u);
+}
+
+TEST_F(SongQuery, PositionsFollowTheFirstOccurrence) {
+    Add("/m/a.mp3", "Love Song");
+    Add("/m/b.mp3", "la la la");
+    Add("/m/c.mp3", "");
+    Add("/m/d.mp3", "ab");
+    EXPECT_EQ(Titles(kFieldTitle, kOpEndsWith, "song"), cTitles{"Love Song"});
+    EXPECT_EQ(Titles(kFieldTitle, kOpEndsWith, "la"), cTitles{});
+    EXPECT_EQ(Titles(kFieldTitle, kOpEndsWith, "la la la"), cTitles{"la la la"});
+    EXPECT_EQ(Titles(kFieldTitle, kOpEndsWith, "xab"), cTitles{}); // one longer than the value
+    EXPECT_EQ(Titles(kFieldTitle, kOpBeginsWith, "LA L"), cTitles{"la la la"});
+    EXPECT_EQ(Titles(kFieldTitle, kOpContains, "e s"), cTitles{"Love Song"});
+    // An empty text occurs nowhere, but equals an empty value.
+    EXPECT_EQ(Titles(kFieldTitle, kOpContains, ""), cTitles{});
+    EXPECT_EQ(Titles(kFieldTitle, kOpBeginsWith, ""), cTitles{});
+    EXPECT_EQ(Titles(kFieldTitle, kOpEndsWith, ""), cTitles{});
+    EXPECT_EQ(Titles(kFieldTitle, kOpDoesntContain, "").size(), 4u);
+    EXPECT_EQ(Titles(kFieldTitle, kOpIs, ""), cTitles{""});
+    EXPECT_EQ(Titles(kFieldTitle, kOpIsNot, "ab").size(), 3u);
+}
+
+TEST_F(SongQuery, OnlyAsciiLettersIgnoreCase) {
+    Add("/m/a.mp3", "ÄRGER Über");
+    Add("/m/b.mp3", "[Zz]");
+    EXPECT_EQ(Titles(kFieldTitle, kOpContains, "RGER ü"), cTitles{});
+    EXPECT_EQ(Titles(kFieldTitle, kOpContains, "rger Ü"), cTitles{"ÄRGER Über"});
+    EXPECT_EQ(Titles(kFieldTitle, kOpIs, "äRGER ÜBER"), cTitles{});
+    // '[' and '{' differ from 'Z' and 'z' by 32 but are not letters.
+    EXPECT_EQ(Titles(kFieldTitle, kOpIs, "{ZZ}"), cTitles{});
+    EXPECT_EQ(Titles(kFieldTitle, kOpIs, "[ZZ]"), cTitles{"[Zz]"});
+}
+
+TEST_F(SongQuery, FolderIsTheParentWithoutItsSeparator) {
+    Add("/music/a.mp3", "a");
+    Add("/music/old/b.mp3", "b");
+    Add("/musicals/c.mp3", "c");
+    Add("/root.mp3", "root");
+    EXPECT_EQ(Titles(kFieldFolder, kOpIs, "/MUSIC"), cTitles{"a"});
+    EXPECT_EQ(Titles(kFieldFolder, kOpBeginsWith, "/music"), (cTitles{"a", "b", "c"}));
+    EXPECT_EQ(Titles(kFieldFolder, kOpIs, "/"), cTitles{"root"});
+    EXPECT_EQ(SongFolderOf("/music/a.mp3"), "/music");
+    EXPECT_EQ(SongFolderOf("/a.mp3"), "/");
+    EXPECT_EQ(SongFolderOf("//a.mp3"), "/");
+    EXPECT_EQ(SongFolderOf("/m//a.mp3"), "/m/");
+    EXPECT_EQ(SongFolderOf("a.mp3"), "");
+}
+
+TEST_F(SongQuery, NumberFieldsCompareAsSigned32BitIntegers) {
+    Add("/m/a.mp3", "three", {}, 3, -5);
+    Add("/m/b.mp3", "four", {}, 4, 2147483647);
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpGreater, "3"), cTitles{"four"});
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpGreaterOrEqual, "3").size(), 2u);
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpLess, "4"), cTitles{"three"});
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpLessOrEqual, "+3"), cTitles{"three"});
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpIsNot, " 3 "), cTitles{"four"});
+    EXPECT_EQ(Titles(kFieldSize, kOpIs, "-5"), cTitles{"three"});
+    EXPECT_EQ(Titles(kFieldSize, kOpIs, "2147483647"), cTitles{"four"});
+    EXPECT_EQ(Titles(kFieldSize, kOpLess, "-2147483648"), cTitles{});
+}
+
+TEST_F(SongQuery, InvalidCombinationsRaiseTheirOwnMessages) {
+    Add("/m/a.mp3", "a", {}, 1, 1);
+    EXPECT_EQ(ErrorOf(kFieldTitle, kOpGreater, "x"), "Invalid search conditions for string fields");
+    EXPECT_EQ(ErrorOf(kFieldGroups, 10, "x"), "Invalid search conditions for string fields");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpContains, "12"),
+              "Invalid search conditions for numeric fields");
+    EXPECT_EQ(ErrorOf(kFieldViewsCount, 10, "12"), "Invalid search conditions for numeric fields");
+    // The number is read before the operator is looked at.
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "abc"), "'abc' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpContains, "abc"), "'abc' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, ""), "'' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "2147483648"),
+              "'2147483648' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "3.0"), "'3.0' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "+-3"), "'+-3' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(8, kOpIs, "x"), "Invalid search field code 8");
+}
+
+TEST_F(SongQuery, AnInvalidConditionRaisesOnlyWhenItIsTested) {
+    EXPECT_EQ(ErrorOf(kFieldTitle, kOpGreater, "x"), "no error"); // empty source
+    Add("/m/a.mp3", "a");
+    EXPECT_NO_THROW(QuerySongs(
+        {MakeCriterion(kFieldTitle, kOpIs, "b"), MakeCriterion(kFieldSize, kOpIs, "abc")},
+        &m_List));
+    EXPECT_THROW(QuerySongs({MakeCriterion(kFieldTitle, kOpIs, "a"),
+                             MakeCriterion(kFieldSize, kOpIs, "abc")},
+                            &m_List),
+                 EInvalidSearchCombination);
+    // Tested in their given order: the first failing condition's error is raised.
+    try {
+        QuerySongs(
+            {MakeCriterion(kFieldSize, kOpContains, "1"), MakeCriterion(kFieldTitle, kOpLess, "a")},
+            &m_List);
+        FAIL();
+    } catch (const EInvalidSearchCombination& error) {
+        EXPECT_STREQ(error.what(), "Invalid search conditions for numeric fields");
+    }
+}
+
+TEST_F(SongQuery, MasterIndexIsSetOnlyOverTheMasterList) {
+    cSongInfo* first = Add("/m/a.mp3", "a", {}, 0, 10);
+    m_List.Add(nullptr);
+    cSongInfo* third = Add("/m/c.mp3", "c", {}, 0, 30);
+    const std::vector<SongCriterion> all{MakeCriterion(kFieldSize, kOpGreater, "0")};
+
+    EXPECT_EQ(QuerySongs(all, &m_List).Count(), 2);
+    EXPECT_EQ(first->MasterIndex, -7) << "a list that is not the master list";
+
+    MasterSongList = &m_List;
+    cSongPointersList copy = QuerySongs({}, nullptr);
+    EXPECT_EQ(first->MasterIndex, 0);
+    EXPECT_EQ(third->MasterIndex, 2);
+
+    first->MasterIndex = third->MasterIndex = -1;
+    QuerySongs(all, MasterSongList); // the master list passed explicitly
+    EXPECT_EQ(third->MasterIndex, 2);
+    first->MasterIndex = third->MasterIndex = -1;
+    QuerySongs(all, &copy);
+    EXPECT_EQ(third->MasterIndex, -1);
+}
+
+TEST_F(SongQuery, AllConditionsMustHold) {
+    Add("/music/a.mp3", "alpha", {"Rock"}, 5, 100);
+    Add("/music/b.mp3", "beta", {"Rock"}, 1, 100);
+    Add("/other/c.mp3", "gamma", {"Rock"}, 5, 100);
+    EXPECT_EQ(Titles({MakeCriterion(kFieldFolder, kOpBeginsWith, "/mus"),
+                      MakeCriterion(kFieldViewsCount, kOpGreaterOrEqual, "5"),
+                      MakeCriterion(kFieldGroups, kOpContains, "rock")}),
+              cTitles{"alpha"});
+}
+
+// The rule written out the plain way: lower-cased copies, 1-based positions of the first
+// occurrence (0 when none), an empty text found nowhere.
+bool ReferenceMatch(const cSongInfo& song, const SongCriterion& criterion) {
+    const auto lower = [](std::string text) {
+        for (char& c : text) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c + 32);
+            }
+        }
+        return text;
+    };
+    const auto pos = [](const std::string& needle, const std::string& hay) -> size_t {
+        if (needle.empty()) {
+            return 0;
+        }
+        const size_t found = hay.find(needle);
+        return found == std::string::npos ? 0 : found + 1;
+    };
+    if (criterion.Field >= kFieldSize) {
+        const int32_t value = criterion.Field == kFieldSize ? song.Size : song.Views;
+        const int32_t number = std::stoi(criterion.Text);
+        switch (criterion.Operator) {
+        case kOpIs:
+            return value == number;
+        case kOpIsNot:
+            return value != number;
+        case kOpGreater:
+            return value > number;
+        case kOpGreaterOrEqual:
+            return value >= number;
+        case kOpLess:
+            return value < number;
+        default:
+            return value <= number;
+        }
+    }
+    std::string value;
+    switch (criterion.Field) {
+    case kFieldFilename:
+        value = song.FileName();
+        break;
+    case kFieldFolder: {
+        const std::string name(song.FileName());
+        value = StripTrailingBackslash(name.substr(0, name.rfind('/') + 1));
+        break;
+    }
+    case kFieldTitle:
+        value = song.Title();
+        break;
+    default: {
+        for (size_t i = 0; i < song.Groups.size(); ++i) {
+            value += (i == 0 ? "" : "\r\n") + song.Groups[i];
+        }
+    }
+    }
+    const std::string text = lower(criterion.Text);
+    value = lower(value);
+    if (criterion.Field == kFieldGroups &&
+        (criterion.Operator == kOpContains || criterion.Operator == kOpDoesntContain)) {
+        bool member = false;
+        for (const auto& group : song.Groups) {
+            member = member || (!text.empty() && lower(group) == text);
+        }
+        return criterion.Operator == kOpContains ? member : !member;
+    }
+    switch (criterion.Operator) {
+    case kOpIs:
+        return value == text;
+    case kOpIsNot:
+        return value != text;
+    case kOpContains:
+        return pos(text, value) > 0;
+    case kOpDoesntContain:
+        return pos(text, value) == 0;
+    case kOpBeginsWith:
+        return pos(text, value) == 1;
+    default:
+        return pos(text, value) > 0 && pos(text, value) == value.size() - text.size() + 1;
+    }
+}
+
+TEST_F(SongQuery, AgreesWithThePlainRuleOnRandomSongsAndConditions) {
+    constexpr unsigned kRandomStart = 20240611;
+    std::mt19937 random(kRandomStart);
+    const auto pick = [&](int count) {
+        return static_cast<int>(random() % static_cast<unsigned>(count));
+    };
+    const std::vector<std::string> pieces = {"a", "A", "b", "la", "La", "/", "x/", "", "é", "\r\n"};
+    const auto word = [&] {
+        std::string text;
+        for (int n = pick(4); n > 0; --n) {
+            text += pieces[static_cast<size_t>(pick(static_cast<int>(pieces.size())))];
+        }
+        return text;
+    };
+    for (int i = 0; i < 300; ++i) {
+        std::vector<std::string> groups;
+        for (int n = pick(3); n > 0; --n) {
+            groups.push_back(word());
+        }
+        Add("/" + word() + "/" + word(), word(), groups, pick(5) - 2, pick(5) - 2);
+    }
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<SongCriterion> criteria;
+        for (int n = 1 + pick(2); n > 0; --n) {
+            const auto field = static_cast<uint8_t>(pick(5) == 0   ? kFieldSize + pick(2)
+                                                    : pick(4) == 0 ? kFieldGroups
+                                                                   : pick(3));
+            const bool number = field >= kFieldSize;
+            const auto op = static_cast<uint8_t>(
+                number ? std::vector<int>{0, 1, 6, 7, 8, 9}[static_cast<size_t>(pick(6))]
+                       : pick(6));
+            criteria.push_back(
+                MakeCriterion(field, op, number ? std::to_string(pick(5) - 2) : word()));
+        }
+        std::vector<const cSongInfo*> expected;
+        for (const cSongInfo* song : m_List) {
+            bool all = true;
+            for (const auto& criterion : criteria) {
+                all = all && ReferenceMatch(*song, criterion);
+            }
+            if (all) {
+                expected.push_back(song);
+            }
+        }
+        const cSongPointersList found = QuerySongs(criteria, &m_List);
+        ASSERT_EQ(std::vector<const cSongInfo*>(found.begin(), found.end()), expected)
+            << "round " << round << ": " << kSongFieldNames[criteria[0].Field]
+            << kSongOperatorNames[criteria[0].Operator] << " '" << criteria[0].Text << "'";
+    }
+}
+
+} // namespace
