@@ -16,6 +16,3 @@ std::string QStringToPath(const QString& path);
 
 /// A stored tag text or group name as shown: UTF-8 when valid, else Latin-1.
 QString TextToQString(std::string_view text);
-
-/// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(std::string_view text);
