@@ -52,7 +52,7 @@ TfrmAbout* ShowAboutBox(QWidget* parent) {
     auto* about = new TfrmAbout(parent);
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->setWindowModality(Qt::ApplicationModal);
-    // Centred on the screen, as the box was designed.
+    // Centred on the screen.
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         about->move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));

@@ -43,11 +43,11 @@ constexpr char kMainSection[] = "MainWindow";
 constexpr char kColumnsSection[] = "MainWindow.VisibleColumns";
 constexpr char kWidthsSection[] = "MainWindow.SongsList";
 
-constexpr int kDesignedLeft = 54;
-constexpr int kDesignedTop = 36;
-constexpr int kDesignedWidth = 674;
-constexpr int kDesignedHeight = 509;
-constexpr int kDesignedPaneWidth = 153;
+constexpr int kDefaultLeft = 54;
+constexpr int kDefaultTop = 36;
+constexpr int kDefaultWidth = 674;
+constexpr int kDefaultHeight = 509;
+constexpr int kDefaultPaneWidth = 153;
 constexpr int kHeaderHeight = 96;
 constexpr int kNewColumnWidth = 50;
 constexpr int kSelectorLeft = 224;
@@ -454,16 +454,16 @@ void TfrmMain::FormCreate() {
     m_Settings = std::make_unique<cIniFile>(m_ProgramFolder + "Options.ini");
 
     // The frame as stored; the window may land off the screen, as it was left.
-    const int left = m_Settings->ReadInteger(kMainSection, "Left", kDesignedLeft);
-    const int top = m_Settings->ReadInteger(kMainSection, "Top", kDesignedTop);
-    const int height = m_Settings->ReadInteger(kMainSection, "Height", kDesignedHeight);
-    const int width = m_Settings->ReadInteger(kMainSection, "Width", kDesignedWidth);
+    const int left = m_Settings->ReadInteger(kMainSection, "Left", kDefaultLeft);
+    const int top = m_Settings->ReadInteger(kMainSection, "Top", kDefaultTop);
+    const int height = m_Settings->ReadInteger(kMainSection, "Height", kDefaultHeight);
+    const int width = m_Settings->ReadInteger(kMainSection, "Width", kDefaultWidth);
     move(left, top);
     m_StoredFrameSize = QSize(width, height);
     resize(m_StoredFrameSize);
 
     m_PaneWidth = std::max(
-        2, m_Settings->ReadInteger(kMainSection, "FileBrowserPaneWidth", kDesignedPaneWidth));
+        2, m_Settings->ReadInteger(kMainSection, "FileBrowserPaneWidth", kDefaultPaneWidth));
     Splitter->setSizes({m_PaneWidth, std::max(1, width - m_PaneWidth)});
 
     LoadSettings();

@@ -36,7 +36,7 @@ public:
 
     bool StartupFailed() const { return m_StartupFailed; }
 
-    // State the window keeps for the other parts of the program.
+    // State the window keeps for the other windows of the program.
     const std::string& ProgramFolder() const { return m_ProgramFolder; }
     const std::string& GroupFilePath() const { return m_GroupFilePath; }
     cIniFile& Settings() { return *m_Settings; }
