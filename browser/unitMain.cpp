@@ -115,6 +115,13 @@ TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+    // The controls outlive this object's own part while they are destroyed: nothing they
+    // report from now on may reach it.
+    for (QObject* sender : std::initializer_list<QObject*>{lstFolders, lstFolders->selectionModel(),
+                                                           lstSongs->header(),
+                                                           lstSongs->selectionModel(), Splitter}) {
+        disconnect(sender, nullptr, this, nullptr);
+    }
     // A window destroyed without being closed (a failed start) writes no settings but still
     // releases the catalogue, so the file is unlocked.
     if (!m_Closed) {
