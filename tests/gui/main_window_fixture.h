@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -82,7 +83,8 @@ inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder) {
     auto window = std::make_unique<TfrmMain>(folder.Path());
     if (!window->StartupFailed()) {
         window->show();
-        QTest::qWait(1);
+        // The first activation fits the frame to the stored size.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     return window;
 }
