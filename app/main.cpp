@@ -1,13 +1,16 @@
-#include <QApplication>
-#include <QMainWindow>
+// Program entry: the application object, the main window, the event loop.
+#include "browser/unitApplication.h"
+#include "browser/unitMain.h"
+#include "util/unitPlatformServices.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tunaria"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tunaria"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral(" Tunaria"));
-    window.resize(674, 509);
+    TApplication app(argc, argv);
+    InstallGuiMessageSink();
+    TfrmMain window(ProgramFolderOfExecutable());
+    if (window.StartupFailed()) {
+        // The catalogue could not be opened; its message has been shown.
+        return 1;
+    }
     window.show();
-    return QApplication::exec();
+    return TApplication::exec();
 }

@@ -1,0 +1,62 @@
+#include "browser/unitAbout.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "browser/unitArt.h"
+
+namespace {
+constexpr int kClientWidth = 263;
+constexpr int kClientHeight = 117;
+} // namespace
+
+TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(tr("About Tunaria"));
+    // A fixed-size box with only the close button in its frame.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    auto* logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("imgLogo"));
+    logo->setPixmap(AboutLogoPixmap());
+    logo->setGeometry(8, 8, 83, 55);
+
+    auto* name = new QLabel(tr("Tunaria v1.1"), this);
+    name->setObjectName(QStringLiteral("lblName"));
+    QFont bold = name->font();
+    bold.setBold(true);
+    name->setFont(bold);
+    name->setGeometry(100, 8, kClientWidth - 108, 22);
+
+    auto* text =
+        new QLabel(tr("This program browses MP3s and brings world peace free of charge."), this);
+    text->setObjectName(QStringLiteral("lblText"));
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text->setGeometry(100, 30, kClientWidth - 108, 48);
+
+    auto* close = new QPushButton(tr("Close"), this);
+    close->setObjectName(QStringLiteral("btnClose"));
+    close->setDefault(true);
+    close->setAutoDefault(true);
+    const int buttonWidth = std::max(75, close->sizeHint().width());
+    close->setGeometry((kClientWidth - buttonWidth) / 2, kClientHeight - 34, buttonWidth, 26);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TfrmAbout* ShowAboutBox(QWidget* parent) {
+    auto* about = new TfrmAbout(parent);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setWindowModality(Qt::ApplicationModal);
+    // Centred on the screen.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        about->move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+    about->show();
+    return about;
+}

@@ -1,0 +1,35 @@
+#include "browser/unitApplication.h"
+
+#include <exception>
+#include <string>
+
+#include "browser/unitArt.h"
+#include "util/unitGuiText.h"
+#include "util/unitMessages.h"
+#include "util/unitUtils.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Tunaria"));
+    setApplicationDisplayName(QStringLiteral("Tunaria"));
+    setWindowIcon(ProgramIcon());
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ApplicationEventsException(error.what());
+    } catch (...) {
+        ApplicationEventsException("unknown error");
+    }
+    return false;
+}
+
+void ApplicationEventsException(std::string_view errorText) {
+    TraceLog("EXCEPTION: " + std::string(errorText));
+    ShowErrorMessage("Unhandled exception: ", errorText);
+}
+
+std::string ProgramFolderOfExecutable() {
+    return AddTrailingBackslash(QStringToPath(QCoreApplication::applicationDirPath()));
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The pictures of the windows, drawn in code: the header logo, the About logo, the program
+// icon and the small glyphs of the header and the song list band. Each is drawn at the
+// screen's pixel ratio, so it stays sharp on high-density screens.
+
+#include <QIcon>
+#include <QPixmap>
+
+/// The header logo, 75 by 86: a record with a note, and the program's name under it.
+QPixmap HeaderLogoPixmap();
+/// The About box logo, 83 by 55.
+QPixmap AboutLogoPixmap();
+/// The program icon (window and task bar).
+QIcon ProgramIcon();
+/// 16 by 16: the star in front of the most popular song.
+QPixmap MostPopularPixmap();
+/// Glyph of the search toggle button (a magnifier), 16 by 16.
+QIcon SearchGlyph();
+/// Glyph of the folder pane toggle button (a folder tree), 16 by 16.
+QIcon FolderPaneGlyph();
+/// The selector's down arrow, 11 by 18 (a small triangle in the middle).
+QPixmap DownArrowPixmap(const QColor& colour);
+/// The selector's view-modes picture, 16 by 17 (three stacked sheets).
+QPixmap ViewModesPixmap();
+/// The small picture at the right end of the band above the list (a funnel), 16 by 16.
+QPixmap FilterBandPixmap();

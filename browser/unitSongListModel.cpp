@@ -1,0 +1,201 @@
+#include "browser/unitSongListModel.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <cmath>
+
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitGuiText.h"
+#include "util/unitUtils.h"
+
+namespace {
+
+constexpr qint64 kMillisecondsPerDay = 24LL * 60 * 60 * 1000;
+
+QString GroupsText(const cSongInfo& song) {
+    return TextToQString(JoinStrings(song.Groups, ","));
+}
+
+QString SizeText(int32_t size, const QLocale& locale) {
+    return QString::fromStdString(FormatFileSize(size, locale.decimalPoint().toStdString(),
+                                                 locale.groupSeparator().toStdString()));
+}
+
+} // namespace
+
+QString TimeFormatWithoutZone(const QString& format) {
+    // "t", "tt", "ttt", "tttt" are the zone; drop them with the blanks before them.
+    static const QRegularExpression zone(QStringLiteral("\\s*t+"));
+    return format.trimmed().remove(zone).trimmed();
+}
+
+QString SongDateText(double date, const QLocale& locale) {
+    if (!std::isfinite(date)) {
+        return {};
+    }
+    const double whole = std::floor(date);
+    qint64 milliseconds = std::llround((date - whole) * static_cast<double>(kMillisecondsPerDay));
+    qint64 days = static_cast<qint64>(whole);
+    if (milliseconds >= kMillisecondsPerDay) {
+        ++days;
+        milliseconds -= kMillisecondsPerDay;
+    }
+    const QDate day = QDate(1899, 12, 30).addDays(days);
+    const QString dayText = locale.toString(day, QLocale::ShortFormat);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(milliseconds));
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0) {
+        return dayText;
+    }
+    const QString timeFormat = TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat));
+    return dayText + QLatin1Char(' ') + locale.toString(time, timeFormat);
+}
+
+QString SongCellText(eSongColumn column, const cSongInfo& song, const QLocale& locale) {
+    switch (column) {
+    case eSongColumn::Path:
+        return PathToQString(song.FileName());
+    case eSongColumn::FileName:
+        return PathToQString(FileNameWithoutExtension(song.FileName()));
+    case eSongColumn::Title:
+        return TextToQString(song.Title());
+    case eSongColumn::Author:
+        return TextToQString(song.Author());
+    case eSongColumn::Album:
+        return TextToQString(song.Album());
+    case eSongColumn::Date:
+        return SongDateText(song.Date, locale);
+    case eSongColumn::Size:
+        return SizeText(song.Size, locale);
+    case eSongColumn::Views:
+        return QString::number(song.Views);
+    case eSongColumn::Groups:
+        return GroupsText(song);
+    case eSongColumn::Unknown:
+        break;
+    }
+    return {};
+}
+
+TSongListModel::TSongListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TSongListModel::SetColumns(const std::vector<std::string>& names) {
+    beginResetModel();
+    m_ColumnNames = names;
+    m_Columns.clear();
+    for (const std::string& name : names) {
+        m_Columns.push_back(ColumnFromName(name));
+    }
+    endResetModel();
+}
+
+void TSongListModel::SetSongs(std::vector<cSongInfo*> songs) {
+    beginResetModel();
+    m_Songs = std::move(songs);
+    endResetModel();
+}
+
+void TSongListModel::AppendSong(cSongInfo* song) {
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_Songs.push_back(song);
+    endInsertRows();
+}
+
+cSongInfo* TSongListModel::Song(int row) const {
+    if (row < 0 || row >= static_cast<int>(m_Songs.size())) {
+        return nullptr;
+    }
+    return m_Songs[static_cast<size_t>(row)];
+}
+
+int TSongListModel::RowOfSong(const cSongInfo* song) const {
+    for (size_t row = 0; row < m_Songs.size(); ++row) {
+        if (m_Songs[row] == song) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+void TSongListModel::SetRowOrder(const std::vector<int>& newOrder) {
+    if (newOrder.size() != m_Songs.size()) {
+        return;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOfOld(newOrder.size());
+    std::vector<cSongInfo*> songs(m_Songs.size());
+    for (size_t row = 0; row < newOrder.size(); ++row) {
+        const auto old = static_cast<size_t>(newOrder[row]);
+        songs[row] = m_Songs[old];
+        newRowOfOld[old] = static_cast<int>(row);
+    }
+    m_Songs = std::move(songs);
+    const QModelIndexList persistent = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex& index : persistent) {
+        moved.append(createIndex(newRowOfOld[static_cast<size_t>(index.row())], index.column()));
+    }
+    changePersistentIndexList(persistent, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TSongListModel::RefreshRow(int row) {
+    if (row < 0 || row >= rowCount() || m_Columns.empty()) {
+        return;
+    }
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void TSongListModel::RemoveRow(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    m_Songs.erase(m_Songs.begin() + row);
+    endRemoveRows();
+}
+
+int TSongListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_Songs.size());
+}
+
+int TSongListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_Columns.size());
+}
+
+QVariant TSongListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return {};
+    }
+    const cSongInfo& song = *m_Songs[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return SongCellText(m_Columns[static_cast<size_t>(index.column())], song, m_Locale);
+    case Qt::DecorationRole:
+        if (index.column() == 0) {
+            return m_Icons.IconFor(song.FileName());
+        }
+        return {};
+    case kSongRole:
+        return QVariant::fromValue(static_cast<void*>(m_Songs[static_cast<size_t>(index.row())]));
+    default:
+        return {};
+    }
+}
+
+QVariant TSongListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnCount()) {
+        return {};
+    }
+    return QString::fromStdString(m_ColumnNames[static_cast<size_t>(section)]);
+}
+
+Qt::ItemFlags TSongListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}

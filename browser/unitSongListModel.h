@@ -1,0 +1,82 @@
+#pragma once
+// The rows of the song list: one table model over the displayed songs, shown by the details
+// view and the large-icon view alike. Cell texts and icons are computed when a view asks for
+// them, so a fill of a million songs costs a copy of a million pointers, not a million rows of
+// texts.
+
+#include <QAbstractTableModel>
+#include <QLocale>
+#include <string>
+#include <vector>
+
+#include "browser/unitSongColumns.h"
+#include "util/unitFileIcons.h"
+
+class cSongInfo;
+
+/// The text of one cell of the song list, by the column name table: Path and FileName from
+/// FileName (local 8-bit), the tag texts as UTF-8 or Latin-1, Date in the locale's short date
+/// and long time (without time zone; the time left out when it is exactly midnight), Size by
+/// FormatFileSize with the locale's separators, Views in decimal, Groups joined by ",".
+QString SongCellText(eSongColumn column, const cSongInfo& song, const QLocale& locale);
+
+/// The Date column's text of a date-time (days since 30 December 1899, local time).
+QString SongDateText(double date, const QLocale& locale);
+
+/// The locale's long time format without its time-zone part ("h:mm:ss AP t" -> "h:mm:ss AP").
+QString TimeFormatWithoutZone(const QString& format);
+
+class TSongListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    /// The song of a row, for Qt::UserRole (a pointer as quintptr-free void*).
+    static constexpr int kSongRole = Qt::UserRole;
+
+    explicit TSongListModel(QObject* parent = nullptr);
+
+    /// Replaces the columns with the named ones (names outside the column name table give
+    /// columns with empty texts). Resets the model.
+    void SetColumns(const std::vector<std::string>& names);
+    const std::vector<std::string>& ColumnNames() const { return m_ColumnNames; }
+
+    /// Replaces every row at once, in the given order. Borrowed pointers: the songs must
+    /// outlive the rows (the master song list owns them).
+    void SetSongs(std::vector<cSongInfo*> songs);
+    /// Appends one row for the song.
+    void AppendSong(cSongInfo* song);
+    /// Removes every row.
+    void Clear() { SetSongs({}); }
+
+    /// The song of a row; null outside the rows.
+    cSongInfo* Song(int row) const;
+    /// The row order, for reordering (SetRowOrder) and walks.
+    const std::vector<cSongInfo*>& Songs() const { return m_Songs; }
+    /// The first row showing the song, or -1.
+    int RowOfSong(const cSongInfo* song) const;
+
+    /// Puts the same songs in a new order; selection and current row move with their songs.
+    /// newOrder[i] is the old row that becomes row i (a permutation of all rows).
+    void SetRowOrder(const std::vector<int>& newOrder);
+
+    /// The row's texts changed in its song: the views repaint it.
+    void RefreshRow(int row);
+    /// Removes one row (the song itself is not touched).
+    void RemoveRow(int row);
+
+    /// Column captions come from the horizontal header data.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    const cFileIconCache& IconCache() const { return m_Icons; }
+
+private:
+    std::vector<std::string> m_ColumnNames;
+    std::vector<eSongColumn> m_Columns;
+    std::vector<cSongInfo*> m_Songs;
+    QLocale m_Locale;
+    mutable cFileIconCache m_Icons;
+};

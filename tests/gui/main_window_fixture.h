@@ -1,0 +1,90 @@
+#pragma once
+// Support for tests of the main window: a temporary program folder, MP3 files to scan, and the
+// desktop services replaced by recorders so no test starts a program or waits on a box.
+
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+#include "browser/unitMain.h"
+#include "util/unitMessages.h"
+#include "util/unitPlatformServices.h"
+
+/// Message boxes and opened paths recorded while it lives.
+struct cRecordedDesktop {
+    QStringList Boxes;
+    QStringList Opened;
+    cMessageBoxHook OldBox;
+    cOpenWithHook OldOpen;
+    cMessageSink OldSink;
+
+    cRecordedDesktop() {
+        OldBox = SetMessageBoxHook([this](const QString& text) { Boxes << text; });
+        OldOpen = SetOpenWithHook([this](const QString& path) { Opened << path; });
+        OldSink = SetMessageSink({});
+        InstallGuiMessageSink();
+    }
+    ~cRecordedDesktop() {
+        SetMessageBoxHook(OldBox);
+        SetOpenWithHook(OldOpen);
+        SetMessageSink(OldSink);
+    }
+};
+
+/// A program folder in a temporary folder, with room for music folders beside it.
+class cProgramFolder {
+public:
+    cProgramFolder() : m_Root(QDir(m_Temp.path()).canonicalPath()) {
+        QDir(m_Root).mkpath("program");
+    }
+
+    /// The folder with a trailing separator, as the window takes it.
+    std::string Path() const { return (m_Root + "/program/").toStdString(); }
+    std::string File(const std::string& name) const { return Path() + name; }
+    /// A path below the temporary root (not inside the program folder).
+    std::string Below(const std::string& relative) const {
+        return (m_Root + "/").toStdString() + relative;
+    }
+
+    /// An MP3 file (a few bytes of audio and no tag) at the relative path; folders are made.
+    std::string AddMp3(const std::string& relative) const {
+        const std::string path = Below(relative);
+        QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
+        std::ofstream(path, std::ios::binary) << std::string(300, '\x55');
+        return path;
+    }
+    void MakeFolder(const std::string& relative) const {
+        QDir().mkpath(QString::fromStdString(Below(relative)));
+    }
+
+    void WriteFile(const std::string& name, const std::string& content) const {
+        std::ofstream(File(name), std::ios::binary) << content;
+    }
+    std::string ReadFile(const std::string& name) const {
+        std::ifstream in(File(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    bool Exists(const std::string& name) const {
+        return QFile::exists(QString::fromStdString(File(name)));
+    }
+
+private:
+    QTemporaryDir m_Temp;
+    QString m_Root;
+};
+
+/// A shown main window over the program folder; closed (settings written) by Close().
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder) {
+    auto window = std::make_unique<TfrmMain>(folder.Path());
+    if (!window->StartupFailed()) {
+        window->show();
+        // The first activation fits the frame to the stored size.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    return window;
+}

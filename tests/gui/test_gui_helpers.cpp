@@ -1,0 +1,240 @@
+// The GUI building blocks: text edge, desktop services, folder tree, selection helpers, the
+// selector strip, the About box and the application-wide error handler.
+#include <QApplication>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+#include "browser/unitAbout.h"
+#include "browser/unitApplication.h"
+#include "groups/unitCategoriesFrame.h"
+#include "util/unitFileIcons.h"
+#include "util/unitFolderTree.h"
+#include "util/unitGuiText.h"
+#include "util/unitListViewUtils.h"
+#include "util/unitMessages.h"
+#include "util/unitPlatformServices.h"
+
+namespace {
+
+/// Records every message box and trace line while it lives.
+struct cRecordedMessages {
+    QStringList Boxes;
+    std::vector<std::string> Trace;
+    cMessageBoxHook OldBox;
+    cTraceSink OldTrace;
+    cMessageSink OldSink;
+
+    cRecordedMessages() {
+        OldBox = SetMessageBoxHook([this](const QString& text) { Boxes << text; });
+        OldTrace = SetTraceSink([this](std::string_view line) { Trace.emplace_back(line); });
+        OldSink = SetMessageSink({});
+        InstallGuiMessageSink();
+    }
+    ~cRecordedMessages() {
+        SetMessageBoxHook(OldBox);
+        SetTraceSink(OldTrace);
+        SetMessageSink(OldSink);
+    }
+};
+
+class TThrowingObject : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User) {
+            throw std::runtime_error("it's broken");
+        }
+        return QObject::event(event);
+    }
+};
+
+} // namespace
+
+TEST(GuiText, TagTextsShowAsUtf8OrLatin1AndPathsRoundTrip) {
+    EXPECT_EQ(TextToQString("caf\xe9"), QString::fromUtf8("café"));
+    EXPECT_EQ(TextToQString("caf\xc3\xa9"), QString::fromUtf8("café"));
+    EXPECT_EQ(QStringToPath(PathToQString("/m/\xc3\xa9t\xc3\xa9")), "/m/\xc3\xa9t\xc3\xa9");
+}
+
+TEST(PlatformServices, HooksReplaceTheDesktopAndCoreMessagesBecomeBoxes) {
+    QStringList opened;
+    const cOpenWithHook old = SetOpenWithHook([&](const QString& path) { opened << path; });
+    OpenWithAssociatedProgram("/music/a.mp3");
+    SetOpenWithHook(old);
+    EXPECT_EQ(opened, QStringList{"/music/a.mp3"});
+
+    cRecordedMessages messages;
+    ShowErrorMessage("In X (): ", "it's gone");
+    ASSERT_EQ(messages.Boxes.size(), 1);
+    EXPECT_EQ(messages.Boxes[0], "In X (): 'it''s gone'");
+}
+
+TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
+    auto* application = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(application, nullptr) << "the GUI tests run under the program's own application";
+    cRecordedMessages messages;
+    TThrowingObject object;
+    QEvent event(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&object, &event));
+    ASSERT_EQ(messages.Boxes.size(), 1);
+    EXPECT_EQ(messages.Boxes[0], "Unhandled exception: 'it''s broken'");
+    ASSERT_EQ(messages.Trace.size(), 1u);
+    EXPECT_EQ(messages.Trace[0], "EXCEPTION: it's broken");
+    // The next event is delivered as usual.
+    QEvent other(QEvent::User);
+    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&object);
+    EXPECT_EQ(messages.Boxes.size(), 2);
+}
+
+TEST(FileIcons, SuffixesAreFoldedAndLookedUpOnce) {
+    EXPECT_EQ(LowerCaseSuffix("/a.b/Song.MP3"), "mp3");
+    EXPECT_EQ(LowerCaseSuffix("/a.b/noext"), "");
+    EXPECT_EQ(LowerCaseSuffix("x.tar.GZ"), "gz");
+    cFileIconCache icons;
+    const QIcon& first = icons.IconFor("/x/one.mp3");
+    icons.IconFor("/y/TWO.Mp3");
+    icons.IconFor("/y/three");
+    EXPECT_EQ(icons.LookupCount(), 2);
+    EXPECT_FALSE(first.isNull());
+    EXPECT_FALSE(DrawnAudioFileIcon().pixmap(32, 32).isNull());
+}
+
+TEST(FolderTree, NearestExistingFolderWalksUp) {
+    QTemporaryDir temp;
+    const QString base = QDir(temp.path()).canonicalPath();
+    ASSERT_TRUE(QDir(base).mkpath("music/rock"));
+    EXPECT_EQ(NearestExistingFolder(base + "/music/rock"), base + "/music/rock");
+    EXPECT_EQ(NearestExistingFolder(base + "/music/rock/"), base + "/music/rock");
+    EXPECT_EQ(NearestExistingFolder(base + "/music/gone/deeper"), base + "/music");
+    EXPECT_EQ(NearestExistingFolder("/"), "/");
+    EXPECT_EQ(NearestExistingFolder(""), "/");
+    EXPECT_EQ(NearestExistingFolder("relative/path"), "/");
+}
+
+TEST(FolderTree, SelectsByPathAndReportsEachChangeOnce) {
+    QTemporaryDir temp;
+    const QString base = QDir(temp.path()).canonicalPath();
+    ASSERT_TRUE(QDir(base).mkpath("music/.hidden"));
+    ASSERT_TRUE(QDir(base).mkpath("other"));
+    TFolderTree tree;
+    QSignalSpy changes(&tree, &TFolderTree::SelectedFolderChanged);
+    EXPECT_EQ(tree.SelectedPath(), "");
+    tree.SelectFolder(base + "/music/.hidden");
+    EXPECT_EQ(tree.SelectedPath(), base + "/music/.hidden");
+    EXPECT_EQ(changes.count(), 1);
+    tree.SelectFolder(base + "/music/.hidden/");
+    EXPECT_EQ(changes.count(), 1);
+    tree.SelectFolder(base + "/gone");
+    EXPECT_EQ(tree.SelectedPath(), base);
+    EXPECT_EQ(changes.count(), 2);
+    tree.SelectFolder("/");
+    EXPECT_EQ(tree.SelectedPath(), "/");
+    // Only folders; only the name column; no header.
+    EXPECT_TRUE(tree.FileSystemModel()->filter() & QDir::Hidden);
+    EXPECT_FALSE(tree.FileSystemModel()->filter() & QDir::Files);
+    EXPECT_TRUE(tree.isHeaderHidden());
+    EXPECT_TRUE(tree.isColumnHidden(1));
+    EXPECT_EQ(tree.indentation(), 19);
+    // The context menu acts on the folder through the desktop services.
+    QStringList opened;
+    const cOpenWithHook old = SetOpenWithHook([&](const QString& path) { opened << path; });
+    tree.ContextMenu()->actions().value(0)->trigger();
+    SetOpenWithHook(old);
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST(ListViewUtils, SelectionHelpersMarkRowsAndReportAnEmptyList) {
+    QStandardItemModel model(4, 2);
+    model.setHorizontalHeaderLabels({"FileName", "Views"});
+    QTreeView view;
+    view.setModel(&model);
+    view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    int handlerRuns = 0;
+    SelectListItem(&view, 2, [&] { ++handlerRuns; });
+    EXPECT_EQ(handlerRuns, 0);
+    EXPECT_TRUE(view.selectionModel()->isRowSelected(2, {}));
+    EXPECT_EQ(view.currentIndex().row(), 2);
+    SelectListItem(&view, 0, [&] { ++handlerRuns; });
+    EXPECT_TRUE(view.selectionModel()->isRowSelected(2, {})) << "other rows keep their marks";
+    EXPECT_EQ(view.currentIndex().row(), 0);
+
+    view.setCurrentIndex(model.index(1, 0));
+    SelectAllItems(&view);
+    EXPECT_EQ(view.selectionModel()->selectedRows().size(), 4);
+    EXPECT_EQ(view.currentIndex().row(), 1) << "the focus is not moved";
+
+    int column = -1;
+    EXPECT_TRUE(FindColumnByCaption(&view, "Views", column));
+    EXPECT_EQ(column, 1);
+    column = 7;
+    EXPECT_FALSE(FindColumnByCaption(&view, "views", column));
+    EXPECT_EQ(column, 7);
+
+    model.removeRows(0, 4);
+    SelectListItem(&view, 0, [&] { ++handlerRuns; });
+    EXPECT_EQ(handlerRuns, 1);
+}
+
+TEST(CategoriesFrame, ArrowFollowsTheCentredCaptionAndClicksAreReported) {
+    EXPECT_EQ(SelectorArrowLeft(101, 433), 50 + 216 + 4);
+    EXPECT_EQ(SelectorArrowLeft(0, 0), 4);
+
+    TfraCategoriesList frame;
+    frame.resize(433, 23);
+    frame.show();
+    frame.SetSelectorCaption("All file groups");
+    const int textWidth = frame.Panel()->fontMetrics().horizontalAdvance("All file groups");
+    EXPECT_EQ(frame.DownArrow()->x(), SelectorArrowLeft(textWidth, 433));
+    frame.resize(300, 23);
+    EXPECT_EQ(frame.DownArrow()->x(), SelectorArrowLeft(textWidth, 300));
+    EXPECT_EQ(frame.ViewModesPicture()->geometry().right(), 300 - 5);
+
+    QSignalSpy panel(&frame, &TfraCategoriesList::PanelClicked);
+    QSignalSpy modes(&frame, &TfraCategoriesList::ViewModesClicked);
+    QTest::mouseClick(frame.Panel(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseClick(frame.DownArrow(), Qt::LeftButton, {}, QPoint(5, 9));
+    QTest::mouseClick(frame.ViewModesPicture(), Qt::LeftButton, {}, QPoint(8, 8));
+    EXPECT_EQ(panel.count(), 2);
+    EXPECT_EQ(modes.count(), 1);
+
+    QTest::mouseMove(frame.Panel(), QPoint(30, 10));
+    EXPECT_TRUE(frame.CaptionIsHighlighted());
+    QTest::mouseMove(frame.ViewModesPicture(), QPoint(8, 8));
+    EXPECT_FALSE(frame.CaptionIsHighlighted());
+    QTest::mouseMove(frame.DownArrow(), QPoint(5, 9));
+    EXPECT_TRUE(frame.CaptionIsHighlighted());
+    frame.MouseLeft();
+    EXPECT_FALSE(frame.CaptionIsHighlighted());
+}
+
+TEST(AboutBox, ShowsNameTextAndAClosingDefaultButton) {
+    TfrmAbout* about = ShowAboutBox(nullptr);
+    EXPECT_EQ(about->windowTitle(), "About Tunaria");
+    EXPECT_EQ(about->size(), QSize(263, 117));
+    EXPECT_TRUE(about->isModal());
+    EXPECT_EQ(about->findChild<QLabel*>("lblName")->text(), "Tunaria v1.1");
+    EXPECT_TRUE(about->findChild<QLabel*>("lblName")->font().bold());
+    EXPECT_EQ(about->findChild<QLabel*>("lblText")->text(),
+              "This program browses MP3s and brings world peace free of charge.");
+    EXPECT_EQ(about->findChild<QLabel*>("imgLogo")->pixmap().deviceIndependentSize().toSize(),
+              QSize(83, 55));
+    auto* close = about->findChild<QPushButton*>("btnClose");
+    EXPECT_TRUE(close->isDefault());
+    EXPECT_EQ(close->text(), "Close");
+    QPointer<TfrmAbout> watch(about);
+    close->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(watch.isNull()) << "the box is destroyed after it closes";
+}

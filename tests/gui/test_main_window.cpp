@@ -1,0 +1,449 @@
+// The main window: first and second start, the settings written at close, view modes, the
+// folder tree, columns, view styles, the pane toggle, and a start that cannot open the
+// catalogue.
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <algorithm>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "browser/unitAbout.h"
+#include "browser/unitSongListModel.h"
+#include "catalogue/unitSongUtils.h"
+#include "groups/unitCategoriesFrame.h"
+#include "main_window_fixture.h"
+#include "util/unitFolderTree.h"
+
+namespace {
+
+template <typename T> T* Control(TfrmMain& window, const char* name) {
+    T* control = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+}
+
+/// The shown songs' paths below the temporary root, sorted.
+std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& folder) {
+    std::vector<std::string> songs;
+    const std::string root = folder.Below("");
+    for (cSongInfo* song : window.SongListModel()->Songs()) {
+        std::string path(song->FileName());
+        songs.push_back(path.rfind(root, 0) == 0 ? path.substr(root.size()) : path);
+    }
+    std::sort(songs.begin(), songs.end());
+    return songs;
+}
+
+void SelectFolder(TfrmMain& window, const std::string& path) {
+    window.FolderTree()->SelectFolder(QString::fromStdString(path));
+}
+
+void ChooseViewMode(TfrmMain& window, const char* itemName) {
+    Control<QAction>(window, itemName)->trigger();
+}
+
+QStringList HeaderCaptions(TfrmMain& window) {
+    QStringList captions;
+    for (int column = 0; column < window.SongListModel()->columnCount(); ++column) {
+        captions << window.SongListModel()->headerData(column, Qt::Horizontal).toString();
+    }
+    return captions;
+}
+
+} // namespace
+
+TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    auto window = StartWindow(folder);
+    ASSERT_FALSE(window->StartupFailed());
+    EXPECT_EQ(window->windowTitle(), " Tunaria");
+    EXPECT_EQ(window->frameGeometry(), QRect(54, 36, 674, 509));
+    auto* pane = Control<QWidget>(*window, "FileBrowserPanel");
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(pane->width(), 153);
+    EXPECT_TRUE(Control<QToolButton>(*window, "tbViewFoldersList")->isChecked());
+    EXPECT_FALSE(window->LargeIconsShown());
+    EXPECT_TRUE(Control<QAction>(*window, "popSongsList_ViewDetails")->isChecked());
+    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(), window->SongList());
+    EXPECT_EQ(HeaderCaptions(*window),
+              QStringList({"FileName", "Date", "Size", "Views", "Groups"}));
+    EXPECT_EQ(window->SortColumn(), 0);
+    EXPECT_FALSE(window->SortReversed());
+    EXPECT_EQ(window->BarBreakLimit(), 24);
+    EXPECT_EQ(window->GroupViewMode(), 2);
+    EXPECT_EQ(window->ViewMode(), 0);
+    EXPECT_TRUE(Control<QAction>(*window, "popViewModes_SelectedFolder")->isChecked());
+    EXPECT_EQ(window->SelectedFolderPath(), folder.Path());
+    EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
+              " All file groups (in this folder only)");
+    EXPECT_EQ(Control<TfraCategoriesList>(*window, "fraViewMode")->SelectorCaption(),
+              "All file groups");
+    auto* popular = Control<QLabel>(*window, "lblMostPopularFile");
+    EXPECT_EQ(popular->text(), "(not yet determined)");
+    EXPECT_FALSE(popular->isEnabled());
+    EXPECT_EQ(Control<QToolButton>(*window, "tbToggleFindWindow")->toolTip(),
+              "Search for files (Ctrl+F)");
+    EXPECT_EQ(Control<QToolButton>(*window, "tbViewFoldersList")->toolTip(),
+              "Toggle folder list (F4)");
+    EXPECT_EQ(Control<QWidget>(*window, "TopPanel")->height(), 96);
+    EXPECT_EQ(Control<QWidget>(*window, "TopPanel")->palette().color(QPalette::Window),
+              QColor(0xAD, 0xC7, 0xEF));
+    EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->height(), 21);
+    EXPECT_EQ(Control<QSplitter>(*window, "Splitter")->handleWidth(), 5);
+    EXPECT_EQ(window->SongList()->header()->sectionSize(1), 50) << "a new column is 50 wide";
+    EXPECT_TRUE(window->SongList()->uniformRowHeights());
+    EXPECT_EQ(window->SongList()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), " 0 files in total, 0 bytes");
+    EXPECT_TRUE(desktop.Boxes.isEmpty()) << desktop.Boxes.join("|").toStdString();
+    window->close();
+    EXPECT_EQ(MasterSongList, nullptr) << "the catalogue is released at close";
+}
+
+TEST(MainWindow, CloseWritesEveryKeyInOrder) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Groups.txt", "Rock\r\nJazz\r\n");
+    folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=jazz\r\n");
+    auto window = StartWindow(folder);
+    EXPECT_EQ(window->GroupViewMode(), 0) << "jazz is a group, whatever its letter case";
+    window->close();
+    const std::string expected = "[MainWindow]\r\n"
+                                 "LastGroupViewMode=0\r\n"
+                                 "LastSelGroup=jazz\r\n"
+                                 "FileBrowserPaneWidth=153\r\n"
+                                 "FoldersListPath=" +
+                                 folder.Path() +
+                                 "\r\n"
+                                 "ViewAsLargeIcons=0\r\n"
+                                 "SortColumn=0\r\n"
+                                 "SortReversed=0\r\n"
+                                 "FoldersListVisible=1\r\n"
+                                 "BarBreakLimit=24\r\n"
+                                 "ViewMode=0\r\n"
+                                 "Left=54\r\n"
+                                 "Top=36\r\n"
+                                 "Height=509\r\n"
+                                 "Width=674\r\n";
+    const std::string written = folder.ReadFile("Options.ini");
+    ASSERT_EQ(written.substr(0, expected.size()), expected) << written;
+    const std::string rest = written.substr(expected.size());
+    const std::string fileNameWidth = std::to_string(window->SongList()->header()->sectionSize(0));
+    EXPECT_EQ(rest, "\r\n[MainWindow.SongsList]\r\n"
+                    "FileName=" +
+                        fileNameWidth +
+                        "\r\nDate=50\r\nSize=50\r\nViews=50\r\nGroups=50\r\n"
+                        "\r\n[MainWindow.VisibleColumns]\r\n"
+                        "FileName=1\r\nDate=1\r\nSize=1\r\nViews=1\r\nGroups=1\r\n")
+        << written;
+}
+
+TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.MakeFolder("music/rock");
+    folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nTitle=0\r\nPath=1\r\n"
+                                    "Bogus=1\r\n[MainWindow.SongsList]\r\nTitle=120\r\n");
+    QRect frame;
+    {
+        auto first = StartWindow(folder);
+        EXPECT_EQ(HeaderCaptions(*first), QStringList({"Title", "Path", "Bogus"}))
+            << "only the key names count";
+        EXPECT_EQ(first->SongList()->header()->sectionSize(0), 120);
+        first->move(10, 20);
+        first->resize(800, 600);
+        SelectFolder(*first, folder.Below("music/rock"));
+        ChooseViewMode(*first, "popViewModes_EntireCollection");
+        Control<QAction>(*first, "popSongsList_ViewLargeIcons")->trigger();
+        QTest::keyClick(first.get(), Qt::Key_F4);
+        EXPECT_FALSE(Control<QWidget>(*first, "FileBrowserPanel")->isVisible());
+        first->SongList()->header()->resizeSection(2, 77);
+        frame = first->frameGeometry();
+        first->close();
+    }
+    auto second = StartWindow(folder);
+    EXPECT_EQ(frame.topLeft(), QPoint(10, 20));
+    EXPECT_EQ(second->frameGeometry(), frame);
+    EXPECT_EQ(second->SelectedFolderPath(), folder.Below("music/rock/"));
+    EXPECT_EQ(second->ViewMode(), 2);
+    EXPECT_TRUE(Control<QAction>(*second, "popViewModes_EntireCollection")->isChecked());
+    EXPECT_TRUE(second->LargeIconsShown());
+    EXPECT_EQ(Control<QStackedWidget>(*second, "SongViews")->currentWidget(), second->SongIcons());
+    EXPECT_FALSE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
+    EXPECT_FALSE(Control<QToolButton>(*second, "tbViewFoldersList")->isChecked());
+    EXPECT_EQ(HeaderCaptions(*second), QStringList({"Title", "Path", "Bogus"}));
+    EXPECT_EQ(second->SongList()->header()->sectionSize(2), 77);
+    // The pane comes back as wide as it was.
+    QTest::keyClick(second.get(), Qt::Key_F4);
+    EXPECT_TRUE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
+    EXPECT_EQ(Control<QWidget>(*second, "FileBrowserPanel")->width(), 153);
+    second->close();
+}
+
+TEST(MainWindow, StoredModesOutOfRangeAndLostGroupsFallBack) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow]\r\nViewMode=7\r\nLastGroupViewMode=9\r\n"
+                                    "SortColumn=12\r\nSortReversed=1\r\nBarBreakLimit=5\r\n");
+    {
+        auto window = StartWindow(folder);
+        EXPECT_EQ(window->ViewMode(), 0);
+        EXPECT_EQ(window->GroupViewMode(), 2);
+        EXPECT_EQ(window->SortColumn(), 0) << "an index naming no column selects the first";
+        EXPECT_TRUE(window->SortReversed());
+        EXPECT_EQ(window->BarBreakLimit(), 5);
+        window->close();
+    }
+    folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=Gone\r\n");
+    auto window = StartWindow(folder);
+    EXPECT_EQ(window->GroupViewMode(), 2) << "no Groups.txt: the remembered group is gone";
+    EXPECT_EQ(window->SelectedGroup(), "Gone");
+    EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
+              " All file groups (in this folder only)");
+    window->close();
+}
+
+TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.AddMp3("music/a.mp3");
+    folder.AddMp3("music/B.MP3");
+    folder.AddMp3("music/sub/c.mp3");
+    folder.AddMp3("music/notes.txt");
+    folder.AddMp3("music2/d.mp3");
+    folder.AddMp3("other/e.mp3");
+    folder.WriteFile("Options.ini",
+                     "[MainWindow]\r\nFoldersListPath=" + folder.Below("music/sub") + "\r\n");
+    auto window = StartWindow(folder);
+    EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/sub/c.mp3"}));
+    // Each selection scans that folder only.
+    SelectFolder(*window, folder.Below("music2"));
+    SelectFolder(*window, folder.Below("other"));
+    SelectFolder(*window, folder.Below("music"));
+    EXPECT_EQ(ShownSongs(*window, folder),
+              std::vector<std::string>({"music/B.MP3", "music/a.mp3"}));
+    ChooseViewMode(*window, "popViewModes_SelectedFolderRecursively");
+    EXPECT_EQ(
+        ShownSongs(*window, folder),
+        std::vector<std::string>({"music/B.MP3", "music/a.mp3", "music/sub/c.mp3", "music2/d.mp3"}))
+        << "music2 begins with the letters of music";
+    EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
+              " All file groups (in this folder, recursively)");
+    ChooseViewMode(*window, "popViewModes_EntireCollection");
+    EXPECT_EQ(ShownSongs(*window, folder).size(), 5u);
+    EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
+              " All file groups (in the entire collection)");
+    // The first row is selected after a fill.
+    EXPECT_TRUE(window->SongList()->selectionModel()->isRowSelected(0, {}));
+    EXPECT_EQ(window->SongList()->currentIndex().row(), 0);
+
+    // The group filter narrows every mode.
+    for (cSongInfo* song : *MasterSongList) {
+        if (song && song->FileName().ends_with("c.mp3")) {
+            song->Groups = {"Live"};
+        }
+    }
+    window->SetGroupFilter(1, "");
+    window->PopulateSongList();
+    EXPECT_EQ(ShownSongs(*window, folder).size(), 4u);
+    window->SetGroupFilter(0, "LIVE");
+    window->PopulateSongList();
+    EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/sub/c.mp3"}));
+
+    // The most popular song in view is named after every fill.
+    auto* popular = Control<QLabel>(*window, "lblMostPopularFile");
+    EXPECT_FALSE(popular->isEnabled());
+    window->SongListModel()->Song(0)->Views = 3;
+    window->PopulateSongList();
+    EXPECT_EQ(popular->text(), "c (opened 3 times)");
+    EXPECT_TRUE(popular->isEnabled());
+    EXPECT_TRUE(popular->font().underline());
+    window->close();
+}
+
+TEST(MainWindow, TheRootFolderWorksInEveryMode) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.AddMp3("x/one.mp3");
+    folder.WriteFile("Options.ini",
+                     "[MainWindow]\r\nFoldersListPath=" + folder.Below("x") + "\r\n");
+    auto window = StartWindow(folder);
+    ASSERT_EQ(ShownSongs(*window, folder).size(), 1u);
+    SelectFolder(*window, "/");
+    EXPECT_EQ(window->SelectedFolderPath(), "/");
+    // Mode 0 lists the songs directly in the root: the catalogue holds none there.
+    EXPECT_TRUE(ShownSongs(*window, folder).empty());
+    EXPECT_EQ(Control<QLabel>(*window, "lblSelPath")->text(), "Viewing music folder /");
+    ChooseViewMode(*window, "popViewModes_SelectedFolderRecursively");
+    EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"x/one.mp3"}));
+    ChooseViewMode(*window, "popViewModes_EntireCollection");
+    EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"x/one.mp3"}));
+    window->close();
+    EXPECT_NE(folder.ReadFile("Options.ini").find("FoldersListPath=/\r\n"), std::string::npos);
+}
+
+TEST(MainWindow, AVanishedFolderSelectsItsNearestParent) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.AddMp3("music/a.mp3");
+    folder.WriteFile("Options.ini", "[MainWindow]\r\nFoldersListPath=" +
+                                        folder.Below("music/gone/deeper/") + "\r\n");
+    auto window = StartWindow(folder);
+    EXPECT_EQ(window->SelectedFolderPath(), folder.Below("music/"));
+    EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/a.mp3"}));
+    window->close();
+}
+
+TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nPath=1\r\nViews=1\r\n"
+                                    "FileName=1\r\n[MainWindow.SongsList]\r\nViews=41\r\n");
+    auto window = StartWindow(folder);
+    QHeaderView* header = window->SongList()->header();
+    auto expectShared = [&] {
+        const int free = window->SongList()->viewport()->width() - header->sectionSize(1);
+        EXPECT_EQ(header->sectionSize(0), free / 2 + free % 2);
+        EXPECT_EQ(header->sectionSize(2), free / 2);
+    };
+    EXPECT_EQ(header->sectionSize(1), 41);
+    expectShared();
+    window->resize(window->width() + 101, window->height());
+    QTest::qWait(1);
+    expectShared();
+    header->resizeSection(1, 90); // the user drags the fixed column's edge
+    expectShared();
+    window->close();
+}
+
+TEST(MainWindow, ViewStylesShareRowsAndSelection) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.AddMp3("m/a.mp3");
+    folder.AddMp3("m/b.mp3");
+    folder.WriteFile("Options.ini",
+                     "[MainWindow]\r\nFoldersListPath=" + folder.Below("m") + "\r\n");
+    auto window = StartWindow(folder);
+    EXPECT_EQ(window->SongIcons()->model(), window->SongList()->model());
+    EXPECT_EQ(window->SongIcons()->selectionModel(), window->SongList()->selectionModel());
+    EXPECT_EQ(window->SongIcons()->viewMode(), QListView::IconMode);
+    window->SongList()->selectionModel()->select(window->SongListModel()->index(1, 0),
+                                                 QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    Control<QAction>(*window, "popSongsList_ViewLargeIcons")->trigger();
+    EXPECT_TRUE(Control<QAction>(*window, "popSongsList_ViewLargeIcons")->isChecked());
+    EXPECT_FALSE(Control<QAction>(*window, "popSongsList_ViewDetails")->isChecked());
+    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(), window->SongIcons());
+    EXPECT_TRUE(window->SongIcons()->selectionModel()->isRowSelected(1, {}));
+    EXPECT_EQ(window->SongListModel()->rowCount(), 2);
+    EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(),
+              " 1 song selected (300 bytes), 2 files in total, 600 bytes");
+    EXPECT_EQ(Control<QLabel>(*window, "lblFolderContents")->text(),
+              "Displaying 2 songs, divided into 0 groups");
+    Control<QAction>(*window, "popSongsList_ViewDetails")->trigger();
+    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(), window->SongList());
+    window->close();
+}
+
+TEST(MainWindow, HeaderOpensViewModesAndAbout) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    auto window = StartWindow(folder);
+    auto* selector = Control<TfraCategoriesList>(*window, "fraViewMode");
+    QTest::mouseClick(selector->ViewModesPicture(), Qt::LeftButton, {}, QPoint(5, 5));
+    auto* modes = Control<QMenu>(*window, "popViewModes");
+    EXPECT_TRUE(modes->isVisible());
+    QStringList captions;
+    for (QAction* item : modes->actions()) {
+        captions << item->text();
+    }
+    EXPECT_EQ(captions, QStringList({"Files in selected folder only",
+                                     "Selected folder and subfolders", "Entire collection"}));
+    modes->close();
+
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    auto* about = window->findChild<TfrmAbout*>();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->findChild<TfrmAbout*>(), nullptr);
+    QTest::mouseClick(Control<QLabel>(*window, "imgLogo"), Qt::LeftButton);
+    EXPECT_NE(window->findChild<TfrmAbout*>(), nullptr);
+    window->findChild<TfrmAbout*>()->close();
+
+    // The search toggle keeps its state.
+    auto* search = Control<QToolButton>(*window, "tbToggleFindWindow");
+    search->click();
+    EXPECT_TRUE(search->isChecked());
+    window->close();
+}
+
+TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    const std::string catalogue = folder.File("DB.txt");
+    folder.WriteFile("DB.txt", std::string("\x00\x05\x00\x00\x00garbage", 10));
+    const std::string before = folder.ReadFile("DB.txt");
+
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The other copy of the program: holds the catalogue until told to let go.
+        const int fd = open(catalogue.c_str(), O_RDWR);
+        const char state = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
+        (void)!write(ready[1], &state, 1);
+        char wait;
+        (void)!read(release[0], &wait, 1);
+        _exit(0);
+    }
+    char state = 0;
+    ASSERT_EQ(read(ready[0], &state, 1), 1);
+    ASSERT_EQ(state, '1');
+
+    {
+        TfrmMain window(folder.Path());
+        EXPECT_TRUE(window.StartupFailed());
+        ASSERT_EQ(desktop.Boxes.size(), 1);
+        EXPECT_TRUE(desktop.Boxes[0].contains("another instance"))
+            << desktop.Boxes[0].toStdString();
+    }
+    (void)!write(release[1], "x", 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        close(fd);
+    }
+    EXPECT_EQ(folder.ReadFile("DB.txt"), before);
+    EXPECT_FALSE(folder.Exists("Options.ini")) << "nothing is written after a failed start";
+    EXPECT_EQ(MasterSongList, nullptr);
+}
+
+TEST(MainWindow, UnwritableSettingsAreReportedOnceAndTheWindowStillCloses) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    // A folder where Options.ini should be: it reads as missing and cannot be replaced.
+    QDir().mkpath(QString::fromStdString(folder.File("Options.ini")));
+    auto window = StartWindow(folder);
+    EXPECT_EQ(window->frameGeometry(), QRect(54, 36, 674, 509));
+    window->close();
+    ASSERT_EQ(desktop.Boxes.size(), 1) << desktop.Boxes.join("|").toStdString();
+    EXPECT_TRUE(desktop.Boxes[0].startsWith("The settings could not be saved: '"))
+        << desktop.Boxes[0].toStdString();
+    EXPECT_EQ(MasterSongList, nullptr);
+}

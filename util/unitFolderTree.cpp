@@ -1,0 +1,141 @@
+#include "util/unitFolderTree.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "util/unitPlatformServices.h"
+
+TFolderTree::TFolderTree(QWidget* parent)
+    : QTreeView(parent), m_Model(new QFileSystemModel(this)), m_ContextMenu(new QMenu(this)) {
+    m_Model->setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Drives);
+    m_Model->setReadOnly(true);
+    m_Model->setOption(QFileSystemModel::DontUseCustomDirectoryIcons);
+    m_Model->setRootPath(QStringLiteral("/"));
+    setModel(m_Model);
+    for (int column = 1; column < m_Model->columnCount(); ++column) {
+        hideColumn(column);
+    }
+    setHeaderHidden(true);
+    setIndentation(19);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSortingEnabled(true);
+    sortByColumn(0, Qt::AscendingOrder);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+
+    // The selection stays visible, in the same colour, when the tree loses the focus.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     colours.color(QPalette::Active, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     colours.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(colours);
+
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFolderTree::CurrentChanged);
+    // Folders are listed and sorted in the background; each change may move the selected row.
+    connect(m_Model, &QFileSystemModel::directoryLoaded, this, &TFolderTree::FolderListed);
+    connect(m_Model, &QAbstractItemModel::layoutChanged, this, &TFolderTree::FolderListed);
+    connect(m_Model, &QAbstractItemModel::rowsInserted, this, &TFolderTree::FolderListed);
+
+    m_ContextMenu->setObjectName(QStringLiteral("popFolders"));
+    QAction* open = m_ContextMenu->addAction(tr("&Open in file manager"));
+    open->setObjectName(QStringLiteral("popFolders_Open"));
+    connect(open, &QAction::triggered, this, [this] { OpenWithAssociatedProgram(m_ContextPath); });
+    QAction* copy = m_ContextMenu->addAction(tr("&Copy path"));
+    copy->setObjectName(QStringLiteral("popFolders_CopyPath"));
+    connect(copy, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(m_ContextPath); });
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &TFolderTree::ShowContextMenu);
+}
+
+void TFolderTree::SelectFolder(const QString& path) {
+    const QModelIndex folder = m_Model->index(NearestExistingFolder(path));
+    if (!folder.isValid()) {
+        return;
+    }
+    setCurrentIndex(folder);
+    m_FollowSelection = true;
+    ScrollToSelection();
+}
+
+void TFolderTree::ScrollToSelection() {
+    scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    // Names start at the left: scrolling sideways to a long name's end would hide the names.
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+}
+
+QString TFolderTree::SelectedPath() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? m_Model->filePath(current) : QString();
+}
+
+void TFolderTree::CurrentChanged() {
+    const QString path = SelectedPath();
+    if (path == m_ReportedPath) {
+        return;
+    }
+    m_ReportedPath = path;
+    emit SelectedFolderChanged();
+}
+
+void TFolderTree::FolderListed() {
+    // The view follows the selected row until the user scrolls or clicks; many changes in a
+    // row scroll once, after the view has laid the rows out.
+    if (!m_FollowSelection || m_ScrollPending) {
+        return;
+    }
+    m_ScrollPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_ScrollPending = false;
+        if (m_FollowSelection && currentIndex().isValid()) {
+            ScrollToSelection();
+        }
+    });
+}
+
+void TFolderTree::mousePressEvent(QMouseEvent* event) {
+    m_FollowSelection = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void TFolderTree::wheelEvent(QWheelEvent* event) {
+    m_FollowSelection = false;
+    QTreeView::wheelEvent(event);
+}
+
+void TFolderTree::keyPressEvent(QKeyEvent* event) {
+    m_FollowSelection = false;
+    QTreeView::keyPressEvent(event);
+}
+
+void TFolderTree::ShowContextMenu(const QPoint& position) {
+    const QModelIndex folder = indexAt(position);
+    if (!folder.isValid()) {
+        return;
+    }
+    m_ContextPath = m_Model->filePath(folder);
+    m_ContextMenu->popup(viewport()->mapToGlobal(position));
+}
+
+QString NearestExistingFolder(const QString& path) {
+    QString candidate = QDir::cleanPath(path);
+    if (!QDir::isAbsolutePath(candidate)) {
+        return QStringLiteral("/");
+    }
+    while (candidate.size() > 1 && !QFileInfo(candidate).isDir()) {
+        const qsizetype slash = candidate.lastIndexOf(QLatin1Char('/'));
+        candidate = slash <= 0 ? QStringLiteral("/") : candidate.left(slash);
+    }
+    return candidate;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The folder tree: every folder of the file system from the root "/" down, hidden folders
+// included. It selects a folder by path, tells the selected folder's path, and reports every
+// change of the selected folder. Its context menu opens a folder in the file manager or copies
+// its path.
+
+#include <QString>
+#include <QTreeView>
+
+class QFileSystemModel;
+class QMenu;
+
+class TFolderTree : public QTreeView {
+    Q_OBJECT
+public:
+    explicit TFolderTree(QWidget* parent = nullptr);
+
+    /// Selects the folder at the path, or when it does not exist its nearest existing parent,
+    /// and scrolls it into view (also while the folders above it are still being listed).
+    void SelectFolder(const QString& path);
+    /// The selected folder's path, "/" for the root; empty when nothing is selected.
+    QString SelectedPath() const;
+
+    QFileSystemModel* FileSystemModel() const { return m_Model; }
+    QMenu* ContextMenu() const { return m_ContextMenu; }
+
+signals:
+    /// The selected folder changed (reported once per change of path).
+    void SelectedFolderChanged();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CurrentChanged();
+    void FolderListed();
+    void ScrollToSelection();
+    void ShowContextMenu(const QPoint& position);
+
+    QFileSystemModel* m_Model;
+    QMenu* m_ContextMenu;
+    QString m_ReportedPath;
+    QString m_ContextPath;
+    bool m_FollowSelection = false; ///< keep the selection in view until the user takes over
+    bool m_ScrollPending = false;
+};
+
+/// The path itself when it is an existing folder, else its nearest existing parent folder; "/"
+/// at the latest. A relative or empty path gives "/".
+QString NearestExistingFolder(const QString& path);

@@ -1,0 +1,21 @@
+#include "util/unitGuiText.h"
+
+#include <QFile>
+
+#include "catalogue/unitId3v1.h"
+
+QString PathToQString(std::string_view path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+std::string QStringToPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString TextToQString(std::string_view text) {
+    const auto size = static_cast<qsizetype>(text.size());
+    if (IsValidUtf8(text)) {
+        return QString::fromUtf8(text.data(), size);
+    }
+    return QString::fromLatin1(text.data(), size);
+}
