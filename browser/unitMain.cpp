@@ -11,12 +11,14 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
@@ -106,6 +108,16 @@ void KeepSelectionVisible(QWidget* view) {
     view->setPalette(colours);
 }
 
+/// A left-button release inside the widget: what a click on a label is.
+bool IsLeftClickOn(const QWidget* widget, const QEvent* event) {
+    if (event->type() != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    const auto* mouse = static_cast<const QMouseEvent*>(event);
+    return mouse->button() == Qt::LeftButton &&
+           widget->rect().contains(mouse->position().toPoint());
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
@@ -169,6 +181,8 @@ void TfrmMain::CreateControls() {
     bar->setObjectName(QStringLiteral("StatusBar"));
     StatusBarPanel = new QLabel(bar);
     StatusBarPanel->setObjectName(QStringLiteral("StatusBarPanel"));
+    // A long line is cut at the bar's end rather than holding the window wide.
+    StatusBarPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(StatusBarPanel, 1);
     setStatusBar(bar);
 
@@ -197,6 +211,7 @@ QWidget* TfrmMain::CreateHeader() {
 
     lblSelPath = HeaderLabel(TopPanel, QStringLiteral("lblSelPath"), SizedFont(base, 10, true));
     lblSelPath->setCursor(Qt::PointingHandCursor);
+    lblSelPath->installEventFilter(this);
     lblFolderContents =
         HeaderLabel(TopPanel, QStringLiteral("lblFolderContents"), SizedFont(base, 9, false));
 
@@ -208,8 +223,9 @@ QWidget* TfrmMain::CreateHeader() {
     lblMostPopularCaption->setText(tr("This most popular song in view is:"));
     lblMostPopularFile =
         HeaderLabel(TopPanel, QStringLiteral("lblMostPopularFile"), SizedFont(base, 8, false));
-    lblMostPopularFile->setCursor(Qt::PointingHandCursor);
     lblMostPopularFile->setText(tr("(not yet determined)"));
+    lblMostPopularFile->setEnabled(false);
+    lblMostPopularFile->installEventFilter(this);
     lblMostPopularFile->setEnabled(false);
 
     tbToggleFindWindow = HeaderToggle(TopPanel, QStringLiteral("tbToggleFindWindow"), SearchGlyph(),
@@ -352,6 +368,10 @@ QWidget* TfrmMain::CreateListPanel() {
     lstSongs->header()->setSectionsMovable(false);
     lstSongs->header()->setDefaultSectionSize(kNewColumnWidth);
     lstSongs->header()->setMinimumSectionSize(16);
+    // A click on a header sorts; the headers carry no mark of the sort column or direction.
+    lstSongs->header()->setSectionsClickable(true);
+    lstSongs->header()->setSortIndicatorShown(false);
+    connect(lstSongs->header(), &QHeaderView::sectionClicked, this, &TfrmMain::lstSongsColumnClick);
     lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
     lstSongs->viewport()->installEventFilter(this);
     KeepSelectionVisible(lstSongs);
@@ -507,10 +527,9 @@ void TfrmMain::LoadSettings() {
     }
     BuildColumns();
 
-    const int sortColumn = m_Settings->ReadInteger(kMainSection, "SortColumn", 0);
-    m_SortColumn =
-        sortColumn >= 0 && sortColumn < static_cast<int>(m_VisibleColumns.size()) ? sortColumn : 0;
-    m_SortReversed = m_Settings->ReadBool(kMainSection, "SortReversed", false);
+    m_SortOrder = SortOrderFromSettings(m_VisibleColumns,
+                                        m_Settings->ReadInteger(kMainSection, "SortColumn", 0),
+                                        m_Settings->ReadBool(kMainSection, "SortReversed", false));
 
     m_BarBreakLimit = m_Settings->ReadInteger(kMainSection, "BarBreakLimit", 24);
     m_GroupViewMode = ModeOrDefault(
@@ -593,8 +612,8 @@ void TfrmMain::SaveSettings() {
     ini.WriteString(kMainSection, "FoldersListPath", SelectedFolderPath());
     ini.WriteBool(kMainSection, "ViewAsLargeIcons", LargeIconsShown());
     SaveColumnWidths();
-    ini.WriteInteger(kMainSection, "SortColumn", m_SortColumn);
-    ini.WriteBool(kMainSection, "SortReversed", m_SortReversed);
+    ini.WriteInteger(kMainSection, "SortColumn", SortColumn());
+    ini.WriteBool(kMainSection, "SortReversed", m_SortOrder.Reversed);
     ini.WriteBool(kMainSection, "FoldersListVisible", FoldersListShown());
     ini.EraseSection(kColumnsSection);
     for (const std::string& name : m_VisibleColumns) {
@@ -621,6 +640,7 @@ void TfrmMain::ReleaseSharedState() {
     m_MostPopularSong = nullptr;
     m_DisplayedSongs.Clear();
     m_DisplayedBytes = 0;
+    m_DisplayedBytesStale = false;
     m_GroupList.reset();
     if (m_CatalogueOpen) {
         FreeAllSongs();
@@ -680,7 +700,11 @@ void TfrmMain::FillSongList() {
     // In the displayed song list's order (master-list order), whatever the rows' order.
     m_MostPopularSong = FindMostPopular(m_DisplayedSongs.Items());
     m_DisplayedBytes = TotalOfSongs(m_DisplayedSongs.Items()).Bytes;
-    m_Model->SetSongs(m_DisplayedSongs.Items());
+    m_DisplayedBytesStale = false;
+    // The rows arrive sorted: the views lay them out once, in their final order.
+    std::vector<cSongInfo*> rows = m_DisplayedSongs.Items();
+    SortSongRows(rows, m_SortOrder.Kind(), m_SortOrder.Reversed);
+    m_Model->SetSongs(std::move(rows));
     SelectListItem(lstSongs, 0, [this] { lstSongsChange(); });
     ShowMostPopular();
     UpdateStatusBar();
@@ -689,10 +713,53 @@ void TfrmMain::FillSongList() {
 
 void TfrmMain::AddSongItem(cSongInfo* song) {
     m_Model->AppendSong(song);
+    FillListItem(m_Model->rowCount() - 1);
 }
 
 void TfrmMain::FillListItem(int row) {
+    if (m_Model->Song(row) == nullptr) {
+        return;
+    }
     m_Model->RefreshRow(row);
+    // The song's size may have changed with it.
+    m_DisplayedBytesStale = true;
+    // The other rows are in order: only this one may have to move.
+    const int place =
+        SortedPositionOfRow(m_Model->Songs(), row, m_SortOrder.Kind(), m_SortOrder.Reversed);
+    if (place == row) {
+        return;
+    }
+    m_Model->MoveRow(row, place);
+    // The focused song moved: it stays in sight at its new place (a rename, a tag edit).
+    if (ShownSongView()->currentIndex().row() == place) {
+        ShownSongView()->scrollTo(ShownSongView()->currentIndex());
+    }
+}
+
+int TfrmMain::lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const {
+    return CompareSongs(a, b, m_SortOrder.Kind(), m_SortOrder.Reversed);
+}
+
+void TfrmMain::lstSongsColumnClick(int column) {
+    const std::vector<std::string>& captions = m_Model->ColumnNames();
+    if (column < 0 || column >= static_cast<int>(captions.size())) {
+        return;
+    }
+    ClickSortColumn(m_SortOrder, captions[static_cast<size_t>(column)]);
+    SortSongList();
+}
+
+void TfrmMain::SortSongList() {
+    m_Model->SetRowOrder(
+        SortedRowOrder(m_Model->Songs(), m_SortOrder.Kind(), m_SortOrder.Reversed));
+    // The focused song stays in sight at its new place.
+    if (ShownSongView()->currentIndex().isValid()) {
+        ShownSongView()->scrollTo(ShownSongView()->currentIndex());
+    }
+}
+
+QAbstractItemView* TfrmMain::ShownSongView() const {
+    return static_cast<QAbstractItemView*>(SongViews->currentWidget());
 }
 
 void TfrmMain::BuildColumns() {
@@ -703,6 +770,8 @@ void TfrmMain::BuildColumns() {
         lstSongs->header()->resizeSection(column, kNewColumnWidth);
     }
     ReadColumnWidths(kWidthsSection, lstSongs, *m_Settings);
+    // A sort column no longer shown gives way to the first column, ascending.
+    FollowVisibleColumns(m_SortOrder, m_VisibleColumns);
     m_SharingWidths = false;
     ShareAutoSizedColumnWidths();
     lstSongs->setUpdatesEnabled(true);
@@ -753,23 +822,48 @@ void TfrmMain::UpdateFilterCaptions() {
 // The three texts written after every fill.
 
 void TfrmMain::ShowMostPopular() {
+    const bool known = m_MostPopularSong != nullptr;
     lblMostPopularFile->setText(PathToQString(MostPopularCaption(m_MostPopularSong)));
-    lblMostPopularFile->setEnabled(m_MostPopularSong != nullptr);
+    lblMostPopularFile->setEnabled(known);
     QFont font = lblMostPopularFile->font();
-    font.setUnderline(m_MostPopularSong != nullptr);
+    font.setUnderline(known);
     lblMostPopularFile->setFont(font);
+    // Only a label that can be clicked shows the hand.
+    lblMostPopularFile->setCursor(known ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TfrmMain::OfferMostPopular(cSongInfo* song) {
+    if (::OfferMostPopular(m_MostPopularSong, song)) {
+        ShowMostPopular();
+    }
 }
 
 void TfrmMain::UpdateStatusBar() {
+    try {
+        StatusBarPanel->setText(QString::fromStdString(ComposeStatusBarText()));
+    } catch (const std::exception& error) {
+        ShowErrorMessage("In UpdateStatusBar (): ", error.what());
+    }
+}
+
+std::string TfrmMain::ComposeStatusBarText() {
+    if (m_DisplayedBytesStale) {
+        m_DisplayedBytes = TotalOfSongs(m_DisplayedSongs.Items()).Bytes;
+        m_DisplayedBytesStale = false;
+    }
+    // The selection as ranges of rows: the cost is that of the selected rows, whatever their
+    // number, and nothing is done per row of the list.
     std::vector<cRowRange> ranges;
-    for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
+    const QItemSelection selection = lstSongs->selectionModel()->selection();
+    ranges.reserve(static_cast<size_t>(selection.size()));
+    for (const QItemSelectionRange& range : selection) {
         ranges.push_back({range.top(), range.bottom()});
     }
     const cSongsTotal selected = TotalOfRowRanges(m_Model->Songs(), std::move(ranges));
     const QLocale locale;
-    StatusBarPanel->setText(QString::fromStdString(
-        StatusBarText(selected, m_Model->rowCount(), m_DisplayedBytes,
-                      locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString())));
+    return StatusBarText(selected, m_Model->rowCount(), m_DisplayedBytes,
+                         locale.decimalPoint().toStdString(),
+                         locale.groupSeparator().toStdString());
 }
 
 void TfrmMain::UpdateHeader() {
@@ -821,6 +915,31 @@ void TfrmMain::ShowFolderPane(bool shown) {
     }
 }
 
+void TfrmMain::lblMostPopularFileClick() {
+    cSongInfo* song = m_MostPopularSong;
+    if (song == nullptr) {
+        return;
+    }
+    OpenWithAssociatedProgram(PathToQString(song->FileName()));
+    // The count stops at its largest value rather than wrapping to a negative one.
+    if (song->Views < std::numeric_limits<int32_t>::max()) {
+        ++song->Views;
+    }
+    ShowMostPopular();
+    if (SongsDatabase) {
+        // Reports its own failure; the count still shows for this run.
+        SongsDatabase->RewriteSongEntry(*song);
+    }
+    FillListItem(m_Model->RowOfSong(song));
+}
+
+void TfrmMain::lblSelPathClick() {
+    const std::string folder = SelectedFolderPath();
+    if (!folder.empty()) {
+        OpenWithAssociatedProgram(PathToQString(folder));
+    }
+}
+
 void TfrmMain::tbToggleFindWindowClick() {
     // The search window comes with the search; until then the button only keeps its state.
 }
@@ -852,6 +971,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         PlaceHeaderControls();
     } else if (watched == imgLogo && event->type() == QEvent::MouseButtonRelease) {
         ShowAbout();
+        return true;
+    } else if ((watched == lblMostPopularFile || watched == lblSelPath) &&
+               IsLeftClickOn(static_cast<QWidget*>(watched), event)) {
+        if (watched == lblSelPath) {
+            lblSelPathClick();
+        } else if (lblMostPopularFile->isEnabled()) {
+            lblMostPopularFileClick();
+        }
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
