@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyleOptionHeader>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -52,6 +53,10 @@ constexpr int kDefaultHeight = 509;
 constexpr int kDefaultPaneWidth = 153;
 constexpr int kHeaderHeight = 96;
 constexpr int kNewColumnWidth = 50;
+/// Cells that give a new Date or Size column its width: a date with wide digits in every part,
+/// and a size of a few hundred megabytes.
+constexpr double kSampleDate = 47115.0 + (20 * 3600 + 58 * 60 + 58) / 86400.0; // 2028-12-28
+constexpr int64_t kSampleSize = 999'999'999;
 constexpr int kSelectorLeft = 224;
 constexpr int kSelectorTop = 64;
 
@@ -767,7 +772,7 @@ void TfrmMain::BuildColumns() {
     m_SharingWidths = true;
     m_Model->SetColumns(m_VisibleColumns);
     for (int column = 0; column < m_Model->columnCount(); ++column) {
-        lstSongs->header()->resizeSection(column, kNewColumnWidth);
+        lstSongs->header()->resizeSection(column, NewColumnWidth(column));
     }
     ReadColumnWidths(kWidthsSection, lstSongs, *m_Settings);
     // A sort column no longer shown gives way to the first column, ascending.
@@ -775,6 +780,64 @@ void TfrmMain::BuildColumns() {
     m_SharingWidths = false;
     ShareAutoSizedColumnWidths();
     lstSongs->setUpdatesEnabled(true);
+}
+
+int TfrmMain::NewColumnWidth(int column) const {
+    // Wide enough for the caption and a typical cell, so a first start shows whole dates and
+    // sizes; never narrower than a new column's 50 pixels.
+    const QHeaderView* header = lstSongs->header();
+    const QString caption = m_Model->headerData(column, Qt::Horizontal).toString();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = caption;
+    option.section = column;
+    const int captionWidth =
+        header->style()
+            ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+            .width();
+
+    const QFontMetrics metrics(lstSongs->font());
+    const QLocale locale;
+    QString sample;
+    int sampleWidth = 0;
+    switch (ColumnFromName(m_VisibleColumns[static_cast<size_t>(column)])) {
+    case eSongColumn::Date:
+        sample = SongDateText(kSampleDate, locale);
+        break;
+    case eSongColumn::Size:
+        sample =
+            QString::fromStdString(FormatFileSize(kSampleSize, locale.decimalPoint().toStdString(),
+                                                  locale.groupSeparator().toStdString()));
+        break;
+    case eSongColumn::Views:
+        sample = QStringLiteral("9999");
+        break;
+    case eSongColumn::Groups:
+        sample = QStringLiteral("Favourites");
+        break;
+    case eSongColumn::Title:
+    case eSongColumn::Path:
+    case eSongColumn::FileName:
+        sampleWidth = metrics.averageCharWidth() * 24;
+        break;
+    case eSongColumn::Author:
+    case eSongColumn::Album:
+        sampleWidth = metrics.averageCharWidth() * 16;
+        break;
+    case eSongColumn::Unknown:
+        break;
+    }
+    if (!sample.isEmpty()) {
+        sampleWidth = metrics.horizontalAdvance(sample);
+    }
+    // The cell's text margins, and in the first column the icon in front of the text.
+    const int margin =
+        lstSongs->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstSongs) + 1;
+    int cellWidth = sampleWidth + 2 * margin + 2;
+    if (column == 0) {
+        cellWidth += lstSongs->iconSize().width() + 2 * margin;
+    }
+    return std::max({kNewColumnWidth, captionWidth, cellWidth});
 }
 
 void TfrmMain::SaveColumnWidths() {

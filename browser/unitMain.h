@@ -152,6 +152,7 @@ private:
     void CreateKeys();
     void PlaceHeaderControls();
     void ShareAutoSizedColumnWidths();
+    int NewColumnWidth(int column) const;
     /// The view now shown: the details view or the large-icon view.
     QAbstractItemView* ShownSongView() const;
     void ShowFolderPane(bool shown);

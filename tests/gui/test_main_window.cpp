@@ -88,7 +88,16 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
               QColor(0xAD, 0xC7, 0xEF));
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->height(), 21);
     EXPECT_EQ(Control<QSplitter>(*window, "Splitter")->handleWidth(), 5);
-    EXPECT_EQ(window->SongList()->header()->sectionSize(1), 50) << "a new column is 50 wide";
+    // Columns without a stored width fit a typical cell and never fall below 50 pixels.
+    QHeaderView* header = window->SongList()->header();
+    const QFontMetrics metrics(window->SongList()->font());
+    const double march5th2024Evening = 45356.0 + 20.5 / 24;
+    EXPECT_GT(header->sectionSize(1),
+              metrics.horizontalAdvance(SongDateText(march5th2024Evening, QLocale())) + 4);
+    EXPECT_GT(header->sectionSize(2), metrics.horizontalAdvance("123.45 MB") + 4);
+    for (int column = 1; column < 5; ++column) {
+        EXPECT_GE(header->sectionSize(column), 50) << column;
+    }
     EXPECT_TRUE(window->SongList()->uniformRowHeights());
     EXPECT_EQ(window->SongList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), " 0 files in total, 0 bytes");
