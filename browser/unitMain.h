@@ -104,6 +104,11 @@ public:
     /// The list's selection (or focus) changed.
     void lstSongsChange();
 
+    /// Changes of many rows: between these two calls FillListItem only shows a row's new texts,
+    /// and the list is sorted once when the outermost EndSongListUpdate ends the batch.
+    void BeginSongListUpdate();
+    void EndSongListUpdate();
+
     /// The list's order: negative when song a belongs before song b by the sort column and
     /// direction, positive when after, 0 when they have no order.
     int lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const;
@@ -170,6 +175,8 @@ private:
 
     // View state.
     cSongSortOrder m_SortOrder;
+    int m_SongListUpdates = 0;  ///< open batches of row changes
+    bool m_SortPending = false; ///< a row changed inside the batch
     int m_ViewMode = 0;
     int m_GroupViewMode = 2;
     std::string m_SelectedGroup;

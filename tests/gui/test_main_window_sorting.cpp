@@ -223,5 +223,35 @@ TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"z", "h", "f", "e", "d"}));
     EXPECT_EQ(CurrentSong(*window), song);
     window->SongListModel()->RemoveRow(RowOf(*window, &extra));
+
+    // Selected rows stay selected wherever the moving row passes them, as whole rows.
+    auto* marks = window->SongList()->selectionModel();
+    cSongInfo* h = window->SongListModel()->Song(1);
+    cSongInfo* d = window->SongListModel()->Song(3);
+    marks->clearSelection();
+    for (cSongInfo* marked : {h, d}) {
+        marks->select(window->SongListModel()->index(RowOf(*window, marked), 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    song->SetFileName(folder.Below("m/a.mp3"));
+    window->FillListItem(RowOf(*window, song));
+    EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"h", "f", "d", "a"}));
+    EXPECT_EQ(SelectedSongs(*window), std::vector<cSongInfo*>({h, d}));
+    EXPECT_TRUE(marks->isRowSelected(0, {}));
+    EXPECT_EQ(CurrentSong(*window), song);
+
+    // Changes in a batch are sorted once, when the batch ends.
+    window->BeginSongListUpdate();
+    window->BeginSongListUpdate();
+    h->SetFileName(folder.Below("m/b.mp3"));
+    window->FillListItem(0);
+    song->SetFileName(folder.Below("m/y.mp3"));
+    window->FillListItem(3);
+    window->EndSongListUpdate();
+    EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"b", "f", "d", "y"})) << "still in the batch";
+    window->EndSongListUpdate();
+    EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"y", "f", "d", "b"}));
+    EXPECT_EQ(SelectedSongs(*window), std::vector<cSongInfo*>({d, h}));
+    EXPECT_EQ(CurrentSong(*window), song);
     window->close();
 }
