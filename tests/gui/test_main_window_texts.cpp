@@ -6,6 +6,7 @@
 #include <QTreeView>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <stdexcept>
 
 #include "browser/unitSongColumns.h"
@@ -297,6 +298,12 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     auto second = StartWindow(folder);
     EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
               QString::fromStdString(name + " (opened 3 times)"));
+    // The count stops at its largest value instead of turning negative.
+    second->MostPopularSong()->Views = std::numeric_limits<int32_t>::max();
+    QTest::mouseClick(Control<QLabel>(*second, "lblMostPopularFile"), Qt::LeftButton);
+    EXPECT_EQ(second->MostPopularSong()->Views, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
+              QString::fromStdString(name + " (opened 2147483647 times)"));
     second->close();
 }
 
