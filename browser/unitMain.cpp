@@ -312,7 +312,6 @@ QWidget* TfrmMain::CreateHeader() {
     lblMostPopularFile->setText(tr("(not yet determined)"));
     lblMostPopularFile->setEnabled(false);
     lblMostPopularFile->installEventFilter(this);
-    lblMostPopularFile->setEnabled(false);
 
     tbToggleFindWindow = HeaderToggle(TopPanel, QStringLiteral("tbToggleFindWindow"), SearchGlyph(),
                                       tr("Search for files (Ctrl+F)"));
@@ -1019,8 +1018,8 @@ std::string TfrmMain::ComposeStatusBarText() {
         m_DisplayedBytes = TotalOfSongs(m_DisplayedSongs.Items()).Bytes;
         m_DisplayedBytesStale = false;
     }
-    // The selection as ranges of rows: the cost is that of the selected rows, whatever their
-    // number, and nothing is done per row of the list.
+    // The selection as ranges of rows: a change of the selection costs what the selected rows
+    // cost, never a walk over every row of the list.
     std::vector<cRowRange> ranges;
     const QItemSelection selection = lstSongs->selectionModel()->selection();
     ranges.reserve(static_cast<size_t>(selection.size()));
