@@ -1,20 +1,26 @@
 // The main window with large collections: start-up to the first painted list over a catalogue
-// of 100,000 songs in one folder tree, switching to the entire collection, and filling the list
-// with a million songs.
+// of 100,000 songs in one folder tree, switching to the entire collection, filling the list
+// with a million songs, sorting the list by a header click (against the same sort through a
+// QSortFilterProxyModel over the window's own model), and the status bar line with every row
+// selected.
 #include <QAction>
 #include <QDir>
+#include <QSortFilterProxyModel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <benchmark/benchmark.h>
 #include <fstream>
+#include <map>
 #include <memory>
 
+#include "bench/bench_song_collection.h"
 #include "browser/unitApplication.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
 #include "util/unitPlatformServices.h"
 
@@ -162,6 +168,202 @@ void BM_FillSongListOneMillionLargeIcons(benchmark::State& state) {
     FillOneMillion(state, "popSongsList_ViewLargeIcons");
 }
 BENCHMARK(BM_FillSongListOneMillionLargeIcons)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---- Sorting and the status bar over a list of synthetic songs ------------------------------
+
+/// Columns of the sorting window: a text column first, the number columns after it.
+const std::vector<std::string> kSortColumns = {"Title", "Path",  "FileName", "Date",
+                                               "Size",  "Views", "Groups"};
+constexpr int kTitleColumn = 0;
+constexpr int kPathColumn = 1;
+constexpr int kSizeColumn = 4;
+constexpr int kViewsColumn = 5;
+
+const cBenchCollection& SongCollection(size_t count) {
+    static std::map<size_t, cBenchCollection> collections;
+    auto found = collections.find(count);
+    if (found == collections.end()) {
+        found = collections.emplace(count, MakeBenchCollection(count)).first;
+    }
+    return found->second;
+}
+
+/// A shown window over an empty program folder whose list shows the collection's songs.
+class cListWindow {
+public:
+    explicit cListWindow(size_t count) {
+        Window = ShownWindow(QDir(m_Folder.path()).canonicalPath().toStdString() + "/");
+        Window->VisibleColumns() = kSortColumns;
+        Window->BuildColumns();
+        for (cSongInfo* song : SongCollection(count).Rows) {
+            Window->DisplayedSongs().Add(song);
+        }
+        Window->FillSongList();
+        QCoreApplication::processEvents();
+        PaintList(*Window);
+    }
+    ~cListWindow() {
+        Window->DisplayedSongs().Clear();
+        Window->FillSongList();
+        Window->close();
+    }
+
+    std::unique_ptr<TfrmMain> Window;
+
+private:
+    QTemporaryDir m_Folder;
+};
+
+/// A header click on the column, through to the repainted list (the paint the sort asked for
+/// happens in the event processing after it). Before each click the rows
+/// are put in the order of the path (paused), so every click sorts a mixed order ascending.
+void SortByHeaderClick(benchmark::State& state, int column) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    TfrmMain& window = *list.Window;
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.lstSongsColumnClick(kPathColumn);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        window.lstSongsColumnClick(column);
+        QCoreApplication::processEvents(); // lays the rows out and paints the list
+    }
+    const std::vector<cSongInfo*>& rows = window.SongListModel()->Songs();
+    for (size_t row = 1; row < rows.size(); ++row) {
+        if (window.lstSongsCompare(*rows[row - 1], *rows[row]) > 0) {
+            state.SkipWithError("the rows are not in order");
+            break;
+        }
+    }
+}
+
+void BM_WindowSortTitle(benchmark::State& state) {
+    SortByHeaderClick(state, kTitleColumn);
+}
+BENCHMARK(BM_WindowSortTitle)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_WindowSortSize(benchmark::State& state) {
+    SortByHeaderClick(state, kSizeColumn);
+}
+BENCHMARK(BM_WindowSortSize)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_WindowSortViews(benchmark::State& state) {
+    SortByHeaderClick(state, kViewsColumn);
+}
+BENCHMARK(BM_WindowSortViews)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+/// The same sort through a QSortFilterProxyModel over the window's own model: the proxy asks
+/// the model for each compared cell's text (or number text) and compares the texts.
+void SortThroughProxy(benchmark::State& state, int column) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    QSortFilterProxyModel proxy;
+    proxy.setDynamicSortFilter(false);
+    proxy.setSortCaseSensitivity(Qt::CaseInsensitive);
+    proxy.setSourceModel(list.Window->SongListModel());
+    list.Window->lstSongsColumnClick(kPathColumn);
+    for (auto _ : state) {
+        state.PauseTiming();
+        proxy.sort(-1); // back to the model's own order
+        state.ResumeTiming();
+        proxy.sort(column, Qt::AscendingOrder);
+        benchmark::DoNotOptimize(proxy.mapToSource(proxy.index(0, 0)).row());
+    }
+}
+
+void BM_ProxySortTitle(benchmark::State& state) {
+    SortThroughProxy(state, kTitleColumn);
+}
+BENCHMARK(BM_ProxySortTitle)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void BM_ProxySortSize(benchmark::State& state) {
+    SortThroughProxy(state, kSizeColumn);
+}
+BENCHMARK(BM_ProxySortSize)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+/// The status bar line with every row selected: the selection's sum and the texts.
+void BM_UpdateStatusBarAllSelected(benchmark::State& state) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    TfrmMain& window = *list.Window;
+    SelectAllItems(window.SongList());
+    for (auto _ : state) {
+        window.UpdateStatusBar();
+    }
+}
+BENCHMARK(BM_UpdateStatusBarAllSelected)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+
+/// Selecting every row (what Ctrl+A does) and clearing the selection again: two selection
+/// changes, each rewriting the status bar.
+void BM_SelectAllRows(benchmark::State& state) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    TfrmMain& window = *list.Window;
+    for (auto _ : state) {
+        SelectAllItems(window.SongList());
+        window.SongList()->selectionModel()->clearSelection();
+    }
+}
+BENCHMARK(BM_SelectAllRows)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+/// A header click with every one of the rows selected: the selection follows its songs.
+void BM_WindowSortSizeAllSelected(benchmark::State& state) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    TfrmMain& window = *list.Window;
+    SelectAllItems(window.SongList());
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.lstSongsColumnClick(kPathColumn);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        window.lstSongsColumnClick(kSizeColumn);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_WindowSortSizeAllSelected)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+/// One changed song's row moving to its place (an open counted while sorted by Views) with
+/// every row selected, and with one row selected.
+void MoveOneRow(benchmark::State& state, bool allSelected) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    TfrmMain& window = *list.Window;
+    window.lstSongsColumnClick(kViewsColumn);
+    if (allSelected) {
+        SelectAllItems(window.SongList());
+    }
+    const int middle = window.SongListModel()->rowCount() / 2;
+    for (auto _ : state) {
+        // The middle row's song now has more views than any other: it moves to the end.
+        cSongInfo* song = window.SongListModel()->Song(middle);
+        const int32_t views = song->Views;
+        song->Views = 1'000'000;
+        window.FillListItem(middle);
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        song->Views = views;
+        window.FillListItem(window.SongListModel()->rowCount() - 1);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+void BM_MoveOneRowAllSelected(benchmark::State& state) {
+    MoveOneRow(state, true);
+}
+BENCHMARK(BM_MoveOneRowAllSelected)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+void BM_MoveOneRowOneSelected(benchmark::State& state) {
+    MoveOneRow(state, false);
+}
+BENCHMARK(BM_MoveOneRowOneSelected)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

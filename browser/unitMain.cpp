@@ -11,12 +11,16 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyleOptionHeader>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
@@ -50,6 +54,10 @@ constexpr int kDefaultHeight = 509;
 constexpr int kDefaultPaneWidth = 153;
 constexpr int kHeaderHeight = 96;
 constexpr int kNewColumnWidth = 50;
+/// Cells that give a new Date or Size column its width: a date with wide digits in every part,
+/// and a size of a few hundred megabytes.
+constexpr double kSampleDate = 47115.0 + (20 * 3600 + 58 * 60 + 58) / 86400.0; // 2028-12-28
+constexpr int64_t kSampleSize = 999'999'999;
 constexpr int kSelectorLeft = 224;
 constexpr int kSelectorTop = 64;
 
@@ -105,6 +113,96 @@ void KeepSelectionVisible(QWidget* view) {
                      colours.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(colours);
 }
+
+/// A left-button release inside the widget: what a click on a label is.
+bool IsLeftClickOn(const QWidget* widget, const QEvent* event) {
+    if (event->type() != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    const auto* mouse = static_cast<const QMouseEvent*>(event);
+    return mouse->button() == Qt::LeftButton &&
+           widget->rect().contains(mouse->position().toPoint());
+}
+
+/// The selected rows of the list, carried by the window across a new order of the rows.
+///
+/// Qt carries a selection across a layout change with one persistent index per selected row
+/// (per selected cell for a row move), and every persistent index is then updated one by one:
+/// a sort with 100,000 selected rows took a fifth of a second, a single row move half a second.
+/// Instead the selection is taken as one mark per row and cleared before the rows move, the
+/// marks are moved as the rows are, and the marked rows are selected again in one change.
+/// The current (focused) row is one persistent index and moves with the model by itself.
+class cSelectedRows {
+public:
+    explicit cSelectedRows(QItemSelectionModel* selection) : m_Selection(selection) {
+        const QItemSelection ranges = selection->selection();
+        if (ranges.isEmpty()) {
+            return;
+        }
+        m_Marks.assign(static_cast<size_t>(selection->model()->rowCount()), 0);
+        for (const QItemSelectionRange& range : ranges) {
+            std::fill(m_Marks.begin() + range.top(), m_Marks.begin() + range.bottom() + 1, 1);
+        }
+        // Silently: the views paint every row anew after the new order anyway, and the one
+        // change that selects the rows again reports the selection.
+        const QSignalBlocker quiet(selection);
+        selection->clearSelection();
+    }
+
+    /// The rows were put in the order newOrder (newOrder[i] is the old row now at row i).
+    void Reorder(const std::vector<int>& newOrder) {
+        if (m_Marks.empty() || newOrder.size() != m_Marks.size()) {
+            return;
+        }
+        std::vector<char> reordered(m_Marks.size());
+        for (size_t row = 0; row < newOrder.size(); ++row) {
+            reordered[row] = m_Marks[static_cast<size_t>(newOrder[row])];
+        }
+        m_Marks.swap(reordered);
+    }
+
+    /// The row at `from` became row `to`, the rows between shifted by one.
+    void MoveRow(int from, int to) {
+        if (m_Marks.empty()) {
+            return;
+        }
+        const auto first = m_Marks.begin();
+        if (to < from) {
+            std::rotate(first + to, first + from, first + from + 1);
+        } else if (to > from) {
+            std::rotate(first + from, first + from + 1, first + to + 1);
+        }
+    }
+
+    /// Selects the marked rows again, whole rows, in one change of the selection.
+    void SelectAgain() {
+        if (m_Marks.empty()) {
+            return;
+        }
+        const QAbstractItemModel* model = m_Selection->model();
+        const int lastColumn = std::max(0, model->columnCount() - 1);
+        QItemSelection rows;
+        const int count = static_cast<int>(m_Marks.size());
+        for (int row = 0; row < count;) {
+            if (!m_Marks[static_cast<size_t>(row)]) {
+                ++row;
+                continue;
+            }
+            const int top = row;
+            while (row < count && m_Marks[static_cast<size_t>(row)]) {
+                ++row;
+            }
+            rows.append(
+                QItemSelectionRange(model->index(top, 0), model->index(row - 1, lastColumn)));
+        }
+        m_Selection->select(rows, QItemSelectionModel::Select);
+        m_Marks.clear();
+    }
+
+private:
+    QItemSelectionModel* m_Selection;
+    std::vector<char> m_Marks; ///< per row: 1 selected; empty when nothing was selected
+};
 
 } // namespace
 
@@ -169,6 +267,8 @@ void TfrmMain::CreateControls() {
     bar->setObjectName(QStringLiteral("StatusBar"));
     StatusBarPanel = new QLabel(bar);
     StatusBarPanel->setObjectName(QStringLiteral("StatusBarPanel"));
+    // A long line is cut at the bar's end rather than holding the window wide.
+    StatusBarPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(StatusBarPanel, 1);
     setStatusBar(bar);
 
@@ -197,6 +297,7 @@ QWidget* TfrmMain::CreateHeader() {
 
     lblSelPath = HeaderLabel(TopPanel, QStringLiteral("lblSelPath"), SizedFont(base, 10, true));
     lblSelPath->setCursor(Qt::PointingHandCursor);
+    lblSelPath->installEventFilter(this);
     lblFolderContents =
         HeaderLabel(TopPanel, QStringLiteral("lblFolderContents"), SizedFont(base, 9, false));
 
@@ -208,9 +309,9 @@ QWidget* TfrmMain::CreateHeader() {
     lblMostPopularCaption->setText(tr("This most popular song in view is:"));
     lblMostPopularFile =
         HeaderLabel(TopPanel, QStringLiteral("lblMostPopularFile"), SizedFont(base, 8, false));
-    lblMostPopularFile->setCursor(Qt::PointingHandCursor);
     lblMostPopularFile->setText(tr("(not yet determined)"));
     lblMostPopularFile->setEnabled(false);
+    lblMostPopularFile->installEventFilter(this);
 
     tbToggleFindWindow = HeaderToggle(TopPanel, QStringLiteral("tbToggleFindWindow"), SearchGlyph(),
                                       tr("Search for files (Ctrl+F)"));
@@ -352,6 +453,10 @@ QWidget* TfrmMain::CreateListPanel() {
     lstSongs->header()->setSectionsMovable(false);
     lstSongs->header()->setDefaultSectionSize(kNewColumnWidth);
     lstSongs->header()->setMinimumSectionSize(16);
+    // A click on a header sorts; the headers carry no mark of the sort column or direction.
+    lstSongs->header()->setSectionsClickable(true);
+    lstSongs->header()->setSortIndicatorShown(false);
+    connect(lstSongs->header(), &QHeaderView::sectionClicked, this, &TfrmMain::lstSongsColumnClick);
     lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
     lstSongs->viewport()->installEventFilter(this);
     KeepSelectionVisible(lstSongs);
@@ -507,10 +612,9 @@ void TfrmMain::LoadSettings() {
     }
     BuildColumns();
 
-    const int sortColumn = m_Settings->ReadInteger(kMainSection, "SortColumn", 0);
-    m_SortColumn =
-        sortColumn >= 0 && sortColumn < static_cast<int>(m_VisibleColumns.size()) ? sortColumn : 0;
-    m_SortReversed = m_Settings->ReadBool(kMainSection, "SortReversed", false);
+    m_SortOrder = SortOrderFromSettings(m_VisibleColumns,
+                                        m_Settings->ReadInteger(kMainSection, "SortColumn", 0),
+                                        m_Settings->ReadBool(kMainSection, "SortReversed", false));
 
     m_BarBreakLimit = m_Settings->ReadInteger(kMainSection, "BarBreakLimit", 24);
     m_GroupViewMode = ModeOrDefault(
@@ -593,8 +697,8 @@ void TfrmMain::SaveSettings() {
     ini.WriteString(kMainSection, "FoldersListPath", SelectedFolderPath());
     ini.WriteBool(kMainSection, "ViewAsLargeIcons", LargeIconsShown());
     SaveColumnWidths();
-    ini.WriteInteger(kMainSection, "SortColumn", m_SortColumn);
-    ini.WriteBool(kMainSection, "SortReversed", m_SortReversed);
+    ini.WriteInteger(kMainSection, "SortColumn", SortColumn());
+    ini.WriteBool(kMainSection, "SortReversed", m_SortOrder.Reversed);
     ini.WriteBool(kMainSection, "FoldersListVisible", FoldersListShown());
     ini.EraseSection(kColumnsSection);
     for (const std::string& name : m_VisibleColumns) {
@@ -621,6 +725,7 @@ void TfrmMain::ReleaseSharedState() {
     m_MostPopularSong = nullptr;
     m_DisplayedSongs.Clear();
     m_DisplayedBytes = 0;
+    m_DisplayedBytesStale = false;
     m_GroupList.reset();
     if (m_CatalogueOpen) {
         FreeAllSongs();
@@ -680,7 +785,11 @@ void TfrmMain::FillSongList() {
     // In the displayed song list's order (master-list order), whatever the rows' order.
     m_MostPopularSong = FindMostPopular(m_DisplayedSongs.Items());
     m_DisplayedBytes = TotalOfSongs(m_DisplayedSongs.Items()).Bytes;
-    m_Model->SetSongs(m_DisplayedSongs.Items());
+    m_DisplayedBytesStale = false;
+    // The rows arrive sorted: the views lay them out once, in their final order.
+    std::vector<cSongInfo*> rows = m_DisplayedSongs.Items();
+    SortSongRows(rows, m_SortOrder.Kind(), m_SortOrder.Reversed);
+    m_Model->SetSongs(std::move(rows));
     SelectListItem(lstSongs, 0, [this] { lstSongsChange(); });
     ShowMostPopular();
     UpdateStatusBar();
@@ -689,10 +798,77 @@ void TfrmMain::FillSongList() {
 
 void TfrmMain::AddSongItem(cSongInfo* song) {
     m_Model->AppendSong(song);
+    FillListItem(m_Model->rowCount() - 1);
 }
 
 void TfrmMain::FillListItem(int row) {
+    if (m_Model->Song(row) == nullptr) {
+        return;
+    }
     m_Model->RefreshRow(row);
+    // The song's size may have changed with it.
+    m_DisplayedBytesStale = true;
+    if (m_SongListUpdates > 0) {
+        m_SortPending = true;
+        return;
+    }
+    // The other rows are in order: only this one may have to move.
+    const int place =
+        SortedPositionOfRow(m_Model->Songs(), row, m_SortOrder.Kind(), m_SortOrder.Reversed);
+    if (place == row) {
+        return;
+    }
+    cSelectedRows marks(lstSongs->selectionModel());
+    m_Model->MoveRow(row, place);
+    marks.MoveRow(row, place);
+    marks.SelectAgain();
+    // The focused song moved: it stays in sight at its new place (a rename, a tag edit).
+    if (ShownSongView()->currentIndex().row() == place) {
+        ShownSongView()->scrollTo(ShownSongView()->currentIndex());
+    }
+}
+
+void TfrmMain::BeginSongListUpdate() {
+    ++m_SongListUpdates;
+}
+
+void TfrmMain::EndSongListUpdate() {
+    if (m_SongListUpdates == 0 || --m_SongListUpdates > 0) {
+        return;
+    }
+    if (std::exchange(m_SortPending, false)) {
+        SortSongList();
+    }
+}
+
+int TfrmMain::lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const {
+    return CompareSongs(a, b, m_SortOrder.Kind(), m_SortOrder.Reversed);
+}
+
+void TfrmMain::lstSongsColumnClick(int column) {
+    const std::vector<std::string>& captions = m_Model->ColumnNames();
+    if (column < 0 || column >= static_cast<int>(captions.size())) {
+        return;
+    }
+    ClickSortColumn(m_SortOrder, captions[static_cast<size_t>(column)]);
+    SortSongList();
+}
+
+void TfrmMain::SortSongList() {
+    const std::vector<int> order =
+        SortedRowOrder(m_Model->Songs(), m_SortOrder.Kind(), m_SortOrder.Reversed);
+    cSelectedRows marks(lstSongs->selectionModel());
+    m_Model->SetRowOrder(order);
+    marks.Reorder(order);
+    marks.SelectAgain();
+    // The focused song stays in sight at its new place.
+    if (ShownSongView()->currentIndex().isValid()) {
+        ShownSongView()->scrollTo(ShownSongView()->currentIndex());
+    }
+}
+
+QAbstractItemView* TfrmMain::ShownSongView() const {
+    return static_cast<QAbstractItemView*>(SongViews->currentWidget());
 }
 
 void TfrmMain::BuildColumns() {
@@ -700,12 +876,72 @@ void TfrmMain::BuildColumns() {
     m_SharingWidths = true;
     m_Model->SetColumns(m_VisibleColumns);
     for (int column = 0; column < m_Model->columnCount(); ++column) {
-        lstSongs->header()->resizeSection(column, kNewColumnWidth);
+        lstSongs->header()->resizeSection(column, NewColumnWidth(column));
     }
     ReadColumnWidths(kWidthsSection, lstSongs, *m_Settings);
+    // A sort column no longer shown gives way to the first column, ascending.
+    FollowVisibleColumns(m_SortOrder, m_VisibleColumns);
     m_SharingWidths = false;
     ShareAutoSizedColumnWidths();
     lstSongs->setUpdatesEnabled(true);
+}
+
+int TfrmMain::NewColumnWidth(int column) const {
+    // Wide enough for the caption and a typical cell, so a first start shows whole dates and
+    // sizes; never narrower than a new column's 50 pixels.
+    const QHeaderView* header = lstSongs->header();
+    const QString caption = m_Model->headerData(column, Qt::Horizontal).toString();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = caption;
+    option.section = column;
+    const int captionWidth =
+        header->style()
+            ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+            .width();
+
+    const QFontMetrics metrics(lstSongs->font());
+    const QLocale locale;
+    QString sample;
+    int sampleWidth = 0;
+    switch (ColumnFromName(m_VisibleColumns[static_cast<size_t>(column)])) {
+    case eSongColumn::Date:
+        sample = SongDateText(kSampleDate, locale);
+        break;
+    case eSongColumn::Size:
+        sample =
+            QString::fromStdString(FormatFileSize(kSampleSize, locale.decimalPoint().toStdString(),
+                                                  locale.groupSeparator().toStdString()));
+        break;
+    case eSongColumn::Views:
+        sample = QStringLiteral("9999");
+        break;
+    case eSongColumn::Groups:
+        sample = QStringLiteral("Favourites");
+        break;
+    case eSongColumn::Title:
+    case eSongColumn::Path:
+    case eSongColumn::FileName:
+        sampleWidth = metrics.averageCharWidth() * 24;
+        break;
+    case eSongColumn::Author:
+    case eSongColumn::Album:
+        sampleWidth = metrics.averageCharWidth() * 16;
+        break;
+    case eSongColumn::Unknown:
+        break;
+    }
+    if (!sample.isEmpty()) {
+        sampleWidth = metrics.horizontalAdvance(sample);
+    }
+    // The cell's text margins, and in the first column the icon in front of the text.
+    const int margin =
+        lstSongs->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstSongs) + 1;
+    int cellWidth = sampleWidth + 2 * margin + 2;
+    if (column == 0) {
+        cellWidth += lstSongs->iconSize().width() + 2 * margin;
+    }
+    return std::max({kNewColumnWidth, captionWidth, cellWidth});
 }
 
 void TfrmMain::SaveColumnWidths() {
@@ -753,23 +989,48 @@ void TfrmMain::UpdateFilterCaptions() {
 // The three texts written after every fill.
 
 void TfrmMain::ShowMostPopular() {
+    const bool known = m_MostPopularSong != nullptr;
     lblMostPopularFile->setText(PathToQString(MostPopularCaption(m_MostPopularSong)));
-    lblMostPopularFile->setEnabled(m_MostPopularSong != nullptr);
+    lblMostPopularFile->setEnabled(known);
     QFont font = lblMostPopularFile->font();
-    font.setUnderline(m_MostPopularSong != nullptr);
+    font.setUnderline(known);
     lblMostPopularFile->setFont(font);
+    // Only a label that can be clicked shows the hand.
+    lblMostPopularFile->setCursor(known ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TfrmMain::OfferMostPopular(cSongInfo* song) {
+    if (::OfferMostPopular(m_MostPopularSong, song)) {
+        ShowMostPopular();
+    }
 }
 
 void TfrmMain::UpdateStatusBar() {
+    try {
+        StatusBarPanel->setText(QString::fromStdString(ComposeStatusBarText()));
+    } catch (const std::exception& error) {
+        ShowErrorMessage("In UpdateStatusBar (): ", error.what());
+    }
+}
+
+std::string TfrmMain::ComposeStatusBarText() {
+    if (m_DisplayedBytesStale) {
+        m_DisplayedBytes = TotalOfSongs(m_DisplayedSongs.Items()).Bytes;
+        m_DisplayedBytesStale = false;
+    }
+    // The selection as ranges of rows: a change of the selection costs what the selected rows
+    // cost, never a walk over every row of the list.
     std::vector<cRowRange> ranges;
-    for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
+    const QItemSelection selection = lstSongs->selectionModel()->selection();
+    ranges.reserve(static_cast<size_t>(selection.size()));
+    for (const QItemSelectionRange& range : selection) {
         ranges.push_back({range.top(), range.bottom()});
     }
     const cSongsTotal selected = TotalOfRowRanges(m_Model->Songs(), std::move(ranges));
     const QLocale locale;
-    StatusBarPanel->setText(QString::fromStdString(
-        StatusBarText(selected, m_Model->rowCount(), m_DisplayedBytes,
-                      locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString())));
+    return StatusBarText(selected, m_Model->rowCount(), m_DisplayedBytes,
+                         locale.decimalPoint().toStdString(),
+                         locale.groupSeparator().toStdString());
 }
 
 void TfrmMain::UpdateHeader() {
@@ -821,6 +1082,31 @@ void TfrmMain::ShowFolderPane(bool shown) {
     }
 }
 
+void TfrmMain::lblMostPopularFileClick() {
+    cSongInfo* song = m_MostPopularSong;
+    if (song == nullptr) {
+        return;
+    }
+    OpenWithAssociatedProgram(PathToQString(song->FileName()));
+    // The count stops at its largest value rather than wrapping to a negative one.
+    if (song->Views < std::numeric_limits<int32_t>::max()) {
+        ++song->Views;
+    }
+    ShowMostPopular();
+    if (SongsDatabase) {
+        // Reports its own failure; the count still shows for this run.
+        SongsDatabase->RewriteSongEntry(*song);
+    }
+    FillListItem(m_Model->RowOfSong(song));
+}
+
+void TfrmMain::lblSelPathClick() {
+    const std::string folder = SelectedFolderPath();
+    if (!folder.empty()) {
+        OpenWithAssociatedProgram(PathToQString(folder));
+    }
+}
+
 void TfrmMain::tbToggleFindWindowClick() {
     // The search window comes with the search; until then the button only keeps its state.
 }
@@ -852,6 +1138,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         PlaceHeaderControls();
     } else if (watched == imgLogo && event->type() == QEvent::MouseButtonRelease) {
         ShowAbout();
+        return true;
+    } else if ((watched == lblMostPopularFile || watched == lblSelPath) &&
+               IsLeftClickOn(static_cast<QWidget*>(watched), event)) {
+        if (watched == lblSelPath) {
+            lblSelPathClick();
+        } else if (lblMostPopularFile->isEnabled()) {
+            lblMostPopularFileClick();
+        }
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "browser/unitSongSorting.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 
+class QAbstractItemView;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -48,9 +50,11 @@ public:
     void SetGroupFilter(int groupViewMode, const std::string& selectedGroup);
     const std::string& SelectedGroup() const { return m_SelectedGroup; }
     int BarBreakLimit() const { return m_BarBreakLimit; }
-    /// Index of the sort column among the shown columns, and the direction.
-    int SortColumn() const { return m_SortColumn; }
-    bool SortReversed() const { return m_SortReversed; }
+    /// Index of the sort column among the shown columns (as stored at close), its caption,
+    /// and the direction.
+    int SortColumn() const { return SortColumnPosition(m_VisibleColumns, m_SortOrder); }
+    const std::string& SortColumnCaption() const { return m_SortOrder.Column; }
+    bool SortReversed() const { return m_SortOrder.Reversed; }
     cSongInfo* MostPopularSong() const { return m_MostPopularSong; }
     bool SearchResultShown() const { return m_SearchResultShown; }
     bool LargeIconsShown() const;
@@ -72,9 +76,10 @@ public:
     /// Rebuilds every row from the displayed song list, selects the first row and rewrites
     /// the most popular song, the status bar and the header.
     void FillSongList();
-    /// Appends one row for the song.
+    /// Adds one row for the song, at its place in the sort order.
     void AddSongItem(cSongInfo* song);
-    /// The row's song changed: its texts are shown anew.
+    /// The row's song changed: its texts are shown anew and the row moves to its place in the
+    /// sort order (selection and focus move with it).
     void FillListItem(int row);
     /// Recreates the columns from the visible column list, widths from the settings file.
     void BuildColumns();
@@ -88,12 +93,34 @@ public:
 
     /// The most popular song label (rewritten after every fill).
     void ShowMostPopular();
-    /// The status bar text (rewritten after every fill and selection change).
+    /// The song becomes the most popular song when it qualifies; the label is rewritten only
+    /// when the most popular song changed.
+    void OfferMostPopular(cSongInfo* song);
+    /// The status bar text (rewritten after every fill and selection change). A failure is
+    /// reported and leaves the previous text.
     void UpdateStatusBar();
     /// The header labels naming the folder and counting songs and groups.
     void UpdateHeader();
     /// The list's selection (or focus) changed.
     void lstSongsChange();
+
+    /// Changes of many rows: between these two calls FillListItem only shows a row's new texts,
+    /// and the list is sorted once when the outermost EndSongListUpdate ends the batch.
+    void BeginSongListUpdate();
+    void EndSongListUpdate();
+
+    /// The list's order: negative when song a belongs before song b by the sort column and
+    /// direction, positive when after, 0 when they have no order.
+    int lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const;
+    /// A click on the header of the column: the sort column again reverses the order, another
+    /// column becomes the sort column, ascending. The list is sorted anew.
+    void lstSongsColumnClick(int column);
+    /// Sorts every row by the sort column; selection and focus stay on the same songs.
+    void SortSongList();
+    /// Opens the most popular song, counts the opening and stores it.
+    void lblMostPopularFileClick();
+    /// Shows the selected folder in the file manager.
+    void lblSelPathClick();
 
     // Handlers of the controls, also what keys and menus run.
     void lstFoldersChange();
@@ -106,6 +133,9 @@ public:
     void ShowAbout();
 
 protected:
+    /// The status bar line for the current rows and selection.
+    virtual std::string ComposeStatusBarText();
+
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -127,6 +157,9 @@ private:
     void CreateKeys();
     void PlaceHeaderControls();
     void ShareAutoSizedColumnWidths();
+    int NewColumnWidth(int column) const;
+    /// The view now shown: the details view or the large-icon view.
+    QAbstractItemView* ShownSongView() const;
     void ShowFolderPane(bool shown);
     void ApplyStoredFrameSize();
     int GroupCount() const;
@@ -141,13 +174,15 @@ private:
     cSongPointersList m_DisplayedSongs;
 
     // View state.
-    int m_SortColumn = 0;
-    bool m_SortReversed = false;
+    cSongSortOrder m_SortOrder;
+    int m_SongListUpdates = 0;  ///< open batches of row changes
+    bool m_SortPending = false; ///< a row changed inside the batch
     int m_ViewMode = 0;
     int m_GroupViewMode = 2;
     std::string m_SelectedGroup;
     cSongInfo* m_MostPopularSong = nullptr;
-    int64_t m_DisplayedBytes = 0; ///< size of the displayed songs, summed at each fill
+    int64_t m_DisplayedBytes = 0;       ///< size of the displayed songs, summed at each fill
+    bool m_DisplayedBytesStale = false; ///< a song changed since: sum again when next needed
     bool m_SearchResultShown = false;
     int m_BarBreakLimit = 24;
 

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -122,6 +123,14 @@ void TSongListModel::SetRowOrder(const std::vector<int>& newOrder) {
     if (newOrder.size() != m_Songs.size()) {
         return;
     }
+    bool unchanged = true;
+    for (size_t row = 0; row < newOrder.size() && unchanged; ++row) {
+        unchanged = newOrder[row] == static_cast<int>(row);
+    }
+    if (unchanged) {
+        // A list that was in order already: the views keep their layout.
+        return;
+    }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOfOld(newOrder.size());
     std::vector<cSongInfo*> songs(m_Songs.size());
@@ -139,6 +148,23 @@ void TSongListModel::SetRowOrder(const std::vector<int>& newOrder) {
     }
     changePersistentIndexList(persistent, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TSongListModel::MoveRow(int from, int to) {
+    const int rows = rowCount();
+    if (from == to || from < 0 || from >= rows || to < 0 || to >= rows) {
+        return;
+    }
+    // The destination is counted in the rows before the move: below `from` it is the row the
+    // moved one is put in front of, one further than `to`.
+    beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+    const auto first = m_Songs.begin();
+    if (to < from) {
+        std::rotate(first + to, first + from, first + from + 1);
+    } else {
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    }
+    endMoveRows();
 }
 
 void TSongListModel::RefreshRow(int row) {

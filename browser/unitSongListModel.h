@@ -55,8 +55,13 @@ public:
     int RowOfSong(const cSongInfo* song) const;
 
     /// Puts the same songs in a new order; selection and current row move with their songs.
-    /// newOrder[i] is the old row that becomes row i (a permutation of all rows).
+    /// newOrder[i] is the old row that becomes row i (a permutation of all rows). An order
+    /// that leaves every row where it is changes nothing (no layout change is reported).
     void SetRowOrder(const std::vector<int>& newOrder);
+    /// Moves the row at `from` so that it becomes row `to`; the rows between shift by one
+    /// towards `from`. Selection and current row move with their songs. Indices outside the
+    /// rows change nothing.
+    void MoveRow(int from, int to);
 
     /// The row's texts changed in its song: the views repaint it.
     void RefreshRow(int row);

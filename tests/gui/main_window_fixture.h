@@ -2,16 +2,20 @@
 // Support for tests of the main window: a temporary program folder, MP3 files to scan, and the
 // desktop services replaced by recorders so no test starts a program or waits on a box.
 
+#include <QAction>
 #include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
+#include "../core/mp3_test_files.h"
 #include "browser/unitMain.h"
+#include "util/unitFolderTree.h"
 #include "util/unitMessages.h"
 #include "util/unitPlatformServices.h"
 
@@ -58,6 +62,21 @@ public:
         std::ofstream(path, std::ios::binary) << std::string(300, '\x55');
         return path;
     }
+    /// An MP3 file of audioBytes bytes of audio followed by an ID3v1 tag with the texts.
+    std::string AddTaggedMp3(const std::string& relative, std::string_view title,
+                             std::string_view artist = {}, size_t audioBytes = 300) const {
+        const std::string path = Below(relative);
+        QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
+        std::ofstream(path, std::ios::binary)
+            << mp3test::Mp3Bytes(audioBytes, mp3test::TagBlock(title, artist, "", "", ""));
+        return path;
+    }
+    /// An MP3 file of the size that takes no disk space (all of it a hole).
+    std::string AddHollowMp3(const std::string& relative, uintmax_t size) const {
+        const std::string path = AddMp3(relative);
+        std::filesystem::resize_file(path, size);
+        return path;
+    }
     void MakeFolder(const std::string& relative) const {
         QDir().mkpath(QString::fromStdString(Below(relative)));
     }
@@ -87,4 +106,23 @@ inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder) {
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     return window;
+}
+
+template <typename T> T* Control(TfrmMain& window, const char* name) {
+    T* control = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+}
+
+inline void SelectFolder(TfrmMain& window, const std::string& path) {
+    window.FolderTree()->SelectFolder(QString::fromStdString(path));
+}
+
+inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
+    Control<QAction>(window, itemName)->trigger();
+}
+
+/// Options.ini that opens the window on the folder, with more lines after it.
+inline std::string SettingsOpening(const std::string& folderPath, const std::string& more = {}) {
+    return "[MainWindow]\r\nFoldersListPath=" + folderPath + "\r\n" + more;
 }

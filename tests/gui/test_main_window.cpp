@@ -27,12 +27,6 @@
 
 namespace {
 
-template <typename T> T* Control(TfrmMain& window, const char* name) {
-    T* control = window.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-}
-
 /// The shown songs' paths below the temporary root, sorted.
 std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& folder) {
     std::vector<std::string> songs;
@@ -43,14 +37,6 @@ std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& fold
     }
     std::sort(songs.begin(), songs.end());
     return songs;
-}
-
-void SelectFolder(TfrmMain& window, const std::string& path) {
-    window.FolderTree()->SelectFolder(QString::fromStdString(path));
-}
-
-void ChooseViewMode(TfrmMain& window, const char* itemName) {
-    Control<QAction>(window, itemName)->trigger();
 }
 
 QStringList HeaderCaptions(TfrmMain& window) {
@@ -102,7 +88,16 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
               QColor(0xAD, 0xC7, 0xEF));
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->height(), 21);
     EXPECT_EQ(Control<QSplitter>(*window, "Splitter")->handleWidth(), 5);
-    EXPECT_EQ(window->SongList()->header()->sectionSize(1), 50) << "a new column is 50 wide";
+    // Columns without a stored width fit a typical cell and never fall below 50 pixels.
+    QHeaderView* header = window->SongList()->header();
+    const QFontMetrics metrics(window->SongList()->font());
+    const double march5th2024Evening = 45356.0 + 20.5 / 24;
+    EXPECT_GT(header->sectionSize(1),
+              metrics.horizontalAdvance(SongDateText(march5th2024Evening, QLocale())) + 4);
+    EXPECT_GT(header->sectionSize(2), metrics.horizontalAdvance("123.45 MB") + 4);
+    for (int column = 1; column < 5; ++column) {
+        EXPECT_GE(header->sectionSize(column), 50) << column;
+    }
     EXPECT_TRUE(window->SongList()->uniformRowHeights());
     EXPECT_EQ(window->SongList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), " 0 files in total, 0 bytes");
@@ -139,11 +134,13 @@ TEST(MainWindow, CloseWritesEveryKeyInOrder) {
     const std::string written = folder.ReadFile("Options.ini");
     ASSERT_EQ(written.substr(0, expected.size()), expected) << written;
     const std::string rest = written.substr(expected.size());
-    const std::string fileNameWidth = std::to_string(window->SongList()->header()->sectionSize(0));
-    EXPECT_EQ(rest, "\r\n[MainWindow.SongsList]\r\n"
-                    "FileName=" +
-                        fileNameWidth +
-                        "\r\nDate=50\r\nSize=50\r\nViews=50\r\nGroups=50\r\n"
+    std::string widths;
+    const QStringList captions = {"FileName", "Date", "Size", "Views", "Groups"};
+    for (int column = 0; column < captions.size(); ++column) {
+        widths += captions[column].toStdString() + "=" +
+                  std::to_string(window->SongList()->header()->sectionSize(column)) + "\r\n";
+    }
+    EXPECT_EQ(rest, "\r\n[MainWindow.SongsList]\r\n" + widths +
                         "\r\n[MainWindow.VisibleColumns]\r\n"
                         "FileName=1\r\nDate=1\r\nSize=1\r\nViews=1\r\nGroups=1\r\n")
         << written;

@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
 #include <QLocale>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -106,6 +107,10 @@ TEST(SongListModel, PassesTheModelTesterThroughResetsAndChanges) {
         reversed.push_back(row);
     }
     model.SetRowOrder(reversed);
+    model.MoveRow(0, 5);
+    model.MoveRow(7, 2);
+    model.MoveRow(0, model.rowCount() - 1);
+    model.MoveRow(model.rowCount() - 1, 0);
     model.SetColumns({"Path"});
     model.Clear();
     EXPECT_EQ(model.rowCount(), 0);
@@ -166,4 +171,44 @@ TEST(SongListModel, NewRowOrderCarriesSelectionAndCurrentRow) {
     // An order of the wrong length changes nothing.
     model.SetRowOrder({0, 1});
     EXPECT_EQ(model.index(0, 0).data().toString(), "4");
+}
+
+TEST(SongListModel, OneRowMovesWithItsSelectionAndAnUnchangedOrderIsNoChange) {
+    cSongs songs;
+    for (int i = 0; i < 6; ++i) {
+        songs.Add("/m/" + std::to_string(i) + ".mp3");
+    }
+    TSongListModel model;
+    model.SetColumns({"FileName"});
+    model.SetSongs(songs.Pointers());
+    QItemSelectionModel selection(&model);
+    selection.setCurrentIndex(model.index(1, 0), QItemSelectionModel::ClearAndSelect);
+    selection.select(model.index(3, 0), QItemSelectionModel::Select);
+    auto names = [&] {
+        QStringList texts;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            texts << model.index(row, 0).data().toString();
+        }
+        return texts.join("");
+    };
+
+    model.MoveRow(1, 4); // down: the rows between move up
+    EXPECT_EQ(names(), "023415");
+    EXPECT_EQ(selection.currentIndex().row(), 4);
+    EXPECT_TRUE(selection.isRowSelected(2, {})) << "song 3 moved up with its mark";
+    model.MoveRow(4, 0); // up: the rows between move down
+    EXPECT_EQ(names(), "102345");
+    EXPECT_EQ(selection.currentIndex().row(), 0);
+    EXPECT_TRUE(selection.isRowSelected(3, {}));
+    model.MoveRow(2, 2);
+    model.MoveRow(-1, 2);
+    model.MoveRow(0, 6);
+    EXPECT_EQ(names(), "102345");
+
+    QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
+    model.SetRowOrder({0, 1, 2, 3, 4, 5});
+    EXPECT_EQ(layouts.size(), 0) << "nothing to lay out again";
+    model.SetRowOrder({1, 0, 2, 3, 4, 5});
+    EXPECT_EQ(layouts.size(), 1);
+    EXPECT_EQ(names(), "012345");
 }

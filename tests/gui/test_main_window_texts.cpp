@@ -1,0 +1,319 @@
+// The texts around the song list: the header labels, the status bar line with its sums, the
+// most popular song and what a click on it or on the folder label does.
+#include <QHeaderView>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTreeView>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+#include <stdexcept>
+
+#include "browser/unitSongColumns.h"
+#include "browser/unitSongListModel.h"
+#include "catalogue/unitSongUtils.h"
+#include "main_window_fixture.h"
+#include "util/unitListViewUtils.h"
+
+namespace {
+
+QString StatusText(TfrmMain& window) {
+    return Control<QLabel>(window, "StatusBarPanel")->text();
+}
+
+QString LabelText(TfrmMain& window, const char* name) {
+    return Control<QLabel>(window, name)->text();
+}
+
+/// A size text written with "." and "," in the separators of the locale the window uses.
+QString InLocale(const QString& text) {
+    const QLocale locale;
+    QString result;
+    for (const QChar c : text) {
+        result += c == '.' ? locale.decimalPoint() : c == ',' ? locale.groupSeparator() : c;
+    }
+    return result;
+}
+
+/// The row showing the song whose file name (without folder and extension) is the name.
+int RowNamed(TfrmMain& window, std::string_view name) {
+    const std::vector<cSongInfo*>& rows = window.SongListModel()->Songs();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
+    return window.SongListModel()->Song(RowNamed(window, name));
+}
+
+void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
+    QItemSelectionModel* selection = window.SongList()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows) {
+        selection->select(window.SongListModel()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void ClickHeader(TfrmMain& window, int column) {
+    QHeaderView* header = window.SongList()->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+}
+
+/// Offset of the Views field of the song's record in DB.txt: behind the Deleted byte, the
+/// record length and the six texts, each a 4-byte length and its bytes.
+int64_t ViewsOffset(const cSongInfo& song) {
+    int64_t offset = song.Position + 1 + 4;
+    for (std::string_view text : {song.FileName(), song.Title(), song.Author(), song.Album(),
+                                  song.Comment(), song.Year()}) {
+        offset += 4 + static_cast<int64_t>(text.size());
+    }
+    return offset;
+}
+
+/// A window whose status bar line cannot be composed while Fail is set.
+class TfrmMainWithFailingStatus : public TfrmMain {
+public:
+    using TfrmMain::TfrmMain;
+    bool Fail = false;
+
+protected:
+    std::string ComposeStatusBarText() override {
+        if (Fail) {
+            throw std::runtime_error("the list's sizes can't be read");
+        }
+        return TfrmMain::ComposeStatusBarText();
+    }
+};
+
+} // namespace
+
+TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Groups.txt", "Rock\r\n");
+    folder.AddMp3("one/a.mp3");
+    folder.AddMp3("two/a.mp3");
+    folder.AddMp3("two/b.mp3");
+    folder.MakeFolder("none");
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("one/")));
+    auto window = StartWindow(folder);
+
+    EXPECT_EQ(LabelText(*window, "lblSelPath"),
+              QString::fromStdString("Viewing music folder " + folder.Below("one")));
+    EXPECT_EQ(LabelText(*window, "lblFolderContents"), "Displaying 1 song, divided into 1 group");
+    EXPECT_EQ(StatusText(*window), " 1 song selected (300 bytes), 1 files in total, 300 bytes");
+    window->SongList()->selectionModel()->clearSelection();
+    EXPECT_EQ(StatusText(*window), " 1 files in total, 300 bytes") << "no selection, no part";
+
+    SelectFolder(*window, folder.Below("two"));
+    EXPECT_EQ(LabelText(*window, "lblFolderContents"), "Displaying 2 songs, divided into 1 group");
+    SelectRows(*window, {0, 1});
+    EXPECT_EQ(StatusText(*window), " 2 songs selected (600 bytes), 2 files in total, 600 bytes");
+
+    // An empty folder: the texts are written all the same.
+    SelectFolder(*window, folder.Below("none"));
+    EXPECT_EQ(LabelText(*window, "lblFolderContents"), "Displaying 0 songs, divided into 1 group");
+    EXPECT_EQ(StatusText(*window), " 0 files in total, 0 bytes");
+    window->close();
+
+    folder.WriteFile("Groups.txt", "");
+    auto second = StartWindow(folder);
+    EXPECT_EQ(LabelText(*second, "lblFolderContents"), "Displaying 0 songs, divided into 0 groups");
+    EXPECT_EQ(LabelText(*second, "lblSelPath"),
+              QString::fromStdString("Viewing music folder " + folder.Below("none")));
+    second->close();
+}
+
+TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    // Two files of 1.5 GiB each: their sum does not fit a 32-bit count.
+    folder.AddHollowMp3("big/a.mp3", 1536u << 20);
+    folder.AddHollowMp3("big/b.mp3", 1536u << 20);
+    folder.AddMp3("big/c.mp3");
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("big/")));
+    auto window = StartWindow(folder);
+    ASSERT_EQ(window->SongListModel()->rowCount(), 3);
+
+    QSignalSpy changes(window->SongList()->selectionModel(),
+                       &QItemSelectionModel::selectionChanged);
+    SelectAllItems(window->SongList());
+    EXPECT_EQ(changes.size(), 1);
+    const QString all = InLocale("3,072.00 MB");
+    EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
+
+    // Ctrl+A in the list is one change too.
+    window->SongList()->selectionModel()->clearSelection();
+    changes.clear();
+    window->SongList()->setFocus();
+    QTest::keyClick(window->SongList(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(changes.size(), 1);
+    EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
+
+    SelectRows(*window, {RowNamed(*window, "a")});
+    EXPECT_EQ(StatusText(*window),
+              " 1 song selected (" + InLocale("1,536.00 MB") + "), 3 files in total, " + all);
+    window->close();
+}
+
+TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.AddMp3("m/a.mp3");
+    folder.AddMp3("m/b.mp3");
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
+    TfrmMainWithFailingStatus window(folder.Path());
+    window.show();
+    const QString before = StatusText(window);
+    EXPECT_EQ(before, " 1 song selected (300 bytes), 2 files in total, 600 bytes");
+    window.Fail = true;
+    SelectRows(window, {0, 1});
+    ASSERT_FALSE(desktop.Boxes.isEmpty());
+    EXPECT_EQ(desktop.Boxes.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
+    EXPECT_EQ(StatusText(window), before);
+    window.Fail = false;
+    window.UpdateStatusBar();
+    EXPECT_EQ(StatusText(window), " 2 songs selected (600 bytes), 2 files in total, 600 bytes");
+    window.close();
+}
+
+TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverTheRows) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    for (const char* name : {"m/k.mp3", "m/p.mp3", "m/t.mp3", "m/w.mp3"}) {
+        folder.AddMp3(name);
+    }
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
+    auto window = StartWindow(folder);
+    auto* label = Control<QLabel>(*window, "lblMostPopularFile");
+    EXPECT_EQ(label->text(), "(not yet determined)");
+    EXPECT_FALSE(label->isEnabled());
+    EXPECT_FALSE(label->font().underline());
+
+    // Two songs share the highest count; the one further up the master list is named.
+    std::vector<cSongInfo*> master;
+    for (cSongInfo* song : *MasterSongList) {
+        master.push_back(song);
+    }
+    ASSERT_EQ(master.size(), 4u);
+    master[1]->Views = 2;
+    master[2]->Views = 7;
+    master[3]->Views = 7;
+    const QString expected =
+        QString::fromStdString(std::string(FileNameWithoutExtension(master[2]->FileName()))) +
+        " (opened 7 times)";
+    for (bool reversed : {false, true}) {
+        if (window->SortReversed() != reversed) {
+            ClickHeader(*window, 0);
+        }
+        window->PopulateSongList();
+        EXPECT_EQ(label->text(), expected) << "reversed " << reversed;
+        EXPECT_TRUE(label->isEnabled());
+        EXPECT_TRUE(label->font().underline());
+    }
+
+    // Offering: only a higher count takes over.
+    window->OfferMostPopular(master[3]);
+    EXPECT_EQ(window->MostPopularSong(), master[2]);
+    master[0]->Views = 8;
+    window->OfferMostPopular(master[0]);
+    EXPECT_EQ(window->MostPopularSong(), master[0]);
+    EXPECT_TRUE(label->text().endsWith(" (opened 8 times)"));
+    window->close();
+}
+
+TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCountInPlace) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    const std::string pathA = folder.AddMp3("m/a.mp3");
+    const std::string pathB = folder.AddMp3("m/b.mp3");
+    folder.AddMp3("m/c.mp3");
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
+    auto window = StartWindow(folder);
+    auto* label = Control<QLabel>(*window, "lblMostPopularFile");
+
+    // A disabled label opens nothing.
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_TRUE(desktop.Opened.isEmpty());
+
+    // a and b opened once each, stored; sorted by Views, a comes before b (master order).
+    cSongInfo* songA = SongNamed(*window, "a");
+    cSongInfo* songB = SongNamed(*window, "b");
+    for (cSongInfo* song : {songA, songB}) {
+        song->Views = 1;
+        ASSERT_TRUE(SongsDatabase->RewriteSongEntry(*song));
+    }
+    ClickHeader(*window, 3);
+    ASSERT_EQ(window->SortColumnCaption(), "Views");
+    window->PopulateSongList();
+    ASSERT_EQ(window->MostPopularSong(), songA->Position < songB->Position ? songA : songB);
+    cSongInfo* popular = window->MostPopularSong();
+    cSongInfo* other = popular == songA ? songB : songA;
+    const std::string name(FileNameWithoutExtension(popular->FileName()));
+    EXPECT_EQ(label->text(), QString::fromStdString(name + " (opened 1 time)"));
+    ASSERT_EQ(RowNamed(*window, name), 1);
+    window->SongList()->setCurrentIndex(window->SongListModel()->index(1, 0));
+
+    const std::string before = folder.ReadFile("DB.txt");
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_EQ(desktop.Opened,
+              QStringList({QString::fromStdString(popular == songA ? pathA : pathB)}));
+    EXPECT_EQ(label->text(), QString::fromStdString(name + " (opened 2 times)"));
+    EXPECT_EQ(popular->Views, 2);
+
+    // Only the four bytes of the count changed in DB.txt.
+    const std::string after = folder.ReadFile("DB.txt");
+    ASSERT_EQ(after.size(), before.size());
+    const auto offset = static_cast<size_t>(ViewsOffset(*popular));
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i < offset || i >= offset + 4) {
+            ASSERT_EQ(after[i], before[i]) << "byte " << i;
+        }
+    }
+    int32_t stored = 0;
+    std::memcpy(&stored, after.data() + offset, 4);
+    EXPECT_EQ(stored, 2);
+
+    // The row shows the new count and moved behind the other song opened once; focus and
+    // selection went with it.
+    const int row = RowNamed(*window, name);
+    EXPECT_EQ(row, 2);
+    EXPECT_EQ(window->SongListModel()->index(row, 3).data().toString(), "2");
+    EXPECT_EQ(window->SongListModel()->Song(1), other);
+    EXPECT_EQ(window->SongList()->currentIndex().row(), 2);
+    EXPECT_TRUE(window->SongList()->selectionModel()->isRowSelected(2, {}));
+
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_EQ(desktop.Opened.size(), 2);
+    EXPECT_EQ(label->text(), QString::fromStdString(name + " (opened 3 times)"));
+    window->close();
+
+    // The count survives a restart.
+    auto second = StartWindow(folder);
+    EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
+              QString::fromStdString(name + " (opened 3 times)"));
+    // The count stops at its largest value instead of turning negative.
+    second->MostPopularSong()->Views = std::numeric_limits<int32_t>::max();
+    QTest::mouseClick(Control<QLabel>(*second, "lblMostPopularFile"), Qt::LeftButton);
+    EXPECT_EQ(second->MostPopularSong()->Views, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
+              QString::fromStdString(name + " (opened 2147483647 times)"));
+    second->close();
+}
+
+TEST(MainWindowTexts, ClickingTheFolderLabelOpensTheFolder) {
+    cRecordedDesktop desktop;
+    cProgramFolder folder;
+    folder.MakeFolder("music");
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("music/")));
+    auto window = StartWindow(folder);
+    QTest::mouseClick(Control<QLabel>(*window, "lblSelPath"), Qt::LeftButton);
+    EXPECT_EQ(desktop.Opened, QStringList({QString::fromStdString(folder.Below("music/"))}));
+    window->close();
+}
