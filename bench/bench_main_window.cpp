@@ -179,15 +179,6 @@ constexpr int kPathColumn = 1;
 constexpr int kSizeColumn = 4;
 constexpr int kViewsColumn = 5;
 
-const cBenchCollection& SongCollection(size_t count) {
-    static std::map<size_t, cBenchCollection> collections;
-    auto found = collections.find(count);
-    if (found == collections.end()) {
-        found = collections.emplace(count, MakeBenchCollection(count)).first;
-    }
-    return found->second;
-}
-
 /// A shown window over an empty program folder whose list shows the collection's songs.
 class cListWindow {
 public:
@@ -195,7 +186,7 @@ public:
         Window = ShownWindow(QDir(m_Folder.path()).canonicalPath().toStdString() + "/");
         Window->VisibleColumns() = kSortColumns;
         Window->BuildColumns();
-        for (cSongInfo* song : SongCollection(count).Rows) {
+        for (cSongInfo* song : CachedBenchCollection(count).Rows) {
             Window->DisplayedSongs().Add(song);
         }
         Window->FillSongList();

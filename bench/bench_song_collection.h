@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,4 +79,14 @@ inline cBenchCollection MakeBenchCollection(size_t count) {
     }
     std::shuffle(collection.Rows.begin(), collection.Rows.end(), random);
     return collection;
+}
+
+/// The collection of the given size, built once per benchmark program.
+inline const cBenchCollection& CachedBenchCollection(size_t count) {
+    static std::map<size_t, cBenchCollection> collections;
+    auto found = collections.find(count);
+    if (found == collections.end()) {
+        found = collections.emplace(count, MakeBenchCollection(count)).first;
+    }
+    return found->second;
 }

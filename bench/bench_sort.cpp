@@ -17,17 +17,8 @@
 
 namespace {
 
-const cBenchCollection& Collection(size_t count) {
-    static std::map<size_t, cBenchCollection> collections;
-    auto found = collections.find(count);
-    if (found == collections.end()) {
-        found = collections.emplace(count, MakeBenchCollection(count)).first;
-    }
-    return found->second;
-}
-
 void SortCore(benchmark::State& state, eSongColumn column) {
-    const cBenchCollection& collection = Collection(static_cast<size_t>(state.range(0)));
+    const cBenchCollection& collection = CachedBenchCollection(static_cast<size_t>(state.range(0)));
     std::vector<cSongInfo*> rows;
     for (auto _ : state) {
         state.PauseTiming();
@@ -102,7 +93,7 @@ private:
 };
 
 void SortProxy(benchmark::State& state, int column) {
-    const cBenchCollection& collection = Collection(static_cast<size_t>(state.range(0)));
+    const cBenchCollection& collection = CachedBenchCollection(static_cast<size_t>(state.range(0)));
     cBenchSongModel model(collection.Rows);
     QSortFilterProxyModel proxy;
     proxy.setSortCaseSensitivity(Qt::CaseInsensitive);

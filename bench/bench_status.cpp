@@ -10,20 +10,11 @@
 
 namespace {
 
-const cBenchCollection& Collection(size_t count) {
-    static std::map<size_t, cBenchCollection> collections;
-    auto found = collections.find(count);
-    if (found == collections.end()) {
-        found = collections.emplace(count, MakeBenchCollection(count)).first;
-    }
-    return found->second;
-}
-
 constexpr int kSelectedRows = 100'000;
 
 /// The status bar text for 100,000 selected rows out of the list, with the list's total.
 void BM_StatusBarAllSelectedInOneBlock(benchmark::State& state) {
-    const cBenchCollection& collection = Collection(static_cast<size_t>(state.range(0)));
+    const cBenchCollection& collection = CachedBenchCollection(static_cast<size_t>(state.range(0)));
     const std::vector<cRowRange> selection = {{0, kSelectedRows - 1}};
     for (auto _ : state) {
         const cSongsTotal selected = TotalOfRowRanges(collection.Rows, selection);
@@ -34,7 +25,7 @@ void BM_StatusBarAllSelectedInOneBlock(benchmark::State& state) {
 
 /// Every other row selected (Ctrl-clicks): 100,000 ranges of one row each, in reverse order.
 void BM_StatusBarEveryOtherRowSelected(benchmark::State& state) {
-    const cBenchCollection& collection = Collection(static_cast<size_t>(state.range(0)));
+    const cBenchCollection& collection = CachedBenchCollection(static_cast<size_t>(state.range(0)));
     std::vector<cRowRange> selection;
     for (int row = 2 * kSelectedRows - 2; row >= 0; row -= 2) {
         selection.push_back({row, row});
@@ -47,7 +38,7 @@ void BM_StatusBarEveryOtherRowSelected(benchmark::State& state) {
 }
 
 void BM_MostPopularOfList(benchmark::State& state) {
-    const cBenchCollection& collection = Collection(static_cast<size_t>(state.range(0)));
+    const cBenchCollection& collection = CachedBenchCollection(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         benchmark::DoNotOptimize(FindMostPopular(collection.Rows));
     }
