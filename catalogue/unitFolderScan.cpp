@@ -14,6 +14,7 @@
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitAsciiCase.h"
 #include "util/unitFileHandle.h"
 #include "util/unitMessages.h"
 #include "util/unitUtils.h"
@@ -22,26 +23,6 @@ namespace {
 // At most this many skipped files are named in the message; the rest are counted.
 constexpr size_t kMaxNamedSkippedFiles = 20;
 
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Hash and equality of paths with A to Z folded, so known paths are found without lower-cased
-// copies of them.
-struct cFoldedHash {
-    size_t operator()(std::string_view text) const {
-        uint64_t hash = 14695981039346656037ull; // FNV-1a
-        for (char c : text) {
-            hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;
-        }
-        return static_cast<size_t>(hash);
-    }
-};
-struct cFoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const {
-        return SameTextIgnoringAsciiCase(a, b);
-    }
-};
 /// Views into the FileName of known records; valid while those records are not changed.
 using cKnownPaths = std::unordered_set<std::string_view, cFoldedHash, cFoldedEqual>;
 

@@ -5,27 +5,15 @@
 #include <limits>
 
 #include "catalogue/unitSongUtils.h"
+#include "util/unitAsciiCase.h"
 
 namespace {
 constexpr std::string_view kGroupSeparator = "\r\n";
 
-constexpr std::array<char, 256> MakeFoldTable() {
-    std::array<char, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-        table[static_cast<size_t>(c)] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return table;
-}
-constexpr std::array<char, 256> kFold = MakeFoldTable();
-
-char Fold(char c) {
-    return kFold[static_cast<unsigned char>(c)];
-}
-
 // Compares count bytes of text, folded, with the same count of an already lower-cased text.
 bool EqualsLowered(const char* text, const char* lowered, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        if (Fold(text[i]) != lowered[i]) {
+        if (FoldAscii(text[i]) != lowered[i]) {
             return false;
         }
     }
@@ -272,26 +260,6 @@ std::string_view SongFolderOf(std::string_view fileName) {
     // Up to and including the last separator, then that separator dropped unless it is all
     // that is left (the root).
     return fileName.substr(0, slash == 0 ? 1 : slash);
-}
-
-std::string LowerCaseAscii(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        c = Fold(c);
-    }
-    return lowered;
-}
-
-bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Fold(a[i]) != Fold(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,

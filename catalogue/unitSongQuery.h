@@ -89,9 +89,3 @@ cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,
 /// The "Folder" value of a path: the text up to its last separator, without that separator
 /// unless it is the root's ("/music/a.mp3" -> "/music", "/a.mp3" -> "/", "a.mp3" -> "").
 std::string_view SongFolderOf(std::string_view fileName);
-
-/// The text with A to Z turned into a to z; every other byte unchanged.
-std::string LowerCaseAscii(std::string_view text);
-
-/// Equality of two texts with A to Z folded to lower case.
-bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b);

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QStyle>
 
+#include "util/unitAsciiCase.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -73,13 +74,8 @@ std::string LowerCaseSuffix(std::string_view path) {
     const size_t slash = path.rfind(kPathDelim);
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind('.');
-    std::string suffix(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
-    for (char& c : suffix) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return suffix;
+    return LowerCaseAscii(dot == std::string_view::npos ? std::string_view()
+                                                        : name.substr(dot + 1));
 }
 
 const QIcon& cFileIconCache::IconFor(std::string_view path) {

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "util/unitAsciiCase.h"
+
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -18,13 +20,7 @@ std::string_view Trimmed(std::string_view text) {
 
 /// The name as it is compared: trimmed, letters A to Z in lower case.
 std::string Folded(std::string_view name) {
-    std::string folded(Trimmed(name));
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return folded;
+    return LowerCaseAscii(Trimmed(name));
 }
 
 /// The value of an entry as the program sees it: trimmed, one pair of enclosing quotes removed.
