@@ -12,6 +12,7 @@
 
 #include "catalogue/unitFileExistence.h"
 #include "util/unitAsciiCase.h"
+#include "util/unitAtomicFile.h"
 #include "util/unitMessages.h"
 
 cSongPointersList* MasterSongList = nullptr;
@@ -143,30 +144,19 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
     return dropped;
 }
 
-/// The file the catalogue path stands for: a symbolic link is followed, so that compaction
-/// replaces the file it points to and the link stays.
-std::string CatalogueFile(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string target(real);
-            std::free(real);
-            return target;
-        }
-    }
-    return path;
-}
-
 /// Writes the catalogue file + ".tmp" from empty with every song of the master list, flushes
 /// it, and moves it over the catalogue file in one rename; the new file keeps the old one's
 /// permission bits (and owner, where that may be set). Returns the new catalogue, still open
 /// and locked (so no second copy of the program can slip in before it is loaded), or null when
 /// the compaction could not be done; the old catalogue and the master list are then as before.
 std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
-    const std::string target = CatalogueFile(path);
-    const std::string tempPath = target + ".tmp";
+    // A symbolic link is followed, so that the file it points to is replaced and the link stays.
+    std::string target;
+    std::string tempPath;
     auto compact = std::make_unique<cSongsDatabase>();
     try {
+        target = FileBehindLinks(path);
+        tempPath = target + ".tmp";
         compact->Open(tempPath);
     } catch (const std::exception& error) {
         ShowErrorMessage(kCompactPrefix, error.what());

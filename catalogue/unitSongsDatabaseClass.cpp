@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "util/unitAtomicFile.h"
 #include "util/unitMessages.h"
 
 namespace {
@@ -647,13 +648,5 @@ void cSongsDatabase::ReplaceFile(const std::string& targetPath) {
     }
     m_Path = targetPath;
     // The rename reaches the disk only with the folder's own entry.
-    const size_t slash = targetPath.rfind(kPathDelim);
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string(1, kPathDelim)
-                                                          : targetPath.substr(0, slash);
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
+    FlushFolderOf(targetPath);
 }

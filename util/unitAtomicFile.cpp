@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "util/unitFileHandle.h"
+
 namespace {
 
 std::string Quoted(const std::string& path) {
@@ -25,29 +27,6 @@ std::string Quoted(const std::string& path) {
     throw EFileError("Could not read " + Quoted(path) + ": " + std::strerror(errorCode), errorCode);
 }
 
-/// Closes the descriptor when it goes out of scope (unless released).
-class cFileDescriptor {
-public:
-    explicit cFileDescriptor(int fd) : m_Fd(fd) {}
-    cFileDescriptor(const cFileDescriptor&) = delete;
-    cFileDescriptor& operator=(const cFileDescriptor&) = delete;
-    ~cFileDescriptor() {
-        if (m_Fd >= 0) {
-            ::close(m_Fd);
-        }
-    }
-    int Get() const { return m_Fd; }
-    /// Closes now and reports the result of close(2), which can carry a deferred write error.
-    int Close() {
-        const int result = ::close(m_Fd);
-        m_Fd = -1;
-        return result;
-    }
-
-private:
-    int m_Fd;
-};
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -59,30 +38,6 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-/// Follows symbolic links at the last component of the path until it names something that is
-/// not a link (or nothing at all): that is the file to replace.
-std::string ResolveLinks(const std::string& path) {
-    constexpr int kMaxLinks = 40; // the kernel's own limit for one lookup
-    std::string current = path;
-    for (int hop = 0; hop < kMaxLinks; ++hop) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return current;
-        }
-        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
-        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
-        if (length < 0) {
-            ThrowWriteError(path, errno);
-        }
-        if (static_cast<size_t>(length) >= target.size()) {
-            continue; // the link changed while we looked; read it again
-        }
-        target.resize(static_cast<size_t>(length));
-        current = target.front() == '/' ? target : FolderOf(current) + "/" + target;
-    }
-    ThrowWriteError(path, ELOOP);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -128,19 +83,41 @@ bool CopyOwnershipAndMode(int fd, const struct stat& old) {
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-void FlushFolder(const std::string& folder) {
-    // Makes the rename itself durable. File systems that cannot flush a folder report an error
-    // here; the new content is in place either way, so this is best effort.
-    cFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0) {
-        ::fsync(dir.Get());
+} // namespace
+
+std::string FileBehindLinks(const std::string& path) {
+    constexpr int kMaxLinks = 40; // the kernel's own limit for one lookup
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current;
+        }
+        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length < 0) {
+            ThrowWriteError(path, errno);
+        }
+        if (static_cast<size_t>(length) >= target.size()) {
+            continue; // the link changed while we looked; read it again
+        }
+        target.resize(static_cast<size_t>(length));
+        current = target.front() == '/' ? target : FolderOf(current) + "/" + target;
+    }
+    ThrowWriteError(path, ELOOP);
+}
+
+void FlushFolderOf(const std::string& path) {
+    // File systems that cannot flush a folder report an error here; the new content is in
+    // place either way.
+    cFileHandle folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.IsOpen()) {
+        ::fsync(folder.Get());
     }
 }
 
-} // namespace
-
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::string target = ResolveLinks(path);
+    const std::string target = FileBehindLinks(path);
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
@@ -151,8 +128,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     }
 
     std::string temporaryPath;
-    cFileDescriptor fd(CreateTemporaryBeside(target, temporaryPath));
-    if (fd.Get() < 0) {
+    cFileHandle fd(CreateTemporaryBeside(target, temporaryPath));
+    if (!fd.IsOpen()) {
         ThrowWriteError(path, errno);
     }
     const bool written = (!exists || CopyOwnershipAndMode(fd.Get(), old)) &&
@@ -162,12 +139,12 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
         ::unlink(temporaryPath.c_str());
         ThrowWriteError(path, errorCode);
     }
-    FlushFolder(FolderOf(target));
+    FlushFolderOf(target);
 }
 
 std::optional<std::string> ReadFileIfExists(const std::string& path, size_t maxBytes) {
     // O_NONBLOCK: opening a named pipe must not wait for a writer; it is refused below.
-    cFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    cFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.Get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return std::nullopt;

@@ -34,6 +34,15 @@ private:
 /// is left behind.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+/// The file that the path names once symbolic links at its last component are followed (the
+/// path itself when it is no link): the file to replace so that a link stays a link. Throws
+/// EFileError when a link cannot be read or links loop.
+std::string FileBehindLinks(const std::string& path);
+
+/// Flushes the entry list of the folder holding the path, which makes a rename into that
+/// folder durable. Best effort: file systems that cannot flush a folder are left as they are.
+void FlushFolderOf(const std::string& path);
+
 /// The whole content of the regular file at the path, or nothing when no file exists there
 /// (a missing file or a missing folder on the way). Throws EFileError when the file exists but
 /// cannot be read, is not a regular file (a folder, a pipe), or is longer than maxBytes.
