@@ -104,16 +104,6 @@ QToolButton* HeaderToggle(QWidget* parent, const QString& name, const QIcon& gly
     return button;
 }
 
-/// The selection stays visible in its own colour when the list loses the focus.
-void KeepSelectionVisible(QWidget* view) {
-    QPalette colours = view->palette();
-    colours.setColor(QPalette::Inactive, QPalette::Highlight,
-                     colours.color(QPalette::Active, QPalette::Highlight));
-    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     colours.color(QPalette::Active, QPalette::HighlightedText));
-    view->setPalette(colours);
-}
-
 /// A left-button release inside the widget: what a click on a label is.
 bool IsLeftClickOn(const QWidget* widget, const QEvent* event) {
     if (event->type() != QEvent::MouseButtonRelease) {

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "util/unitListViewUtils.h"
 #include "util/unitPlatformServices.h"
 
 TFolderTree::TFolderTree(QWidget* parent)
@@ -32,13 +33,7 @@ TFolderTree::TFolderTree(QWidget* parent)
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
 
-    // The selection stays visible, in the same colour, when the tree loses the focus.
-    QPalette colours = palette();
-    colours.setColor(QPalette::Inactive, QPalette::Highlight,
-                     colours.color(QPalette::Active, QPalette::Highlight));
-    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     colours.color(QPalette::Active, QPalette::HighlightedText));
-    setPalette(colours);
+    KeepSelectionVisible(this);
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFolderTree::CurrentChanged);

@@ -83,3 +83,12 @@ void SelectListItem(QAbstractItemView* listView, int index,
 void PopupAtCursor(QMenu* menu) {
     menu->popup(QCursor::pos());
 }
+
+void KeepSelectionVisible(QWidget* view) {
+    QPalette colours = view->palette();
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     colours.color(QPalette::Active, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     colours.color(QPalette::Active, QPalette::HighlightedText));
+    view->setPalette(colours);
+}

@@ -12,6 +12,7 @@
 class QAbstractItemView;
 class QMenu;
 class QTreeView;
+class QWidget;
 class cIniFile;
 
 /// Every column takes the integer stored under its caption in the section, its current width
@@ -36,3 +37,6 @@ void SelectListItem(QAbstractItemView* listView, int index,
 
 /// Opens the menu with its top-left corner at the mouse pointer (not blocking).
 void PopupAtCursor(QMenu* menu);
+
+/// The view shows its selection in the same colour when it loses the focus.
+void KeepSelectionVisible(QWidget* view);
