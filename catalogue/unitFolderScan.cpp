@@ -17,6 +17,7 @@
 #include "util/unitAsciiCase.h"
 #include "util/unitFileHandle.h"
 #include "util/unitMessages.h"
+#include "util/unitTextUtils.h"
 #include "util/unitUtils.h"
 
 namespace {

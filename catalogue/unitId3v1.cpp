@@ -13,14 +13,6 @@
 #include "util/unitFileHandle.h"
 
 namespace {
-bool IsControlOrSpace(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-bool IsContinuationByte(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
 void CopyIntoField(cId3v1Block& block, cId3v1Field field, std::string_view text) {
     const std::string_view cut = CutToFieldWidth(text, field.Width);
     std::copy(cut.begin(), cut.end(), block.begin() + static_cast<std::ptrdiff_t>(field.Offset));
@@ -98,20 +90,6 @@ std::string_view Id3v1FieldText(std::string_view tail, cId3v1Field field) {
     return bytes.substr(0, bytes.find('\0'));
 }
 
-std::string_view TrimControlChars(std::string_view text) {
-    while (!text.empty() && IsControlOrSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    return TrimTrailingControlChars(text);
-}
-
-std::string_view TrimTrailingControlChars(std::string_view text) {
-    while (!text.empty() && IsControlOrSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 cId3v1Texts ReadId3v1Texts(std::string_view tail, eId3v1Reading reading) {
     const auto field = [&](cId3v1Field where) { return Id3v1FieldText(tail, where); };
     cId3v1Texts texts;
@@ -129,63 +107,6 @@ cId3v1Texts ReadId3v1Texts(std::string_view tail, eId3v1Reading reading) {
         texts.Comment = field(kId3v1Comment);
     }
     return texts;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size();
-    size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t length = 0;
-        uint32_t codePoint = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07u;
-        } else {
-            return false; // a continuation byte, an overlong lead (C0, C1) or beyond F4
-        }
-        if (size - i < length) {
-            return false;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            if (!IsContinuationByte(bytes[i + k])) {
-                return false;
-            }
-            codePoint = codePoint << 6 | (bytes[i + k] & 0x3Fu);
-        }
-        const bool overlong =
-            (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-        const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-        if (overlong || surrogate || codePoint > 0x10FFFF) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-std::string_view CutToFieldWidth(std::string_view text, size_t width) {
-    if (text.size() <= width) {
-        return text;
-    }
-    size_t cut = width;
-    if (IsValidUtf8(text)) {
-        while (cut > 0 && IsContinuationByte(static_cast<unsigned char>(text[cut]))) {
-            --cut;
-        }
-    }
-    return text.substr(0, cut);
 }
 
 cId3v1Block BuildId3v1Block(const cId3v1Texts& texts) {

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "util/unitTextUtils.h"
 #include "util/unitUtils.h"
 
 class cSongInfo;
@@ -62,11 +63,6 @@ bool IsId3v1Tag(std::string_view tail);
 /// The bytes of one field of a tag block, up to its first zero byte.
 std::string_view Id3v1FieldText(std::string_view tail, cId3v1Field field);
 
-/// The text without characters of codes 0 to 32 at either end.
-std::string_view TrimControlChars(std::string_view text);
-/// The text without characters of codes 0 to 32 at its end; leading spaces stay.
-std::string_view TrimTrailingControlChars(std::string_view text);
-
 /// How the texts of a tag are cleaned when read.
 enum class eId3v1Reading {
     /// New songs found by a folder scan: title, artist and album trimmed at both ends; year
@@ -78,15 +74,6 @@ enum class eId3v1Reading {
 
 /// The five texts of a tag block. The tail must satisfy IsId3v1Tag.
 cId3v1Texts ReadId3v1Texts(std::string_view tail, eId3v1Reading reading);
-
-/// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most
-/// U+10FFFF). Plain ASCII is valid UTF-8.
-bool IsValidUtf8(std::string_view text);
-
-/// The longest beginning of the text that fits into width bytes. A text that is valid UTF-8
-/// is cut at a character boundary, never inside a character; any other text (a legacy 8-bit
-/// text) is cut at the byte width.
-std::string_view CutToFieldWidth(std::string_view text, size_t width);
 
 /// The 128-byte block this program writes: spaces, "TAG", the five texts each cut to its
 /// field's width, genre byte 0x20.

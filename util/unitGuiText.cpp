@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "catalogue/unitId3v1.h"
+#include "util/unitTextUtils.h"
 
 QString PathToQString(std::string_view path) {
     return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));

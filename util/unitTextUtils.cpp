@@ -1,0 +1,84 @@
+#include "util/unitTextUtils.h"
+
+#include <cstdint>
+
+namespace {
+bool IsControlOrSpace(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+bool IsContinuationByte(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+} // namespace
+
+bool IsValidUtf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
+    size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        uint32_t codePoint = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            codePoint = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            codePoint = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            codePoint = lead & 0x07u;
+        } else {
+            return false; // a continuation byte, an overlong lead (C0, C1) or beyond F4
+        }
+        if (size - i < length) {
+            return false;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            if (!IsContinuationByte(bytes[i + k])) {
+                return false;
+            }
+            codePoint = codePoint << 6 | (bytes[i + k] & 0x3Fu);
+        }
+        const bool overlong =
+            (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
+        const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+        if (overlong || surrogate || codePoint > 0x10FFFF) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string_view CutToFieldWidth(std::string_view text, size_t width) {
+    if (text.size() <= width) {
+        return text;
+    }
+    size_t cut = width;
+    if (IsValidUtf8(text)) {
+        while (cut > 0 && IsContinuationByte(static_cast<unsigned char>(text[cut]))) {
+            --cut;
+        }
+    }
+    return text.substr(0, cut);
+}
+
+std::string_view TrimControlChars(std::string_view text) {
+    while (!text.empty() && IsControlOrSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    return TrimTrailingControlChars(text);
+}
+
+std::string_view TrimTrailingControlChars(std::string_view text) {
+    while (!text.empty() && IsControlOrSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
