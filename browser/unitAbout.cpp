@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "browser/unitArt.h"
+#include "util/unitArt.h"
 
 namespace {
 constexpr int kClientWidth = 263;

@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "browser/unitArt.h"
+#include "util/unitArt.h"
 #include "util/unitGuiText.h"
 #include "util/unitMessages.h"
 #include "util/unitUtils.h"

@@ -24,7 +24,6 @@
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
-#include "browser/unitArt.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListView.h"
 #include "browser/unitStatusTexts.h"
@@ -33,6 +32,7 @@
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
 #include "groups/unitGroupList.h"
+#include "util/unitArt.h"
 #include "util/unitFolderTree.h"
 #include "util/unitGuiText.h"
 #include "util/unitIniFile.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "browser/unitArt.h"
+#include "util/unitArt.h"
 
 namespace {
 constexpr int kFrameHeight = 23;

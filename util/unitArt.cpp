@@ -1,4 +1,4 @@
-#include "browser/unitArt.h"
+#include "util/unitArt.h"
 
 #include <QGuiApplication>
 #include <QLinearGradient>
