@@ -171,11 +171,10 @@ std::vector<std::string> cIniDocument::SectionKeys(std::string_view section) con
     if (found == nullptr) {
         return keys;
     }
+    // A repeated key is listed at each of its entries, although reads see only its first.
     for (size_t i = 0; i < found->entriesEnd; ++i) {
-        const cLine& line = found->body[i];
-        // A repeated key is not a key of its own: reads see only its first entry.
-        if (line.kind == eLineKind::Entry && found->firstEntry.at(Folded(line.name)) == i) {
-            keys.push_back(line.name);
+        if (found->body[i].kind == eLineKind::Entry) {
+            keys.push_back(found->body[i].name);
         }
     }
     return keys;
@@ -191,10 +190,6 @@ cIniDocument::cLine* cIniDocument::LastLine() {
         return last.body.empty() ? &last.header : &last.body.back();
     }
     return m_Preamble.empty() ? nullptr : &m_Preamble.back();
-}
-
-std::vector<cIniDocument::cLine>& cIniDocument::LastContainer() {
-    return m_Sections.empty() ? m_Preamble : m_Sections.back().body;
 }
 
 void cIniDocument::SetValue(std::string_view section, std::string_view key,
@@ -229,13 +224,8 @@ void cIniDocument::SetValue(std::string_view section, std::string_view key,
 }
 
 void cIniDocument::AppendSection(std::string_view section, std::string entryText, std::string key) {
-    if (cLine* last = LastLine(); last != nullptr) {
-        if (last->end == eLineEnd::None) {
-            last->end = eLineEnd::CrLf;
-        }
-        if (last->kind != eLineKind::Blank) {
-            LastContainer().push_back(cLine{"", eLineEnd::CrLf, eLineKind::Blank, ""});
-        }
+    if (cLine* last = LastLine(); last != nullptr && last->end == eLineEnd::None) {
+        last->end = eLineEnd::CrLf;
     }
     const std::string name(section);
     AddLine(cLine{"[" + name + "]", eLineEnd::CrLf, eLineKind::Header, name});

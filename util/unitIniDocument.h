@@ -33,17 +33,18 @@ public:
 
     /// The value of the key in the section, or nothing when the section or the key is missing.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
-    /// The keys of the section in file order, spelled as in the file, each once; none for a
-    /// missing section.
+    /// The keys of the section in file order, spelled as in the file; a key that occurs twice
+    /// is listed twice (A, B, A lists A, B, A). None for a missing section.
     std::vector<std::string> SectionKeys(std::string_view section) const;
     bool HasSection(std::string_view section) const;
 
     /// Sets the key's value. An existing entry is rewritten in place (the key keeps the
     /// spelling of the file, the line its terminator). A missing key gets a new line after the
     /// last entry of its section (right after the header when the section has none). A missing
-    /// section is appended at the end of the file, header spelled as given, with one blank line
-    /// before it to set it off from the content above. Throws std::invalid_argument with the
-    /// reason when the texts cannot be stored (see IniWriteProblem).
+    /// section is appended at the end of the file, header spelled as given, right after the
+    /// last line: no blank line is added, so a file this program writes holds no empty lines
+    /// ("[A]\r\na=1\r\n[B]\r\nb=2\r\n"). Throws std::invalid_argument with the reason when the
+    /// texts cannot be stored (see IniWriteProblem).
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
     /// Removes every section of that name: its header, its entries and the lines among them,
@@ -77,7 +78,6 @@ private:
     const cSection* FindSection(std::string_view section) const;
     cSection* FindSection(std::string_view section);
     cLine* LastLine();
-    std::vector<cLine>& LastContainer();
     void AppendSection(std::string_view section, std::string entryText, std::string key);
 
     bool m_ByteOrderMark = false;

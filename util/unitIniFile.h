@@ -5,11 +5,11 @@
 // "key=value" without spaces around "="; integers in decimal, "0x"/"0X"/"$" prefixes read as
 // hexadecimal; booleans written "1"/"0", any other integer reads as true; a value that does not
 // convert gives the default; an existing key is updated in place; a missing key is appended
-// after the last entry of its section; a missing section is appended at the end of the file
-// (after one blank line) with its header spelled as in that first write; every other line of
-// the file stays byte for byte. Files written by other programs or by hand are read leniently
-// (LF line ends, blanks around "=", a UTF-8 byte order mark, ";" comments); the details are in
-// util/unitIniDocument.h.
+// after the last entry of its section; a missing section is appended at the end of the file,
+// right after its last line (no blank line between sections), with its header spelled as in that
+// first write; every other line of the file stays byte for byte. Files written by other programs or
+// by hand are read leniently (LF line ends, blanks around "=", a UTF-8 byte order mark, ";"
+// comments); the details are in util/unitIniDocument.h.
 //
 // A value with blanks or quotes at either end is written in double quotes, and reading removes
 // one pair of enclosing quotes, so every value reads back exactly as written.
@@ -54,7 +54,8 @@ public:
                            std::string_view defaultValue) const;
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
-    /// The key names of the section in file order, each once; none for a missing section.
+    /// The key names of the section in file order, a repeated key as often as it occurs; none
+    /// for a missing section.
     std::vector<std::string> ReadSectionKeys(std::string_view section) const;
     bool SectionExists(std::string_view section) const;
 

@@ -45,7 +45,6 @@ TEST_F(IniFile, WritesUpdateInPlaceAppendKeysToTheirSectionAndSectionsToTheEnd) 
     ini.WriteInteger("MainWindow", "Top", 36);
     ini.WriteInteger("FindWindow", "Height", 300);
     EXPECT_EQ(ReadBytes(path), "[MainWindow]\r\nLeft=54\r\nTop=36\r\n"
-                               "\r\n"
                                "[FindWindow]\r\nHeight=300\r\n");
 
     // Another spelling of the same names: the file keeps its own spelling.
@@ -53,7 +52,6 @@ TEST_F(IniFile, WritesUpdateInPlaceAppendKeysToTheirSectionAndSectionsToTheEnd) 
     ini.WriteBool("mainwindow", "SortReversed", true);
     ini.WriteBool("FindWindow", "Flag", false);
     EXPECT_EQ(ReadBytes(path), "[MainWindow]\r\nLeft=-7\r\nTop=36\r\nSortReversed=1\r\n"
-                               "\r\n"
                                "[FindWindow]\r\nHeight=300\r\nFlag=0\r\n");
     EXPECT_EQ(ini.ReadInteger("mainWINDOW", "LEFT", 0), -7);
     EXPECT_TRUE(ini.ReadBool("MainWindow", "sortreversed", false));
@@ -148,8 +146,9 @@ TEST_F(IniFile, KeyOfASectionWithoutEntriesFollowsItsHeader) {
 TEST_F(IniFile, NewSectionAfterUnterminatedOrBlankEnd) {
     WriteBytes(path, "[A]\r\na=1");
     ini.WriteString("B", "b", "2");
-    EXPECT_EQ(ReadBytes(path), "[A]\r\na=1\r\n\r\n[B]\r\nb=2\r\n");
+    EXPECT_EQ(ReadBytes(path), "[A]\r\na=1\r\n[B]\r\nb=2\r\n");
 
+    // A blank line that is there stays; none is added.
     WriteBytes(path, "[A]\r\na=1\r\n\r\n");
     ini.WriteString("B", "b", "2");
     EXPECT_EQ(ReadBytes(path), "[A]\r\na=1\r\n\r\n[B]\r\nb=2\r\n");
@@ -196,16 +195,20 @@ TEST_F(IniFile, IntegersAndBooleans) {
     EXPECT_FALSE(ini.ReadBool("N", "b", true));
 }
 
-TEST_F(IniFile, KeysListedInFileOrderFromTheFirstSectionOfThatName) {
+TEST_F(IniFile, KeysListedInFileOrderWithRepeatsFromTheFirstSectionOfThatName) {
     WriteBytes(path, "[MainWindow.VisibleColumns]\r\nSize=0\r\nFileName=1\r\n; Title=1\r\n"
                      "SIZE=1\r\nGroups=1\r\n"
                      "[Other]\r\nx=1\r\n"
                      "[mainwindow.visiblecolumns]\r\nLater=1\r\n");
     EXPECT_EQ(ini.ReadSectionKeys("MainWindow.VisibleColumns"),
-              (Keys{"Size", "FileName", "Groups"}));
+              (Keys{"Size", "FileName", "SIZE", "Groups"}));
     EXPECT_EQ(ini.ReadString("MainWindow.VisibleColumns", "size", ""), "0"); // first entry counts
     EXPECT_EQ(ini.ReadString("MainWindow.VisibleColumns", "Later", "none"), "none");
     EXPECT_EQ(ini.ReadSectionKeys("Missing"), Keys{});
+
+    WriteBytes(path, "[S]\r\nA=1\r\nB=2\r\nA=3\r\n");
+    EXPECT_EQ(ini.ReadSectionKeys("S"), (Keys{"A", "B", "A"}));
+    EXPECT_EQ(ini.ReadString("S", "A", ""), "1");
 }
 
 TEST_F(IniFile, EraseSectionRemovesEveryCopyAndLeavesTheRestTidy) {
@@ -238,7 +241,7 @@ TEST_F(IniFile, RewritingAColumnSectionAtEveryCloseKeepsTheFileStable) {
     };
     close({"FileName", "Date", "Size"});
     const std::string first = ReadBytes(path);
-    EXPECT_EQ(first, "[MainWindow]\r\nLeft=54\r\nTop=36\r\n\r\n"
+    EXPECT_EQ(first, "[MainWindow]\r\nLeft=54\r\nTop=36\r\n"
                      "[MainWindow.VisibleColumns]\r\nFileName=1\r\nDate=1\r\nSize=1\r\n");
     close({"FileName", "Date", "Size"});
     close({"FileName", "Date", "Size"});
@@ -252,7 +255,7 @@ TEST_F(IniFile, RewritingAColumnSectionAtEveryCloseKeepsTheFileStable) {
                      "Top=36\r\n");
     close({"Size"});
     const std::string moved = ReadBytes(path);
-    EXPECT_EQ(moved, "[MainWindow]\r\nLeft=54\r\nTop=36\r\n\r\n"
+    EXPECT_EQ(moved, "[MainWindow]\r\nLeft=54\r\nTop=36\r\n"
                      "[MainWindow.VisibleColumns]\r\nSize=1\r\n");
     close({"Size"});
     EXPECT_EQ(ReadBytes(path), moved);

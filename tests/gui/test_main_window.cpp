@@ -140,8 +140,8 @@ TEST(MainWindow, CloseWritesEveryKeyInOrder) {
         widths += captions[column].toStdString() + "=" +
                   std::to_string(window->SongList()->header()->sectionSize(column)) + "\r\n";
     }
-    EXPECT_EQ(rest, "\r\n[MainWindow.SongsList]\r\n" + widths +
-                        "\r\n[MainWindow.VisibleColumns]\r\n"
+    EXPECT_EQ(rest, "[MainWindow.SongsList]\r\n" + widths +
+                        "[MainWindow.VisibleColumns]\r\n"
                         "FileName=1\r\nDate=1\r\nSize=1\r\nViews=1\r\nGroups=1\r\n")
         << written;
 }
