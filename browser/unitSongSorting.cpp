@@ -9,22 +9,21 @@
 #include <utility>
 
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitAsciiCase.h"
 #include "util/unitUtils.h"
 
 namespace {
 
-constexpr std::array<unsigned char, 256> MakeFoldTable() {
+/// FoldUpper of every byte, as unsigned bytes: the sort's inner loops fold with one load.
+constexpr std::array<unsigned char, 256> kFold = [] {
     std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-        table[static_cast<size_t>(c)] =
-            static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+    for (size_t c = 0; c < table.size(); ++c) {
+        table[c] = static_cast<unsigned char>(FoldUpper(static_cast<char>(c)));
     }
     return table;
-}
+}();
 
 /// Each byte as the text comparison sees it: a-z as A-Z, every other byte as itself.
-constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
-
 unsigned char Folded(char c) {
     return kFold[static_cast<unsigned char>(c)];
 }

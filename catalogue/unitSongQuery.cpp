@@ -13,7 +13,7 @@ constexpr std::string_view kGroupSeparator = "\r\n";
 // Compares count bytes of text, folded, with the same count of an already lower-cased text.
 bool EqualsLowered(const char* text, const char* lowered, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        if (FoldAscii(text[i]) != lowered[i]) {
+        if (FoldLower(text[i]) != lowered[i]) {
             return false;
         }
     }
@@ -36,8 +36,7 @@ size_t FindLowered(std::string_view text, std::string_view needle) {
         return std::string_view::npos;
     }
     const char first = needle.front();
-    const char firstUpper =
-        first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+    const char firstUpper = FoldUpper(first);
     const size_t last = text.size() - needle.size();
     for (size_t i = 0; i <= last; ++i) {
         const char c = text[i];

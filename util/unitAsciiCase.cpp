@@ -26,7 +26,7 @@ uint64_t WordAt(std::string_view text, size_t at) {
 std::string LowerCaseAscii(std::string_view text) {
     std::string lowered(text);
     for (char& c : lowered) {
-        c = FoldAscii(c);
+        c = FoldLower(c);
     }
     return lowered;
 }

@@ -1,15 +1,21 @@
 #pragma once
-// Texts compared with only the letters A to Z folded to lower case: how the catalogue matches
-// file names and query texts, and how settings match section and key names. Every other byte
-// (accented letters, UTF-8 sequences) is compared as it is.
+// Texts compared with only the letters A to Z folded: to lower case where the catalogue matches
+// file names and query texts and where settings match section and key names, to upper case where
+// the song list sorts. Every other byte (accented letters, UTF-8 sequences) is compared as it is.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-inline char FoldAscii(char c) {
+/// A to Z as a to z; every other byte unchanged.
+constexpr char FoldLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+/// a to z as A to Z; every other byte unchanged.
+constexpr char FoldUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 /// The text with A to Z turned into a to z; every other byte unchanged.
