@@ -16,13 +16,6 @@ bool IsAutoSizedColumn(eSongColumn column) {
     return column == eSongColumn::Path || column == eSongColumn::FileName;
 }
 
-std::string_view FileNameWithoutExtension(std::string_view path) {
-    const size_t slash = path.rfind(kPathDelim);
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    return dot == std::string_view::npos ? name : name.substr(0, dot);
-}
-
 std::string PlainCellText(eSongColumn column, const cSongInfo& song) {
     switch (column) {
     case eSongColumn::Path:

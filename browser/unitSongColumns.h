@@ -20,10 +20,6 @@ eSongColumn ColumnFromName(std::string_view name);
 /// Path and FileName share the free width of the list; the others keep their own widths.
 bool IsAutoSizedColumn(eSongColumn column);
 
-/// The file name part of a path without its extension: the text after the last separator,
-/// cut before its last dot when it holds one ("/m/a.b.mp3" -> "a.b").
-std::string_view FileNameWithoutExtension(std::string_view path);
-
 /// A cell text that does not depend on the locale: Path, FileName, Title, Author, Album,
 /// Views, Groups (joined by ","). Date and Size need the locale's formats (GUI); for them and
 /// for Unknown this gives an empty text.

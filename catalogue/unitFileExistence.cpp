@@ -29,10 +29,6 @@ uint32_t NameHash(std::string_view name) {
     return static_cast<uint32_t>(hash ^ hash >> 32);
 }
 
-std::string_view NamePart(std::string_view path) {
-    return path.substr(path.rfind(kPathDelim) + 1);
-}
-
 bool IsRegularAt(int folderFd, const char* name) {
     struct stat info {};
     return ::fstatat(folderFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
@@ -48,12 +44,11 @@ bool FileExists(std::string_view path) {
 }
 
 void cFileExistenceCheck::Add(std::string_view path) {
-    const size_t slash = path.rfind(kPathDelim);
-    if (slash == std::string_view::npos || path.find('\0') != std::string_view::npos) {
+    const std::string_view folder = FolderPart(path);
+    if (folder.empty() || path.find('\0') != std::string_view::npos) {
         m_Paths.push_back({path, kNoFolder, 0});
         return;
     }
-    const std::string_view folder = path.substr(0, slash == 0 ? 1 : slash);
     // Songs of one folder mostly come together: the last folder saves most look-ups.
     if (m_LastFolder == kNoFolder || m_Folders[m_LastFolder] != folder) {
         const auto [it, added] =
@@ -65,7 +60,7 @@ void cFileExistenceCheck::Add(std::string_view path) {
         m_LastFolder = it->second;
     }
     ++m_FolderSizes[m_LastFolder];
-    m_Paths.push_back({path, m_LastFolder, NameHash(path.substr(slash + 1))});
+    m_Paths.push_back({path, m_LastFolder, NameHash(FileNamePart(path))});
 }
 
 std::vector<uint8_t> cFileExistenceCheck::Run() {
@@ -134,7 +129,7 @@ bool cFileExistenceCheck::ListFolder(const std::string& folder, const uint32_t* 
     m_Names.resize(count);
     m_Hashes.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        m_Names[i] = NamePart(m_Paths[members[i]].path);
+        m_Names[i] = FileNamePart(m_Paths[members[i]].path);
         m_Hashes[i] = m_Paths[members[i]].nameHash;
     }
     auto find = [&](std::string_view name, uint32_t hash) {

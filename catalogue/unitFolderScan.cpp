@@ -122,7 +122,7 @@ void TraceNewSong(const cSongInfo& song) {
     if (TraceEnabled()) {
         const std::string_view path = song.FileName();
         TraceLog("Adding new filename at position " + std::to_string(song.Position) + ": " +
-                 std::string(path.substr(path.rfind(kPathDelim) + 1)));
+                 std::string(FileNamePart(path)));
     }
 }
 
@@ -167,10 +167,7 @@ bool IsMp3FileName(std::string_view name) {
 }
 
 void SongNameFromFileName(std::string_view path, std::string* artist, std::string* title) {
-    std::string_view name = path.substr(path.rfind(kPathDelim) + 1); // npos + 1 == 0
-    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos) {
-        name = name.substr(0, dot);
-    }
+    const std::string_view name = FileNameWithoutExtension(path);
     const size_t hyphen = name.find('-');
     if (hyphen == std::string_view::npos) {
         if (title != nullptr) {

@@ -6,6 +6,7 @@
 
 #include "catalogue/unitSongUtils.h"
 #include "util/unitAsciiCase.h"
+#include "util/unitUtils.h"
 
 namespace {
 constexpr std::string_view kGroupSeparator = "\r\n";
@@ -145,7 +146,7 @@ bool MatchesFolder(std::string_view fileName, const cPreparedCriterion& criterio
         !StartsWithLowered(fileName, criterion.Lowered)) {
         return op == kOpIsNot;
     }
-    return MatchesText(SongFolderOf(fileName), criterion);
+    return MatchesText(FolderPart(fileName), criterion);
 }
 
 bool MatchesNumber(int32_t value, const cPreparedCriterion& criterion) {
@@ -249,16 +250,6 @@ private:
 
 SongCriterion MakeCriterion(uint8_t field, uint8_t op, std::string text) {
     return SongCriterion{field, op, std::move(text)};
-}
-
-std::string_view SongFolderOf(std::string_view fileName) {
-    const size_t slash = fileName.rfind(kPathDelim);
-    if (slash == std::string_view::npos) {
-        return {};
-    }
-    // Up to and including the last separator, then that separator dropped unless it is all
-    // that is left (the root).
-    return fileName.substr(0, slash == 0 ? 1 : slash);
 }
 
 cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,

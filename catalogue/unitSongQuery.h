@@ -14,7 +14,7 @@
 /// Field codes of a condition: which value of a song is tested.
 enum eSongField : uint8_t {
     kFieldFilename = 0,   ///< FileName, the full path
-    kFieldFolder = 1,     ///< FileName up to its last separator, without a trailing separator
+    kFieldFolder = 1,     ///< FolderPart of FileName: up to its last separator, root kept
     kFieldTitle = 2,      ///< Title
     kFieldArtist = 3,     ///< Author
     kFieldAlbum = 4,      ///< Album
@@ -85,7 +85,3 @@ public:
 /// matching record gets its slot number in MasterIndex; other sources leave MasterIndex alone.
 cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,
                              const cSongPointersList* source = nullptr);
-
-/// The "Folder" value of a path: the text up to its last separator, without that separator
-/// unless it is the root's ("/music/a.mp3" -> "/music", "/a.mp3" -> "/", "a.mp3" -> "").
-std::string_view SongFolderOf(std::string_view fileName);

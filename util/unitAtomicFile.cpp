@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "util/unitFileHandle.h"
+#include "util/unitUtils.h"
 
 namespace {
 
@@ -27,17 +28,11 @@ std::string Quoted(const std::string& path) {
     throw EFileError("Could not read " + Quoted(path) + ": " + std::strerror(errorCode), errorCode);
 }
 
+/// The folder to open or to resolve a relative link in: FolderPart, and the current folder
+/// for a bare file name.
 std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string_view folder = FolderPart(path);
+    return folder.empty() ? "." : std::string(folder);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -58,7 +53,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath) {
     static std::atomic<unsigned> counter{0};
     // Keep the temporary name within the usual 255-byte limit of a folder entry.
-    const std::string stem = "." + NameOf(target).substr(0, 200) + ".tmp";
+    const std::string stem = "." + std::string(FileNamePart(target).substr(0, 200)) + ".tmp";
     const auto clock = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -71,8 +71,7 @@ QPixmap DrawAudioFile(int size) {
 } // namespace
 
 std::string LowerCaseSuffix(std::string_view path) {
-    const size_t slash = path.rfind(kPathDelim);
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view name = FileNamePart(path);
     const size_t dot = name.rfind('.');
     return LowerCaseAscii(dot == std::string_view::npos ? std::string_view()
                                                         : name.substr(dot + 1));

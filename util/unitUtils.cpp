@@ -213,11 +213,30 @@ std::string JoinStrings(const std::vector<std::string>& texts, std::string_view 
     return result;
 }
 
+std::string_view FolderPart(std::string_view path) {
+    const size_t slash = path.rfind(kPathDelim);
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string_view FileNamePart(std::string_view path) {
+    return path.substr(path.rfind(kPathDelim) + 1); // npos + 1 == 0: the whole text
+}
+
+std::string_view FileNameWithoutExtension(std::string_view path) {
+    const std::string_view name = FileNamePart(path);
+    return name.substr(0, name.rfind('.'));
+}
+
 std::string CopyFolderPart(std::string_view path) {
     const size_t slash = path.rfind(kPathDelim);
     if (slash == std::string_view::npos) {
         return {};
     }
+    // Not FolderPart: the copy compares folders the way the shell's own copy names them, where
+    // a separator that follows another one stays ("/m//a.mp3" is in "/m//", not in "/m/").
     // Up to and including the last separator, then that separator dropped unless it is the
     // root's or follows another separator.
     std::string_view folder = path.substr(0, slash + 1);

@@ -55,9 +55,23 @@ bool UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds
 /// empty texts do (("", "Rock", "Live") -> "Rock,Live"; ("Rock", "", "Live") -> "Rock,,Live").
 std::string JoinStrings(const std::vector<std::string>& texts, std::string_view separator);
 
-/// The folder part of a path as dropped-file copying compares it: the text up to and
-/// including its last separator, then that separator dropped unless it is the root's
-/// ("/music/a.mp3" -> "/music", "/music/" -> "/music", "/a.mp3" -> "/").
+/// The folder part of a path: the text before its last separator, kept whole when that
+/// separator is the root ("/music/a.mp3" -> "/music", "/a.mp3" -> "/", "/m//a.mp3" -> "/m/",
+/// "a.mp3" -> ""). Also the "Folder" value of a song in queries and view modes.
+std::string_view FolderPart(std::string_view path);
+
+/// The file name part of a path: the text after its last separator, the whole text when it
+/// has none ("/music/a.b.mp3" -> "a.b.mp3", "/music/" -> "").
+std::string_view FileNamePart(std::string_view path);
+
+/// The file name part without its extension, which starts at its last dot ("/m/a.b.mp3" ->
+/// "a.b", "/m.d/noext" -> "noext", "/m/.mp3" -> ""). The FileName column shows this text.
+std::string_view FileNameWithoutExtension(std::string_view path);
+
+/// The folder part of a path as dropped-file copying compares it, which differs from
+/// FolderPart for doubled separators: the text up to and including its last separator, then
+/// that separator dropped unless it is the root's or follows another separator
+/// ("/music/a.mp3" -> "/music", "/music/" -> "/music", "/a.mp3" -> "/", "/m//a.mp3" -> "/m//").
 std::string CopyFolderPart(std::string_view path);
 
 /// The paths that copying into the target folder must copy: every path whose folder part

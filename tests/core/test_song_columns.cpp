@@ -12,13 +12,6 @@ TEST(SongColumns, NamesAreExactAndCaseSensitive) {
     EXPECT_FALSE(IsAutoSizedColumn(eSongColumn::Title));
 }
 
-TEST(SongColumns, FileNameCellDropsFolderAndLastExtensionOnly) {
-    EXPECT_EQ(FileNameWithoutExtension("/music/a.b.mp3"), "a.b");
-    EXPECT_EQ(FileNameWithoutExtension("/music.d/noext"), "noext");
-    EXPECT_EQ(FileNameWithoutExtension("plain.mp3"), "plain");
-    EXPECT_EQ(FileNameWithoutExtension("/m/.mp3"), "");
-}
-
 TEST(SongInfo, TextsAreIndependentAndSurviveSelfAssignment) {
     cSongInfo song;
     EXPECT_TRUE(song.FileName().empty());

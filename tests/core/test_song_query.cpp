@@ -127,11 +127,6 @@ TEST_F(SongQuery, FolderIsTheParentWithoutItsSeparator) {
     EXPECT_EQ(Titles(kFieldFolder, kOpIs, "/MUSIC"), cTitles{"a"});
     EXPECT_EQ(Titles(kFieldFolder, kOpBeginsWith, "/music"), (cTitles{"a", "b", "c"}));
     EXPECT_EQ(Titles(kFieldFolder, kOpIs, "/"), cTitles{"root"});
-    EXPECT_EQ(SongFolderOf("/music/a.mp3"), "/music");
-    EXPECT_EQ(SongFolderOf("/a.mp3"), "/");
-    EXPECT_EQ(SongFolderOf("//a.mp3"), "/");
-    EXPECT_EQ(SongFolderOf("/m//a.mp3"), "/m/");
-    EXPECT_EQ(SongFolderOf("a.mp3"), "");
 }
 
 TEST_F(SongQuery, NumberFieldsCompareAsSigned32BitIntegers) {

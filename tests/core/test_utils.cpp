@@ -118,6 +118,21 @@ TEST(JoinStrings, LeadingEmptyTextsLeaveNoSeparator) {
     EXPECT_EQ(JoinStrings({"a", "b"}, ""), "ab");
 }
 
+TEST(PathParts, FolderFileNameAndFileNameWithoutExtension) {
+    EXPECT_EQ(FolderPart("/music/a.mp3"), "/music");
+    EXPECT_EQ(FolderPart("/a.mp3"), "/");
+    EXPECT_EQ(FolderPart("//a.mp3"), "/");
+    EXPECT_EQ(FolderPart("/m//a.mp3"), "/m/");
+    EXPECT_EQ(FolderPart("a.mp3"), "");
+    EXPECT_EQ(FileNamePart("/music/a.b.mp3"), "a.b.mp3");
+    EXPECT_EQ(FileNamePart("/music/"), "");
+    EXPECT_EQ(FileNamePart("plain.mp3"), "plain.mp3");
+    EXPECT_EQ(FileNameWithoutExtension("/music/a.b.mp3"), "a.b");
+    EXPECT_EQ(FileNameWithoutExtension("/music.d/noext"), "noext");
+    EXPECT_EQ(FileNameWithoutExtension("plain.mp3"), "plain");
+    EXPECT_EQ(FileNameWithoutExtension("/m/.mp3"), "");
+}
+
 TEST(CopyIntoFolder, FolderPartOfPaths) {
     EXPECT_EQ(CopyFolderPart("/music/a.mp3"), "/music");
     EXPECT_EQ(CopyFolderPart("/music/"), "/music");

@@ -14,6 +14,7 @@
 #include "catalogue/unitSongUtils.h"
 #include "main_window_fixture.h"
 #include "util/unitListViewUtils.h"
+#include "util/unitUtils.h"
 
 namespace {
 
