@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <stdexcept>
-#include <system_error>
 #include <unordered_set>
 #include <vector>
 
@@ -87,21 +86,11 @@ void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
 
 // ReadSongFromFile for a file named relative to an open folder (AT_FDCWD: the current one).
 void ReadSongAt(int dirFd, const char* name, const std::string& path, cSongInfo& song) {
-    const cFileHandle file(::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!file.IsOpen()) {
-        throw FileError(errno, "Cannot open", path);
-    }
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0) {
-        throw FileError(errno, "Cannot read the size of", path);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw FileError(EINVAL, "Not a regular file:", path);
-    }
+    const cRegularFile file = OpenRegularFileAt(dirFd, name, path, O_RDONLY, "Cannot open");
     cId3v1Block tail{};
-    const bool hasTag = ReadId3v1Tail(file.Get(), static_cast<int64_t>(info.st_size), path, tail) &&
+    const bool hasTag = ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) &&
                         IsId3v1Tag({tail.data(), tail.size()});
-    FillSong(song, path, info, hasTag ? &tail : nullptr);
+    FillSong(song, path, file.Info, hasTag ? &tail : nullptr);
 }
 
 std::string SkippedFilesMessage(const std::string& folder,
@@ -218,8 +207,8 @@ void ScanFolder(const std::string& folderPath) {
         cOwnedSong song(NewSongInfo());
         try {
             ReadSongAt(dirFd, entry->d_name, path, *song);
-        } catch (const std::system_error& error) {
-            skipped.push_back(std::string(name) + " (" + error.code().message() + ")");
+        } catch (const EFileError& error) {
+            skipped.push_back(std::string(name) + " (" + std::string(error.Reason()) + ")");
             continue;
         }
         fresh.push_back(std::move(song));

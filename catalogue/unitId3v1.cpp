@@ -22,61 +22,20 @@ std::string_view BlockView(const cId3v1Block& block) {
     return {block.data(), block.size()};
 }
 
-// Writes all bytes at the offset, continuing after partial writes.
-int WriteAllAt(int fd, const char* data, size_t size, int64_t offset) {
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (written == 0) {
-            return EIO;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-        offset += written;
-    }
-    return 0;
-}
-
-struct cOpenedFile {
-    cFileHandle Handle;
-    int64_t Size = 0;
-    struct stat Info {};
-};
-
-// Opens a regular file with the given flags and reads its size; throws naming the path.
-cOpenedFile OpenRegularFile(const std::string& path, int flags) {
-    cOpenedFile file;
-    file.Handle = cFileHandle(::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK));
-    if (!file.Handle.IsOpen()) {
-        throw FileError(errno, "Cannot open", path);
-    }
-    if (::fstat(file.Handle.Get(), &file.Info) != 0) {
-        throw FileError(errno, "Cannot read the size of", path);
-    }
-    if (!S_ISREG(file.Info.st_mode)) {
-        throw FileError(EINVAL, "Not a regular file:", path);
-    }
-    file.Size = static_cast<int64_t>(file.Info.st_size);
-    return file;
-}
+constexpr std::string_view kCannotOpen = "Cannot open";
 
 // Whether the open file ends in a tag right now.
-bool EndsInTag(const cOpenedFile& file, const std::string& path) {
+bool EndsInTag(const cRegularFile& file, const std::string& path) {
     cId3v1Block tail{};
-    return ReadId3v1Tail(file.Handle.Get(), file.Size, path, tail) && IsId3v1Tag(BlockView(tail));
+    return ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) && IsId3v1Tag(BlockView(tail));
 }
 
-void FlushAndClose(cOpenedFile& file, const std::string& path) {
+void FlushAndClose(cRegularFile& file, const std::string& path) {
     if (::fsync(file.Handle.Get()) != 0) {
-        throw FileError(errno, "Cannot flush", path);
+        throw EFileError(errno, "Cannot flush", path);
     }
     if (const int error = file.Handle.Close()) {
-        throw FileError(error, "Cannot close", path);
+        throw EFileError(error, "Cannot close", path);
     }
 }
 } // namespace
@@ -126,33 +85,25 @@ bool ReadId3v1Tail(int fd, int64_t fileSize, const std::string& path, cId3v1Bloc
         return false;
     }
     cId3v1Block buffer;
-    size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t got = ::pread(fd, buffer.data() + done, buffer.size() - done,
-                                    static_cast<off_t>(fileSize - static_cast<int64_t>(kId3v1Size) +
-                                                       static_cast<int64_t>(done)));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw FileError(errno, "Cannot read", path);
-        }
-        if (got == 0) {
-            return false; // the file became shorter since its size was taken
-        }
-        done += static_cast<size_t>(got);
+    const cTransfer got =
+        ReadFullyAt(fd, buffer.data(), buffer.size(), fileSize - static_cast<int64_t>(kId3v1Size));
+    if (got.Error != 0) {
+        throw EFileError(got.Error, "Cannot read", path);
+    }
+    if (got.Done < buffer.size()) {
+        return false; // the file became shorter since its size was taken
     }
     tail = buffer;
     return true;
 }
 
 cSongTag ReadSongTag(const std::string& path) {
-    const cOpenedFile file = OpenRegularFile(path, O_RDONLY);
+    const cRegularFile file = OpenRegularFile(path, O_RDONLY, kCannotOpen);
     cSongTag tag;
     tag.FileDate = DateTimeFromUnixTime(file.Info.st_mtim.tv_sec,
                                         static_cast<int32_t>(file.Info.st_mtim.tv_nsec));
     cId3v1Block tail{};
-    if (ReadId3v1Tail(file.Handle.Get(), file.Size, path, tail) && IsId3v1Tag(BlockView(tail))) {
+    if (ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) && IsId3v1Tag(BlockView(tail))) {
         tag.HasTag = true;
         tag.Texts = ReadId3v1Texts(BlockView(tail), eId3v1Reading::kEditor);
     }
@@ -160,33 +111,33 @@ cSongTag ReadSongTag(const std::string& path) {
 }
 
 void WriteId3v1Tag(const std::string& path, const cId3v1Texts& texts) {
-    cOpenedFile file = OpenRegularFile(path, O_RDWR);
+    cRegularFile file = OpenRegularFile(path, O_RDWR, kCannotOpen);
     const bool overwrite = EndsInTag(file, path);
-    const int64_t offset = overwrite ? file.Size - static_cast<int64_t>(kId3v1Size) : file.Size;
+    const int64_t offset = overwrite ? file.Size() - static_cast<int64_t>(kId3v1Size) : file.Size();
     const cId3v1Block block = BuildId3v1Block(texts);
-    int error = WriteAllAt(file.Handle.Get(), block.data(), block.size(), offset);
+    int error = WriteFullyAt(file.Handle.Get(), BlockView(block), offset).Error;
     if (error == 0 && ::fsync(file.Handle.Get()) != 0) {
         error = errno;
     }
     if (error != 0) {
         if (!overwrite) {
             // Never leave part of an appended tag behind the audio.
-            [[maybe_unused]] const int ignored = ::ftruncate(file.Handle.Get(), file.Size);
+            [[maybe_unused]] const int ignored = ::ftruncate(file.Handle.Get(), file.Size());
         }
-        throw FileError(error, "Cannot write the tag of", path);
+        throw EFileError(error, "Cannot write the tag of", path);
     }
     if (const int closeError = file.Handle.Close()) {
-        throw FileError(closeError, "Cannot write the tag of", path);
+        throw EFileError(closeError, "Cannot write the tag of", path);
     }
 }
 
 bool RemoveId3v1Tag(const std::string& path) {
-    cOpenedFile file = OpenRegularFile(path, O_RDWR);
+    cRegularFile file = OpenRegularFile(path, O_RDWR, kCannotOpen);
     if (!EndsInTag(file, path)) {
         return false;
     }
-    if (::ftruncate(file.Handle.Get(), file.Size - static_cast<int64_t>(kId3v1Size)) != 0) {
-        throw FileError(errno, "Cannot remove the tag of", path);
+    if (::ftruncate(file.Handle.Get(), file.Size() - static_cast<int64_t>(kId3v1Size)) != 0) {
+        throw EFileError(errno, "Cannot remove the tag of", path);
     }
     FlushAndClose(file, path);
     return true;

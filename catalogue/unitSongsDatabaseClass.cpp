@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
-#include <system_error>
 
 #include "util/unitAtomicFile.h"
 #include "util/unitMessages.h"
@@ -27,10 +25,6 @@ constexpr size_t kReadWindow = 256 * 1024;
 constexpr size_t kWriteBlock = 1024 * 1024;
 /// A record this long is not a plausible torn append; see IsTornTail.
 constexpr uint32_t kLargestTornRecord = 1024 * 1024;
-
-std::system_error SystemError(int error) {
-    return std::system_error(std::error_code(error, std::generic_category()));
-}
 
 uint32_t ReadU32(const char* bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
@@ -272,34 +266,29 @@ cSongsDatabase::~cSongsDatabase() {
 }
 
 void cSongsDatabase::Close() {
-    if (m_Fd >= 0) {
-        ::close(m_Fd); // closing also releases the lock
-        m_Fd = -1;
-    }
+    m_File = cFileHandle(); // closing also releases the lock
     ReleaseBuffer();
+}
+
+/// The descriptor of the open file. Working on a catalogue that is not open is a fault of the
+/// caller, not of a file: std::logic_error.
+int cSongsDatabase::OpenFileDescriptor() const {
+    if (!m_File.IsOpen()) {
+        throw std::logic_error("The songs database is not open");
+    }
+    return m_File.Get();
 }
 
 void cSongsDatabase::Open(const std::string& path) {
     Close();
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw SystemError(errno);
+    cRegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Could not open");
+    if (::flock(file.Handle.Get(), LOCK_EX | LOCK_NB) != 0) {
+        throw EFileError(errno, "Could not lock", path);
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw SystemError(error);
-    }
-    struct stat info {};
-    const int error = ::fstat(fd, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : EINVAL;
-    if (error != 0) {
-        ::close(fd);
-        throw SystemError(error);
-    }
-    m_Fd = fd;
+    m_File = std::move(file.Handle);
     m_Path = path;
     m_Position = 0;
-    m_Size = info.st_size;
+    m_Size = file.Size();
     m_LastReadFailed = false;
     m_TornAt = -1;
     m_MissingClosing = 0;
@@ -340,19 +329,10 @@ const char* cSongsDatabase::Refill(int64_t offset, size_t count) {
     m_BufferStart = offset;
     const auto wanted = static_cast<size_t>(
         std::min<int64_t>(static_cast<int64_t>(m_BufferCapacity), m_Size - offset));
-    while (m_BufferLength < wanted) {
-        const ssize_t got = ::pread(m_Fd, m_Buffer.get() + m_BufferLength, wanted - m_BufferLength,
-                                    offset + static_cast<int64_t>(m_BufferLength));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw SystemError(errno);
-        }
-        if (got == 0) {
-            break;
-        }
-        m_BufferLength += static_cast<size_t>(got);
+    const cTransfer got = ReadFullyAt(OpenFileDescriptor(), m_Buffer.get(), wanted, offset);
+    m_BufferLength = got.Done;
+    if (got.Error != 0) {
+        throw EFileError(got.Error, kCouldNotRead, m_Path);
     }
     if (m_BufferLength < count) {
         throw std::runtime_error("The songs database ended unexpectedly at offset " +
@@ -483,29 +463,14 @@ void cSongsDatabase::MendTail() {
 /// Writes all bytes at the offset. The file size and the read window follow what reached the
 /// file, also when the write fails half way.
 void cSongsDatabase::WriteAt(int64_t offset, const char* data, size_t count) {
-    if (m_Fd < 0) {
-        throw SystemError(EBADF);
-    }
+    const int fd = OpenFileDescriptor();
     m_MissingClosing = 0;
     m_UnclosedFileSize = -1;
-    size_t written = 0;
-    int error = 0;
-    while (written < count) {
-        const ssize_t done =
-            ::pwrite(m_Fd, data + written, count - written, offset + static_cast<int64_t>(written));
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            error = done < 0 ? errno : ENOSPC;
-            break;
-        }
-        written += static_cast<size_t>(done);
-    }
-    PatchBuffer(offset, data, written);
-    m_Size = std::max(m_Size, offset + static_cast<int64_t>(written));
-    if (error != 0) {
-        throw SystemError(error);
+    const cTransfer written = WriteFullyAt(fd, std::string_view(data, count), offset);
+    PatchBuffer(offset, data, written.Done);
+    m_Size = std::max(m_Size, offset + static_cast<int64_t>(written.Done));
+    if (written.Error != 0) {
+        throw EFileError(written.Error, kCouldNotWrite, m_Path);
     }
 }
 
@@ -532,9 +497,7 @@ void cSongsDatabase::CutBackTo(int64_t size) {
 
 bool cSongsDatabase::AddSongEntry(cSongInfo& song) {
     try {
-        if (m_Fd < 0) {
-            throw SystemError(EBADF);
-        }
+        OpenFileDescriptor(); // no append to a catalogue that is not open
         const int64_t end = m_Size;
         song.Deleted = 0;
         song.Position = end;
@@ -624,8 +587,8 @@ bool cSongsDatabase::RewriteSongEntry(cSongInfo& song) {
 }
 
 void cSongsDatabase::Truncate(int64_t size) {
-    if (m_Fd < 0 || ::ftruncate(m_Fd, size) != 0) {
-        throw SystemError(m_Fd < 0 ? EBADF : errno);
+    if (::ftruncate(OpenFileDescriptor(), size) != 0) {
+        throw EFileError(errno, "Could not cut", m_Path);
     }
     m_Size = size;
     if (m_BufferStart + static_cast<int64_t>(m_BufferLength) > size) {
@@ -634,17 +597,15 @@ void cSongsDatabase::Truncate(int64_t size) {
 }
 
 void cSongsDatabase::Sync() {
-    if (m_Fd < 0 || ::fsync(m_Fd) != 0) {
-        throw SystemError(m_Fd < 0 ? EBADF : errno);
+    if (::fsync(OpenFileDescriptor()) != 0) {
+        throw EFileError(errno, "Could not flush", m_Path);
     }
 }
 
 void cSongsDatabase::ReplaceFile(const std::string& targetPath) {
-    if (m_Fd < 0) {
-        throw SystemError(EBADF);
-    }
+    OpenFileDescriptor(); // only the open catalogue moves
     if (::rename(m_Path.c_str(), targetPath.c_str()) != 0) {
-        throw SystemError(errno);
+        throw EFileError(errno, "Could not replace", targetPath);
     }
     m_Path = targetPath;
     // The rename reaches the disk only with the folder's own entry.

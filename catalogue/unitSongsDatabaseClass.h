@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "util/unitFileHandle.h"
 #include "util/unitUtils.h"
 
 /// One song. Allocated with NewSongInfo and freed with DisposeSongInfo; every list but the
@@ -56,14 +57,14 @@ public:
     void SetTexts(std::string_view fileName, std::string_view title, std::string_view author,
                   std::string_view album, std::string_view comment, std::string_view year);
 
-    int32_t Views = 0;                ///< times the user opened the song from the program
-    int32_t Size = 0;                 ///< file size in bytes when the record was created
-    TDateTime Date = 0;               ///< the file's date, local time
-    std::vector<std::string> Groups;  ///< names of the song's groups, in stored order
-    uint8_t Deleted = 0;              ///< 0 live; non-zero: the file copy is flagged deleted
-    uint32_t RecordLength = 0;        ///< payload bytes as last read or written
-    int32_t MasterIndex = 0;          ///< slot in the master song list (set by queries over it)
-    int64_t Position = 0;             ///< offset of this record's Deleted byte in the file
+    int32_t Views = 0;               ///< times the user opened the song from the program
+    int32_t Size = 0;                ///< file size in bytes when the record was created
+    TDateTime Date = 0;              ///< the file's date, local time
+    std::vector<std::string> Groups; ///< names of the song's groups, in stored order
+    uint8_t Deleted = 0;             ///< 0 live; non-zero: the file copy is flagged deleted
+    uint32_t RecordLength = 0;       ///< payload bytes as last read or written
+    int32_t MasterIndex = 0;         ///< slot in the master song list (set by queries over it)
+    int64_t Position = 0;            ///< offset of this record's Deleted byte in the file
 
 private:
     enum eText { kFileName, kTitle, kAuthor, kAlbum, kComment, kYear, kTextCount };
@@ -109,18 +110,20 @@ private:
 /// O_RDWR descriptor), so a second copy of the program fails there. All operations work at the
 /// current position unless said otherwise; reads go through a buffer, writes straight to the
 /// file. ReadNextSong, WriteSongEntry and AddSongEntry report their own failures through
-/// ShowErrorMessage with their fixed prefixes and answer false.
+/// ShowErrorMessage with their fixed prefixes and answer false. Failures of the file itself
+/// are EFileError naming the operation and the file ("Could not lock "/t/DB.txt": Resource
+/// temporarily unavailable").
 class cSongsDatabase {
 public:
     cSongsDatabase();
-    ~cSongsDatabase();  ///< closes the file
+    ~cSongsDatabase(); ///< closes the file
     cSongsDatabase(const cSongsDatabase&) = delete;
     cSongsDatabase& operator=(const cSongsDatabase&) = delete;
 
     /// Creates an empty file when none exists, opens it exclusively, position 0.
-    /// Throws std::system_error (its what() is the system's error text) when that fails.
+    /// Throws EFileError when that fails; a file that is not a regular file is refused.
     void Open(const std::string& path);
-    bool IsOpen() const { return m_Fd >= 0; }
+    bool IsOpen() const { return m_File.IsOpen(); }
     const std::string& Path() const { return m_Path; }
 
     int64_t GetPosition() const { return m_Position; }
@@ -164,11 +167,11 @@ public:
 
     /// Cuts the file to the given size.
     void Truncate(int64_t size);
-    /// Flushes the file's data to the disk. Throws std::system_error on failure.
+    /// Flushes the file's data to the disk. Throws EFileError on failure.
     void Sync();
     /// Moves this file over the file at targetPath with one atomic rename and flushes the
     /// folder entry. The file stays open and locked; Path() becomes targetPath. Throws
-    /// std::system_error on failure (nothing is replaced then).
+    /// EFileError on failure (nothing is replaced then).
     void ReplaceFile(const std::string& targetPath);
 
 private:
@@ -181,9 +184,10 @@ private:
     void PatchBuffer(int64_t offset, const char* data, size_t count);
     void FlagDeleted(int64_t position);
     void CutBackTo(int64_t size);
+    int OpenFileDescriptor() const;
 
     std::string m_Path;
-    int m_Fd = -1;
+    cFileHandle m_File;
     int64_t m_Position = 0;
     int64_t m_Size = 0; // the file is ours alone while open, so its size is kept here
     bool m_LastReadFailed = false;

@@ -176,7 +176,7 @@ void CheckFileRoundTrip(std::string_view content, const std::string& section,
     (void)ini.SectionExists(section);
     try {
         ini.WriteString(section, key, value);
-    } catch (const EIniFileError&) {
+    } catch (const EFileError&) {
         Check(!IniWriteProblem(section, key, value).empty(), "file write refused");
         return;
     }

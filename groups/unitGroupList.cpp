@@ -146,9 +146,8 @@ void SaveGroupList(const cGroupList& groups, const std::string& path) {
     std::string bytes;
     for (const std::string& name : groups.Names()) {
         if (name.find_first_of("\r\n") != std::string::npos) {
-            throw EFileError("Could not write \"" + path + "\": the group name \"" + name +
-                                 "\" holds a line break",
-                             EINVAL);
+            throw EFileError(EINVAL, kCouldNotWrite, path,
+                             "the group name \"" + name + "\" holds a line break");
         }
         bytes += name;
         bytes += "\r\n";

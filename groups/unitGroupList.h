@@ -62,7 +62,7 @@ private:
 /// Reads the group list from the file: one name per line, lines split at CR, LF or CR LF, each
 /// line a name as it stands (an empty line is an empty name), in file order. A line end after
 /// the last name adds no name; a UTF-8 byte order mark at the start is no part of the first
-/// name. A missing file gives an empty list. Throws EFileError (util/unitAtomicFile.h), whose
+/// name. A missing file gives an empty list. Throws EFileError (util/unitFileHandle.h), whose
 /// message names the file, when the file exists but cannot be read.
 cGroupList LoadGroupList(const std::string& path);
 

@@ -4,28 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 
 #include "util/unitFileHandle.h"
 #include "util/unitUtils.h"
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
 [[noreturn]] void ThrowWriteError(const std::string& path, int errorCode) {
-    throw EFileError("Could not write " + Quoted(path) + ": " + std::strerror(errorCode),
-                     errorCode);
-}
-
-[[noreturn]] void ThrowReadError(const std::string& path, int errorCode) {
-    throw EFileError("Could not read " + Quoted(path) + ": " + std::strerror(errorCode), errorCode);
+    throw EFileError(errorCode, kCouldNotWrite, path);
 }
 
 /// The folder to open or to resolve a relative link in: FolderPart, and the current folder
@@ -33,20 +24,6 @@ std::string Quoted(const std::string& path) {
 std::string FolderOf(const std::string& path) {
     const std::string_view folder = FolderPart(path);
     return folder.empty() ? "." : std::string(folder);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
 }
 
 /// Creates a new, empty file beside the target with a name no other file has.
@@ -115,11 +92,11 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const std::string target = FileBehindLinks(path);
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        ThrowWriteError(path, EISDIR);
+    }
     if (exists && !S_ISREG(old.st_mode)) {
-        if (S_ISDIR(old.st_mode)) {
-            ThrowWriteError(path, EISDIR);
-        }
-        throw EFileError("Could not write " + Quoted(path) + ": it is not a regular file", EINVAL);
+        throw EFileError(EINVAL, kCouldNotWrite, path, "it is not a regular file");
     }
 
     std::string temporaryPath;
@@ -127,10 +104,19 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (!fd.IsOpen()) {
         ThrowWriteError(path, errno);
     }
-    const bool written = (!exists || CopyOwnershipAndMode(fd.Get(), old)) &&
-                         WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close() == 0;
-    if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        const int errorCode = errno;
+    int errorCode = 0;
+    if (exists && !CopyOwnershipAndMode(fd.Get(), old)) {
+        errorCode = errno;
+    } else if (const cTransfer written = WriteFullyAt(fd.Get(), bytes, 0); written.Error != 0) {
+        errorCode = written.Error;
+    } else if (::fsync(fd.Get()) != 0) {
+        errorCode = errno;
+    } else if (const int closeError = fd.Close(); closeError != 0) {
+        errorCode = closeError;
+    } else if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        errorCode = errno;
+    }
+    if (errorCode != 0) {
         ::unlink(temporaryPath.c_str());
         ThrowWriteError(path, errorCode);
     }
@@ -138,49 +124,40 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 std::optional<std::string> ReadFileIfExists(const std::string& path, size_t maxBytes) {
-    // O_NONBLOCK: opening a named pipe must not wait for a writer; it is refused below.
-    cFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.Get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
+    cRegularFile file;
+    try {
+        file = OpenRegularFile(path, O_RDONLY, kCouldNotRead);
+    } catch (const EFileError& error) {
+        if (error.code() == std::errc::no_such_file_or_directory ||
+            error.code() == std::errc::not_a_directory) {
             return std::nullopt;
         }
-        ThrowReadError(path, errno);
-    }
-    struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0) {
-        ThrowReadError(path, errno);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ThrowReadError(path, EISDIR);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw EFileError("Could not read " + Quoted(path) + ": it is not a regular file", EINVAL);
+        throw;
     }
     const auto tooLong = [&] {
-        throw EFileError("Could not read " + Quoted(path) + ": it is longer than " +
-                             std::to_string(maxBytes) + " bytes",
-                         EFBIG);
+        throw EFileError(EFBIG, kCouldNotRead, path,
+                         "it is longer than " + std::to_string(maxBytes) + " bytes");
     };
-    if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+    if (static_cast<uint64_t>(file.Size()) > maxBytes) {
         tooLong();
     }
-    std::string content;
-    content.reserve(static_cast<size_t>(info.st_size));
-    char buffer[65536];
+    // The size the file had and one byte more, so that growth since is seen and read too.
+    std::string content(static_cast<size_t>(file.Size()) + 1, '\0');
+    size_t length = 0;
     for (;;) {
-        const ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ThrowReadError(path, errno);
+        const cTransfer got = ReadFullyAt(file.Handle.Get(), content.data() + length,
+                                          content.size() - length, static_cast<int64_t>(length));
+        length += got.Done;
+        if (got.Error != 0) {
+            throw EFileError(got.Error, kCouldNotRead, path);
         }
-        if (count == 0) {
+        if (length > maxBytes) {
+            tooLong();
+        }
+        if (length < content.size()) {
+            content.resize(length);
             return content;
         }
-        if (static_cast<size_t>(count) > maxBytes - content.size()) {
-            tooLong(); // the file grew while we read it
-        }
-        content.append(buffer, static_cast<size_t>(count));
+        content.resize(std::min(content.size() * 2, maxBytes) + 1);
     }
 }

@@ -4,22 +4,10 @@
 
 #include <cstddef>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
-/// A file that could not be read or written. what() names the file and says why, for example
-/// `Could not write "/home/ann/Tunaria/Groups.txt": No space left on device`.
-class EFileError : public std::runtime_error {
-public:
-    EFileError(const std::string& message, int errorCode)
-        : std::runtime_error(message), m_ErrorCode(errorCode) {}
-    /// The errno value behind the failure (0 when the failure has no such code).
-    int ErrorCode() const { return m_ErrorCode; }
-
-private:
-    int m_ErrorCode;
-};
+#include "util/unitFileHandle.h"
 
 /// Replaces the content of the file at the path with the bytes, so that a crash, a power cut
 /// or a full disk at any moment leaves either the old or the new content, never a mix:

@@ -1,6 +1,8 @@
 #include "util/unitIniFile.h"
 
+#include <cerrno>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "util/unitAtomicFile.h"
@@ -11,20 +13,6 @@ namespace {
 /// Larger files are not settings or playlists of ours; reading them is refused rather than
 /// letting a stray multi-gigabyte file exhaust the memory.
 constexpr size_t kMaxIniFileBytes = 256u << 20;
-
-/// The file's bytes for an update: nothing when it does not exist. A file that exists but
-/// cannot be read must not be replaced by one that holds only the new key.
-std::optional<std::string> ReadForUpdate(const std::string& path) {
-    try {
-        return ReadFileIfExists(path, kMaxIniFileBytes);
-    } catch (const EFileError& error) {
-        throw EIniFileError(error.what());
-    }
-}
-
-[[noreturn]] void ThrowUnstorable(const std::string& path, const std::invalid_argument& why) {
-    throw EIniFileError("Could not write \"" + path + "\": " + why.what());
-}
 
 } // namespace
 
@@ -53,7 +41,9 @@ template <typename Change> void cIniFile::Modify(Change&& change) {
             change(*m_Batch);
             return;
         }
-        const std::optional<std::string> old = ReadForUpdate(m_Path);
+        // A file that exists but cannot be read must not be replaced by one that holds only
+        // the new key: ReadFileIfExists throws then.
+        const std::optional<std::string> old = ReadFileIfExists(m_Path, kMaxIniFileBytes);
         cIniDocument document(old ? *old : std::string());
         change(document);
         const std::string bytes = document.Bytes();
@@ -62,9 +52,7 @@ template <typename Change> void cIniFile::Modify(Change&& change) {
         }
         WriteFileAtomically(m_Path, bytes);
     } catch (const std::invalid_argument& why) {
-        ThrowUnstorable(m_Path, why);
-    } catch (const EFileError& error) {
-        throw EIniFileError(error.what());
+        throw EFileError(EINVAL, kCouldNotWrite, m_Path, why.what()); // texts an INI cannot hold
     }
 }
 
@@ -115,7 +103,7 @@ cIniFile::cBatch::cBatch(cIniFile& file) : m_File(&file) {
     if (file.m_Batch) {
         throw std::logic_error("A batch of writes to \"" + file.m_Path + "\" is open already");
     }
-    const std::optional<std::string> old = ReadForUpdate(file.m_Path);
+    const std::optional<std::string> old = ReadFileIfExists(file.m_Path, kMaxIniFileBytes);
     file.m_BatchFileExisted = old.has_value();
     file.m_BatchOldBytes = old.value_or(std::string());
     file.m_Batch = std::make_unique<cIniDocument>(file.m_BatchOldBytes);
@@ -140,9 +128,5 @@ void cIniFile::cBatch::Commit() {
     if (file.m_BatchFileExisted && bytes == oldBytes) {
         return;
     }
-    try {
-        WriteFileAtomically(file.m_Path, bytes);
-    } catch (const EFileError& error) {
-        throw EIniFileError(error.what());
-    }
+    WriteFileAtomically(file.m_Path, bytes);
 }

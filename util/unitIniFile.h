@@ -21,19 +21,13 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class cIniDocument;
+#include "util/unitFileHandle.h"
 
-/// A write that was refused: by the file system, or because the texts cannot be stored in an
-/// INI file (a line break in a value). The message names the file and says why.
-class EIniFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+class cIniDocument;
 
 class cIniFile {
 public:
@@ -59,8 +53,9 @@ public:
     std::vector<std::string> ReadSectionKeys(std::string_view section) const;
     bool SectionExists(std::string_view section) const;
 
-    /// These throw EIniFileError when the file cannot be written, and also when it exists but
-    /// cannot be read (writing then would throw its other lines away).
+    /// These throw EFileError (util/unitFileHandle.h) naming the file when it cannot be
+    /// written, when it exists but cannot be read (writing then would throw its other lines
+    /// away), and when the texts cannot be stored in an INI file (a line break in a value).
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
@@ -74,13 +69,13 @@ public:
     /// rewrite the whole file once per song.
     class cBatch {
     public:
-        /// Reads the file; throws EIniFileError when it exists but cannot be read, and
+        /// Reads the file; throws EFileError when it exists but cannot be read, and
         /// std::logic_error when the file object has a batch open already.
         explicit cBatch(cIniFile& file);
         ~cBatch();
         cBatch(const cBatch&) = delete;
         cBatch& operator=(const cBatch&) = delete;
-        /// Writes the content (when it changed) and ends the batch; throws EIniFileError when
+        /// Writes the content (when it changed) and ends the batch; throws EFileError when
         /// the write is refused, and the batch ends then too.
         void Commit();
 

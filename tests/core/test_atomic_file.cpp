@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,7 +86,7 @@ TEST(AtomicFile, RefusedWritesNameTheFileAndLeaveNoTemporaryFile) {
         try {
             WriteFileAtomically(path, "bytes");
         } catch (const EFileError& error) {
-            EXPECT_NE(error.ErrorCode(), 0);
+            EXPECT_NE(error.code().value(), 0);
             return error.what();
         }
         return "no error";
@@ -114,9 +115,15 @@ TEST(AtomicFile, ReadingMissingUnreadableAndOversizedFiles) {
         ReadFileIfExists(folder / "plain", 5);
         ADD_FAILURE() << "oversized file read";
     } catch (const EFileError& error) {
-        EXPECT_EQ(error.ErrorCode(), EFBIG);
+        EXPECT_EQ(error.code().value(), EFBIG);
         EXPECT_NE(std::string(error.what()).find(folder / "plain"), std::string::npos);
     }
+
+    // A file whose listed size says nothing of its content (the kernel's own files list 0).
+    const std::optional<std::string> status = ReadFileIfExists("/proc/self/status");
+    ASSERT_TRUE(status);
+    EXPECT_NE(status->find("\nPid:"), std::string::npos);
+    EXPECT_THROW(ReadFileIfExists("/proc/self/status", 16), EFileError);
 
     EXPECT_THROW(ReadFileIfExists(folder.Path()), EFileError);
     // A named pipe without a writer must be refused, not waited on.

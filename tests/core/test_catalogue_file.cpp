@@ -363,8 +363,9 @@ TEST_F(CatalogueFile, WriteFailuresAreReportedWithTheirPrefixes) {
     EXPECT_FALSE(closed.AddSongEntry(song));
     EXPECT_FALSE(closed.WriteSongEntry(song));
     ASSERT_EQ(recorder.Messages().size(), 2u);
-    EXPECT_EQ(recorder.Messages()[0], "IncSongsDatabase.AddSongEntry (): 'Bad file descriptor'");
-    EXPECT_EQ(recorder.Messages()[1], kWritePrefix + "'Bad file descriptor'");
+    EXPECT_EQ(recorder.Messages()[0],
+              "IncSongsDatabase.AddSongEntry (): 'The songs database is not open'");
+    EXPECT_EQ(recorder.Messages()[1], kWritePrefix + "'The songs database is not open'");
 }
 
 /// In a child process limited to files of `limit` bytes: opens the catalogue, runs the action,
@@ -384,7 +385,8 @@ int FailingWriteInChild(const std::string& path, off_t limit,
             return 11;
         }
         if (recorder.Messages().size() != 1 ||
-            recorder.Messages()[0] != kWritePrefix + "'File too large'") {
+            recorder.Messages()[0] !=
+                kWritePrefix + "'Could not write \"" + path + "\": File too large'") {
             return 12;
         }
         return 0;
@@ -429,7 +431,8 @@ TEST_F(CatalogueFile, SecondOpenOfTheSameFileFailsInTheSameProcess) {
         ADD_FAILURE() << "second open succeeded";
     } catch (const std::system_error& error) {
         EXPECT_EQ(error.code(), std::errc::resource_unavailable_try_again);
-        EXPECT_STREQ(error.what(), "Resource temporarily unavailable");
+        EXPECT_EQ(std::string(error.what()),
+                  "Could not lock \"" + DbPath() + "\": Resource temporarily unavailable");
     }
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(ReadBytes(DbPath()), file);

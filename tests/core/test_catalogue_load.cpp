@@ -272,7 +272,8 @@ TEST_F(CatalogueLoad, FlagThatCannotBeWrittenIsReportedOnceAndTheLoadGoesOn) {
                       return 11;
                   }
                   if (recorder.Messages() !=
-                      std::vector<std::string>{"In OpenSongsDatabase (): 'File too large'"}) {
+                      std::vector<std::string>{"In OpenSongsDatabase (): 'Could not write \"" +
+                                               path + "\": File too large'"}) {
                       return 12;
                   }
                   return 0;
@@ -463,7 +464,8 @@ TEST_F(CatalogueLoad, SecondInstanceIsRefusedAndLeavesTheFileAlone) {
     cMessageRecorder recorder;
     EXPECT_FALSE(OpenSongsDatabase(DbPath()));
     ASSERT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(recorder.Messages()[0], kAnotherInstance + "'Resource temporarily unavailable'");
+    EXPECT_EQ(recorder.Messages()[0], kAnotherInstance + "'Could not lock \"" + DbPath() +
+                                          "\": Resource temporarily unavailable'");
     EXPECT_EQ(MasterSongList, nullptr);
     EXPECT_EQ(SongsDatabase, nullptr);
     EXPECT_EQ(ReadBytes(DbPath()), file);
@@ -486,7 +488,8 @@ TEST_F(CatalogueLoad, SecondOpenInTheSameProcessIsRefusedToo) {
     cMessageRecorder recorder;
     EXPECT_FALSE(OpenSongsDatabase(DbPath()));
     ASSERT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(recorder.Messages()[0], kAnotherInstance + "'Resource temporarily unavailable'");
+    EXPECT_EQ(recorder.Messages()[0], kAnotherInstance + "'Could not lock \"" + DbPath() +
+                                          "\": Resource temporarily unavailable'");
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1));
 }
 

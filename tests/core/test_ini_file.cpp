@@ -293,7 +293,7 @@ TEST_F(IniFile, RefusedWritesNameTheFileAndChangeNothing) {
         try {
             write();
             ADD_FAILURE() << "no error for " << reason;
-        } catch (const EIniFileError& error) {
+        } catch (const EFileError& error) {
             const std::string message = error.what();
             EXPECT_NE(message.find("\"" + file + "\""), std::string::npos) << message;
             EXPECT_NE(message.find(reason), std::string::npos) << message;
@@ -387,9 +387,9 @@ TEST_F(IniFile, FailedBatchCommitNamesTheFile) {
     try {
         batch.Commit();
         ADD_FAILURE() << "commit over a folder succeeded";
-    } catch (const EIniFileError& error) {
+    } catch (const EFileError& error) {
         EXPECT_NE(std::string(error.what()).find(folder / "later.pls"), std::string::npos);
     }
     // The batch has ended: this write goes to the disk, and fails there too.
-    EXPECT_THROW(target.WriteInteger("A", "a", 1), EIniFileError);
+    EXPECT_THROW(target.WriteInteger("A", "a", 1), EFileError);
 }
