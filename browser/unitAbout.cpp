@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "util/unitArt.h"
+#include "util/unitVersion.h"
 
 namespace {
 constexpr int kClientWidth = 263;
@@ -25,7 +26,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     logo->setPixmap(AboutLogoPixmap());
     logo->setGeometry(8, 8, 83, 55);
 
-    auto* name = new QLabel(tr("Tunaria v1.1"), this);
+    auto* name = new QLabel(tr("Tunaria v%1").arg(QLatin1String(kProgramVersion)), this);
     name->setObjectName(QStringLiteral("lblName"));
     QFont bold = name->font();
     bold.setBold(true);

@@ -7,10 +7,12 @@
 #include "util/unitGuiText.h"
 #include "util/unitMessages.h"
 #include "util/unitUtils.h"
+#include "util/unitVersion.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tunaria"));
     setApplicationDisplayName(QStringLiteral("Tunaria"));
+    setApplicationVersion(QLatin1String(kProgramVersion));
     setWindowIcon(ProgramIcon());
 }
 
