@@ -86,7 +86,7 @@ void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
 
 // ReadSongFromFile for a file named relative to an open folder (AT_FDCWD: the current one).
 void ReadSongAt(int dirFd, const char* name, const std::string& path, cSongInfo& song) {
-    const cRegularFile file = OpenRegularFileAt(dirFd, name, path, O_RDONLY, "Cannot open");
+    const cRegularFile file = OpenRegularFileAt(dirFd, name, path, O_RDONLY, kCannotOpen);
     cId3v1Block tail{};
     const bool hasTag = ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) &&
                         IsId3v1Tag({tail.data(), tail.size()});

@@ -22,8 +22,6 @@ std::string_view BlockView(const cId3v1Block& block) {
     return {block.data(), block.size()};
 }
 
-constexpr std::string_view kCannotOpen = "Cannot open";
-
 // Whether the open file ends in a tag right now.
 bool EndsInTag(const cRegularFile& file, const std::string& path) {
     cId3v1Block tail{};

@@ -33,9 +33,10 @@ private:
     size_t m_ReasonAt;
 };
 
-/// The operations of EFileError that reading and writing files name most.
+/// The operations of EFileError that the program's file routines name most.
 inline constexpr std::string_view kCouldNotRead = "Could not read";
 inline constexpr std::string_view kCouldNotWrite = "Could not write";
+inline constexpr std::string_view kCannotOpen = "Cannot open";
 
 /// Owns one open file descriptor and closes it when it goes out of scope.
 class cFileHandle {
