@@ -57,14 +57,14 @@ public:
     void SetTexts(std::string_view fileName, std::string_view title, std::string_view author,
                   std::string_view album, std::string_view comment, std::string_view year);
 
-    int32_t Views = 0;               ///< times the user opened the song from the program
-    int32_t Size = 0;                ///< file size in bytes when the record was created
-    TDateTime Date = 0;              ///< the file's date, local time
-    std::vector<std::string> Groups; ///< names of the song's groups, in stored order
-    uint8_t Deleted = 0;             ///< 0 live; non-zero: the file copy is flagged deleted
-    uint32_t RecordLength = 0;       ///< payload bytes as last read or written
-    int32_t MasterIndex = 0;         ///< slot in the master song list (set by queries over it)
-    int64_t Position = 0;            ///< offset of this record's Deleted byte in the file
+    int32_t Views = 0;                ///< times the user opened the song from the program
+    int32_t Size = 0;                 ///< file size in bytes when the record was created
+    TDateTime Date = 0;               ///< the file's date, local time
+    std::vector<std::string> Groups;  ///< names of the song's groups, in stored order
+    uint8_t Deleted = 0;              ///< 0 live; non-zero: the file copy is flagged deleted
+    uint32_t RecordLength = 0;        ///< payload bytes as last read or written
+    int32_t MasterIndex = 0;          ///< slot in the master song list (set by queries over it)
+    int64_t Position = 0;             ///< offset of this record's Deleted byte in the file
 
 private:
     enum eText { kFileName, kTitle, kAuthor, kAlbum, kComment, kYear, kTextCount };
@@ -116,7 +116,7 @@ private:
 class cSongsDatabase {
 public:
     cSongsDatabase();
-    ~cSongsDatabase(); ///< closes the file
+    ~cSongsDatabase();  ///< closes the file
     cSongsDatabase(const cSongsDatabase&) = delete;
     cSongsDatabase& operator=(const cSongsDatabase&) = delete;
 
