@@ -8,21 +8,15 @@
 #include "catalogue/unitId3v1.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
-#include "mp3_test_files.h"
+#include "support/song_fixtures.h"
 #include "util/unitUtils.h"
 
-using namespace mp3test;
+using namespace song_fixtures;
 
 namespace {
 
 std::string_view View(const cId3v1Block& block) {
     return {block.data(), block.size()};
-}
-
-int64_t ModifiedSeconds(const std::string& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mtim.tv_sec;
 }
 
 // 2001-02-03 04:05:06 local time: far from now, so a restored time cannot pass by accident.

@@ -22,7 +22,7 @@
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
-#include "main_window_fixture.h"
+#include "support/main_window_fixture.h"
 #include "util/unitFolderTree.h"
 
 namespace {

@@ -8,15 +8,9 @@
 #include "browser/unitSongColumns.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
-#include "main_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 namespace {
-
-void ClickHeader(TfrmMain& window, int column) {
-    QHeaderView* header = window.SongList()->header();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
-}
 
 /// The texts of one column, row by row from the top.
 QStringList ColumnTexts(TfrmMain& window, int column) {

@@ -12,7 +12,7 @@
 #include "browser/unitSongColumns.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
-#include "main_window_fixture.h"
+#include "support/main_window_fixture.h"
 #include "util/unitListViewUtils.h"
 
 namespace {
@@ -57,12 +57,6 @@ void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
         selection->select(window.SongListModel()->index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-}
-
-void ClickHeader(TfrmMain& window, int column) {
-    QHeaderView* header = window.SongList()->header();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
 
 /// Offset of the Views field of the song's record in DB.txt: behind the Deleted byte, the

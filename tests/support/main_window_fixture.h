@@ -4,16 +4,18 @@
 
 #include <QAction>
 #include <QDir>
+#include <QHeaderView>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
-#include "../core/mp3_test_files.h"
+#include "support/song_fixtures.h"
 #include "browser/unitMain.h"
 #include "util/unitFolderTree.h"
 #include "util/unitMessages.h"
@@ -68,7 +70,7 @@ public:
         const std::string path = Below(relative);
         QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
         std::ofstream(path, std::ios::binary)
-            << mp3test::Mp3Bytes(audioBytes, mp3test::TagBlock(title, artist, "", "", ""));
+            << song_fixtures::Mp3Bytes(audioBytes, song_fixtures::TagBlock(title, artist, "", "", ""));
         return path;
     }
     /// An MP3 file of the size that takes no disk space (all of it a hole).
@@ -120,6 +122,13 @@ inline void SelectFolder(TfrmMain& window, const std::string& path) {
 
 inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
     Control<QAction>(window, itemName)->trigger();
+}
+
+/// A left click on the header of the column, as the user sorts the list.
+inline void ClickHeader(TfrmMain& window, int column) {
+    QHeaderView* header = window.SongList()->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
 
 /// Options.ini that opens the window on the folder, with more lines after it.
