@@ -22,7 +22,7 @@
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
-#include "util/unitPlatformServices.h"
+#include "util/unitDesktop.h"
 
 namespace {
 
@@ -74,12 +74,26 @@ cCollection& Collection() {
     return collection;
 }
 
+/// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
+/// opens nothing and cancels every dialog.
+class cPrintingDesktop final : public cDesktop {
+public:
+    void OpenDocument(const QString&) override {}
+    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
+    int RunDialog(QDialog&) override { return 0; }
+};
+
+cDesktop& BenchDesktop() {
+    static cPrintingDesktop desktop;
+    return desktop;
+}
+
 void PaintList(TfrmMain& window) {
     window.SongList()->viewport()->repaint();
 }
 
 std::unique_ptr<TfrmMain> ShownWindow(const std::string& programFolder) {
-    auto window = std::make_unique<TfrmMain>(programFolder);
+    auto window = std::make_unique<TfrmMain>(programFolder, BenchDesktop());
     window->show();
     QCoreApplication::processEvents();
     PaintList(*window);
@@ -361,10 +375,6 @@ BENCHMARK(BM_MoveOneRowOneSelected)->Arg(100'000)->Unit(benchmark::kMillisecond)
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication application(argc, argv);
-    // Messages would wait for a click: a benchmark prints them instead.
-    SetMessageBoxHook([](const QString& text) { qWarning("%s", qPrintable(text)); });
-    SetOpenWithHook([](const QString&) {});
-    InstallGuiMessageSink();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -38,7 +38,6 @@
 #include "util/unitIniFile.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
-#include "util/unitPlatformServices.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -196,8 +195,9 @@ private:
 
 } // namespace
 
-TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
-    : QMainWindow(parent), m_ProgramFolder(AddTrailingBackslash(programFolder)) {
+TfrmMain::TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent)
+    : QMainWindow(parent), m_Desktop(desktop), m_MessageRoute(desktop),
+      m_ProgramFolder(AddTrailingBackslash(programFolder)) {
     CreateControls();
     FormCreate();
 }
@@ -367,7 +367,7 @@ QWidget* TfrmMain::CreateFolderPane() {
     underline->setFrameShadow(QFrame::Sunken);
     column->addWidget(underline);
 
-    lstFolders = new TFolderTree(FileBrowserPanel);
+    lstFolders = new TFolderTree(m_Desktop, FileBrowserPanel);
     lstFolders->setObjectName(QStringLiteral("lstFolders"));
     lstFolders->setFrameShape(QFrame::NoFrame);
     lstFolders->setMinimumWidth(0);
@@ -1077,7 +1077,7 @@ void TfrmMain::lblMostPopularFileClick() {
     if (song == nullptr) {
         return;
     }
-    OpenWithAssociatedProgram(PathToQString(song->FileName()));
+    m_Desktop.OpenDocument(PathToQString(song->FileName()));
     // The count stops at its largest value rather than wrapping to a negative one.
     if (song->Views < std::numeric_limits<int32_t>::max()) {
         ++song->Views;
@@ -1093,7 +1093,7 @@ void TfrmMain::lblMostPopularFileClick() {
 void TfrmMain::lblSelPathClick() {
     const std::string folder = SelectedFolderPath();
     if (!folder.empty()) {
-        OpenWithAssociatedProgram(PathToQString(folder));
+        m_Desktop.OpenDocument(PathToQString(folder));
     }
 }
 
@@ -1117,7 +1117,8 @@ void TfrmMain::popSongsList_ViewDetailsClick(QAction* item) {
 }
 
 void TfrmMain::ShowAbout() {
-    ShowAboutBox(this);
+    TfrmAbout about(this);
+    m_Desktop.RunDialog(about);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 
 #include "browser/unitSongSorting.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitDesktop.h"
 
 class QAbstractItemView;
 class QAction;
@@ -24,6 +25,7 @@ class QWidget;
 class TFolderTree;
 class TSongListModel;
 class TfraCategoriesList;
+class cDesktop;
 class cGroupList;
 class cIniFile;
 
@@ -33,7 +35,9 @@ public:
     /// Creates the window with its files in the program folder (DB.txt, Options.ini,
     /// Groups.txt): FormCreate, then LoadSettings. When the catalogue cannot be opened the
     /// message has been shown, StartupFailed() is true and the window must not be shown.
-    explicit TfrmMain(const std::string& programFolder, QWidget* parent = nullptr);
+    /// The desktop serves this window and everything it opens; it must outlive the window.
+    /// While the window lives, the core's messages are shown through it.
+    TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     bool StartupFailed() const { return m_StartupFailed; }
@@ -164,6 +168,9 @@ private:
     void ApplyStoredFrameSize();
     int GroupCount() const;
     bool GroupListHolds(const std::string& name) const;
+
+    cDesktop& m_Desktop;
+    cDesktopMessageRoute m_MessageRoute;
 
     // Shared state.
     std::string m_ProgramFolder;

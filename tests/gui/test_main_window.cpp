@@ -50,9 +50,9 @@ QStringList HeaderCaptions(TfrmMain& window) {
 } // namespace
 
 TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_FALSE(window->StartupFailed());
     EXPECT_EQ(window->windowTitle(), " Tunaria");
     EXPECT_EQ(window->frameGeometry(), QRect(54, 36, 674, 509));
@@ -101,17 +101,17 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     EXPECT_TRUE(window->SongList()->uniformRowHeights());
     EXPECT_EQ(window->SongList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), " 0 files in total, 0 bytes");
-    EXPECT_TRUE(desktop.Boxes.isEmpty()) << desktop.Boxes.join("|").toStdString();
+    EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
     window->close();
     EXPECT_EQ(MasterSongList, nullptr) << "the catalogue is released at close";
 }
 
 TEST(MainWindow, CloseWritesEveryKeyInOrder) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Groups.txt", "Rock\r\nJazz\r\n");
     folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=jazz\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->GroupViewMode(), 0) << "jazz is a group, whatever its letter case";
     window->close();
     const std::string expected = "[MainWindow]\r\n"
@@ -147,14 +147,14 @@ TEST(MainWindow, CloseWritesEveryKeyInOrder) {
 }
 
 TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.MakeFolder("music/rock");
     folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nTitle=0\r\nPath=1\r\n"
                                     "Bogus=1\r\n[MainWindow.SongsList]\r\nTitle=120\r\n");
     QRect frame;
     {
-        auto first = StartWindow(folder);
+        auto first = StartWindow(folder, desktop);
         EXPECT_EQ(HeaderCaptions(*first), QStringList({"Title", "Path", "Bogus"}))
             << "only the key names count";
         EXPECT_EQ(first->SongList()->header()->sectionSize(0), 120);
@@ -169,7 +169,7 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
         frame = first->frameGeometry();
         first->close();
     }
-    auto second = StartWindow(folder);
+    auto second = StartWindow(folder, desktop);
     EXPECT_EQ(frame.topLeft(), QPoint(10, 20));
     EXPECT_EQ(second->frameGeometry(), frame);
     EXPECT_EQ(second->SelectedFolderPath(), folder.Below("music/rock/"));
@@ -189,12 +189,12 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
 }
 
 TEST(MainWindow, StoredModesOutOfRangeAndLostGroupsFallBack) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Options.ini", "[MainWindow]\r\nViewMode=7\r\nLastGroupViewMode=9\r\n"
                                     "SortColumn=12\r\nSortReversed=1\r\nBarBreakLimit=5\r\n");
     {
-        auto window = StartWindow(folder);
+        auto window = StartWindow(folder, desktop);
         EXPECT_EQ(window->ViewMode(), 0);
         EXPECT_EQ(window->GroupViewMode(), 2);
         EXPECT_EQ(window->SortColumn(), 0) << "an index naming no column selects the first";
@@ -203,7 +203,7 @@ TEST(MainWindow, StoredModesOutOfRangeAndLostGroupsFallBack) {
         window->close();
     }
     folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=Gone\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->GroupViewMode(), 2) << "no Groups.txt: the remembered group is gone";
     EXPECT_EQ(window->SelectedGroup(), "Gone");
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
@@ -212,7 +212,7 @@ TEST(MainWindow, StoredModesOutOfRangeAndLostGroupsFallBack) {
 }
 
 TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("music/a.mp3");
     folder.AddMp3("music/B.MP3");
@@ -222,7 +222,7 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
     folder.AddMp3("other/e.mp3");
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("music/sub") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/sub/c.mp3"}));
     // Each selection scans that folder only.
     SelectFolder(*window, folder.Below("music2"));
@@ -270,12 +270,12 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
 }
 
 TEST(MainWindow, TheRootFolderWorksInEveryMode) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("x/one.mp3");
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("x") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_EQ(ShownSongs(*window, folder).size(), 1u);
     SelectFolder(*window, "/");
     EXPECT_EQ(window->SelectedFolderPath(), "/");
@@ -291,23 +291,23 @@ TEST(MainWindow, TheRootFolderWorksInEveryMode) {
 }
 
 TEST(MainWindow, AVanishedFolderSelectsItsNearestParent) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("music/a.mp3");
     folder.WriteFile("Options.ini", "[MainWindow]\r\nFoldersListPath=" +
                                         folder.Below("music/gone/deeper/") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->SelectedFolderPath(), folder.Below("music/"));
     EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/a.mp3"}));
     window->close();
 }
 
 TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nPath=1\r\nViews=1\r\n"
                                     "FileName=1\r\n[MainWindow.SongsList]\r\nViews=41\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     QHeaderView* header = window->SongList()->header();
     auto expectShared = [&] {
         const int free = window->SongList()->viewport()->width() - header->sectionSize(1);
@@ -325,13 +325,13 @@ TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
 }
 
 TEST(MainWindow, ViewStylesShareRowsAndSelection) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("m/a.mp3");
     folder.AddMp3("m/b.mp3");
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("m") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->SongIcons()->model(), window->SongList()->model());
     EXPECT_EQ(window->SongIcons()->selectionModel(), window->SongList()->selectionModel());
     EXPECT_EQ(window->SongIcons()->viewMode(), QListView::IconMode);
@@ -354,9 +354,9 @@ TEST(MainWindow, ViewStylesShareRowsAndSelection) {
 }
 
 TEST(MainWindow, HeaderOpensViewModesAndAbout) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     auto* selector = Control<TfraCategoriesList>(*window, "fraViewMode");
     QTest::mouseClick(selector->ViewModesPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     auto* modes = Control<QMenu>(*window, "popViewModes");
@@ -369,16 +369,17 @@ TEST(MainWindow, HeaderOpensViewModesAndAbout) {
                                      "Selected folder and subfolders", "Entire collection"}));
     modes->close();
 
+    // F1 and the logo run the About box modally over the window, made for the occasion.
+    desktop.OnDialog = [&](QDialog& dialog) {
+        EXPECT_NE(qobject_cast<TfrmAbout*>(&dialog), nullptr);
+        EXPECT_EQ(dialog.parentWidget(), window.get());
+        EXPECT_TRUE(dialog.isModal());
+        return int(QDialog::Accepted);
+    };
     QTest::keyClick(window.get(), Qt::Key_F1);
-    auto* about = window->findChild<TfrmAbout*>();
-    ASSERT_NE(about, nullptr);
-    EXPECT_TRUE(about->isVisible());
-    about->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(window->findChild<TfrmAbout*>(), nullptr);
     QTest::mouseClick(Control<QLabel>(*window, "imgLogo"), Qt::LeftButton);
-    EXPECT_NE(window->findChild<TfrmAbout*>(), nullptr);
-    window->findChild<TfrmAbout*>()->close();
+    EXPECT_EQ(desktop.Dialogs, QStringList({"frmAbout", "frmAbout"}));
+    EXPECT_EQ(window->findChild<TfrmAbout*>(), nullptr) << "destroyed after it closed";
 
     // The search toggle keeps its state.
     auto* search = Control<QToolButton>(*window, "tbToggleFindWindow");
@@ -388,7 +389,7 @@ TEST(MainWindow, HeaderOpensViewModesAndAbout) {
 }
 
 TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     const std::string catalogue = folder.File("DB.txt");
     folder.WriteFile("DB.txt", std::string("\x00\x05\x00\x00\x00garbage", 10));
@@ -414,11 +415,11 @@ TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
     ASSERT_EQ(state, '1');
 
     {
-        TfrmMain window(folder.Path());
+        TfrmMain window(folder.Path(), desktop);
         EXPECT_TRUE(window.StartupFailed());
-        ASSERT_EQ(desktop.Boxes.size(), 1);
-        EXPECT_TRUE(desktop.Boxes[0].contains("another instance"))
-            << desktop.Boxes[0].toStdString();
+        ASSERT_EQ(desktop.Messages.size(), 1);
+        EXPECT_TRUE(desktop.Messages[0].contains("another instance"))
+            << desktop.Messages[0].toStdString();
     }
     (void)!write(release[1], "x", 1);
     int status = 0;
@@ -432,15 +433,15 @@ TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
 }
 
 TEST(MainWindow, UnwritableSettingsAreReportedOnceAndTheWindowStillCloses) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     // A folder where Options.ini should be: it reads as missing and cannot be replaced.
     QDir().mkpath(QString::fromStdString(folder.File("Options.ini")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->frameGeometry(), QRect(54, 36, 674, 509));
     window->close();
-    ASSERT_EQ(desktop.Boxes.size(), 1) << desktop.Boxes.join("|").toStdString();
-    EXPECT_TRUE(desktop.Boxes[0].startsWith("The settings could not be saved: '"))
-        << desktop.Boxes[0].toStdString();
+    ASSERT_EQ(desktop.Messages.size(), 1) << desktop.Messages.join("|").toStdString();
+    EXPECT_TRUE(desktop.Messages[0].startsWith("The settings could not be saved: '"))
+        << desktop.Messages[0].toStdString();
     EXPECT_EQ(MasterSongList, nullptr);
 }

@@ -50,7 +50,7 @@ int RowOf(TfrmMain& window, const cSongInfo* song) {
 } // namespace
 
 TEST(MainWindowSorting, TitlesSortByFoldedBytesAndHeaderClicksReverseKeepingSelectionAndFocus) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     int n = 0;
     for (const char* title :
@@ -60,7 +60,7 @@ TEST(MainWindowSorting, TitlesSortByFoldedBytesAndHeaderClicksReverseKeepingSele
     folder.WriteFile("Options.ini",
                      SettingsOpening(folder.Below("m/"), "[MainWindow.VisibleColumns]\r\n"
                                                          "Title=1\r\nFileName=1\r\nViews=1\r\n"));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_EQ(window->SortColumnCaption(), "Title");
     // A tag without a title gave the song its file name as title; a tag edit may empty it.
     for (cSongInfo* song : window->SongListModel()->Songs()) {
@@ -122,14 +122,14 @@ TEST(MainWindowSorting, TitlesSortByFoldedBytesAndHeaderClicksReverseKeepingSele
 }
 
 TEST(MainWindowSorting, FileNameIgnoresTheFolderWhilePathDoesNot) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("m/A/b.mp3");
     folder.AddMp3("m/B/a.mp3");
     folder.WriteFile("Options.ini",
                      SettingsOpening(folder.Below("m/A/"), "[MainWindow.VisibleColumns]\r\n"
                                                            "FileName=1\r\nPath=1\r\n"));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     SelectFolder(*window, folder.Below("m/B"));
     ChooseViewMode(*window, "popViewModes_EntireCollection");
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"a", "b"}));
@@ -140,14 +140,14 @@ TEST(MainWindowSorting, FileNameIgnoresTheFolderWhilePathDoesNot) {
 }
 
 TEST(MainWindowSorting, NumbersSortByValueAndTheSortColumnSurvivesARestart) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddTaggedMp3("m/small.mp3", "", "", 100);
     folder.AddTaggedMp3("m/large.mp3", "", "", 5000);
     folder.AddTaggedMp3("m/medium.mp3", "", "", 1200);
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
     {
-        auto window = StartWindow(folder);
+        auto window = StartWindow(folder, desktop);
         // Default columns: FileName, Date, Size, Views, Groups.
         ClickHeader(*window, 2);
         EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"small", "medium", "large"}));
@@ -166,7 +166,7 @@ TEST(MainWindowSorting, NumbersSortByValueAndTheSortColumnSurvivesARestart) {
     }
     const std::string settings = folder.ReadFile("Options.ini");
     EXPECT_NE(settings.find("SortColumn=2\r\nSortReversed=1\r\n"), std::string::npos) << settings;
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->SortColumnCaption(), "Size");
     EXPECT_EQ(window->SortColumn(), 2);
     EXPECT_TRUE(window->SortReversed());
@@ -185,13 +185,13 @@ TEST(MainWindowSorting, NumbersSortByValueAndTheSortColumnSurvivesARestart) {
 }
 
 TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     for (const char* name : {"b", "d", "f", "h"}) {
         folder.AddMp3("m/" + std::string(name) + ".mp3");
     }
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_EQ(ColumnTexts(*window, 0), QStringList({"b", "d", "f", "h"}));
     cSongInfo* song = window->SongListModel()->Song(0);
     window->SongList()->setCurrentIndex(window->SongListModel()->index(0, 0));

@@ -88,7 +88,7 @@ protected:
 } // namespace
 
 TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Groups.txt", "Rock\r\n");
     folder.AddMp3("one/a.mp3");
@@ -96,7 +96,7 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
     folder.AddMp3("two/b.mp3");
     folder.MakeFolder("none");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("one/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
 
     EXPECT_EQ(LabelText(*window, "lblSelPath"),
               QString::fromStdString("Viewing music folder " + folder.Below("one")));
@@ -117,7 +117,7 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
     window->close();
 
     folder.WriteFile("Groups.txt", "");
-    auto second = StartWindow(folder);
+    auto second = StartWindow(folder, desktop);
     EXPECT_EQ(LabelText(*second, "lblFolderContents"), "Displaying 0 songs, divided into 0 groups");
     EXPECT_EQ(LabelText(*second, "lblSelPath"),
               QString::fromStdString("Viewing music folder " + folder.Below("none")));
@@ -125,14 +125,14 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
 }
 
 TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     // Two files of 1.5 GiB each: their sum does not fit a 32-bit count.
     folder.AddHollowMp3("big/a.mp3", 1536u << 20);
     folder.AddHollowMp3("big/b.mp3", 1536u << 20);
     folder.AddMp3("big/c.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("big/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_EQ(window->SongListModel()->rowCount(), 3);
 
     QSignalSpy changes(window->SongList()->selectionModel(),
@@ -157,19 +157,19 @@ TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
 }
 
 TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("m/a.mp3");
     folder.AddMp3("m/b.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    TfrmMainWithFailingStatus window(folder.Path());
+    TfrmMainWithFailingStatus window(folder.Path(), desktop);
     window.show();
     const QString before = StatusText(window);
     EXPECT_EQ(before, " 1 song selected (300 bytes), 2 files in total, 600 bytes");
     window.Fail = true;
     SelectRows(window, {0, 1});
-    ASSERT_FALSE(desktop.Boxes.isEmpty());
-    EXPECT_EQ(desktop.Boxes.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
+    ASSERT_FALSE(desktop.Messages.isEmpty());
+    EXPECT_EQ(desktop.Messages.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
     EXPECT_EQ(StatusText(window), before);
     window.Fail = false;
     window.UpdateStatusBar();
@@ -178,13 +178,13 @@ TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
 }
 
 TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverTheRows) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     for (const char* name : {"m/k.mp3", "m/p.mp3", "m/t.mp3", "m/w.mp3"}) {
         folder.AddMp3(name);
     }
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     auto* label = Control<QLabel>(*window, "lblMostPopularFile");
     EXPECT_EQ(label->text(), "(not yet determined)");
     EXPECT_FALSE(label->isEnabled());
@@ -223,13 +223,13 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
 }
 
 TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCountInPlace) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     const std::string pathA = folder.AddMp3("m/a.mp3");
     const std::string pathB = folder.AddMp3("m/b.mp3");
     folder.AddMp3("m/c.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     auto* label = Control<QLabel>(*window, "lblMostPopularFile");
 
     // A disabled label opens nothing.
@@ -289,7 +289,7 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     window->close();
 
     // The count survives a restart.
-    auto second = StartWindow(folder);
+    auto second = StartWindow(folder, desktop);
     EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
               QString::fromStdString(name + " (opened 3 times)"));
     // The count stops at its largest value instead of turning negative.
@@ -302,11 +302,11 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
 }
 
 TEST(MainWindowTexts, ClickingTheFolderLabelOpensTheFolder) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.MakeFolder("music");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("music/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     QTest::mouseClick(Control<QLabel>(*window, "lblSelPath"), Qt::LeftButton);
     EXPECT_EQ(desktop.Opened, QStringList({QString::fromStdString(folder.Below("music/"))}));
     window->close();

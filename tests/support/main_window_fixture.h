@@ -1,6 +1,6 @@
 #pragma once
-// Support for tests of the main window: a temporary program folder, MP3 files to scan, and the
-// desktop services replaced by recorders so no test starts a program or waits on a box.
+// Support for tests of the main window: a temporary program folder, MP3 files to scan, a window
+// started over them with the recording desktop, and the user's gestures on it.
 
 #include <QAction>
 #include <QDir>
@@ -17,30 +17,8 @@
 
 #include "support/song_fixtures.h"
 #include "browser/unitMain.h"
+#include "support/desktop_fake.h"
 #include "util/unitFolderTree.h"
-#include "util/unitMessages.h"
-#include "util/unitPlatformServices.h"
-
-/// Message boxes and opened paths recorded while it lives.
-struct cRecordedDesktop {
-    QStringList Boxes;
-    QStringList Opened;
-    cMessageBoxHook OldBox;
-    cOpenWithHook OldOpen;
-    cMessageSink OldSink;
-
-    cRecordedDesktop() {
-        OldBox = SetMessageBoxHook([this](const QString& text) { Boxes << text; });
-        OldOpen = SetOpenWithHook([this](const QString& path) { Opened << path; });
-        OldSink = SetMessageSink({});
-        InstallGuiMessageSink();
-    }
-    ~cRecordedDesktop() {
-        SetMessageBoxHook(OldBox);
-        SetOpenWithHook(OldOpen);
-        SetMessageSink(OldSink);
-    }
-};
 
 /// A program folder in a temporary folder, with room for music folders beside it.
 class cProgramFolder {
@@ -99,9 +77,9 @@ private:
     QString m_Root;
 };
 
-/// A shown main window over the program folder; closed (settings written) by Close().
-inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder) {
-    auto window = std::make_unique<TfrmMain>(folder.Path());
+/// A shown main window over the program folder and the desktop; close() writes the settings.
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder, cDesktop& desktop) {
+    auto window = std::make_unique<TfrmMain>(folder.Path(), desktop);
     if (!window->StartupFailed()) {
         window->show();
         // The first activation fits the frame to the stored size.
