@@ -20,9 +20,9 @@
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitDesktop.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
-#include "util/unitDesktop.h"
 
 namespace {
 

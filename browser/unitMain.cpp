@@ -20,7 +20,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <limits>
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
@@ -29,6 +28,7 @@
 #include "browser/unitSongListView.h"
 #include "browser/unitStatusTexts.h"
 #include "catalogue/unitFolderScan.h"
+#include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
@@ -1078,15 +1078,9 @@ void TfrmMain::lblMostPopularFileClick() {
         return;
     }
     m_Desktop.OpenDocument(PathToQString(song->FileName()));
-    // The count stops at its largest value rather than wrapping to a negative one.
-    if (song->Views < std::numeric_limits<int32_t>::max()) {
-        ++song->Views;
-    }
+    // A failed write is reported by the catalogue; the count still shows for this run.
+    CountSongOpening(*song);
     ShowMostPopular();
-    if (SongsDatabase) {
-        // Reports its own failure; the count still shows for this run.
-        SongsDatabase->RewriteSongEntry(*song);
-    }
     FillListItem(m_Model->RowOfSong(song));
 }
 

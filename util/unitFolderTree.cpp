@@ -14,7 +14,8 @@
 #include "util/unitListViewUtils.h"
 
 TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
-    : QTreeView(parent), m_Desktop(desktop), m_Model(new QFileSystemModel(this)), m_ContextMenu(new QMenu(this)) {
+    : QTreeView(parent), m_Desktop(desktop), m_Model(new QFileSystemModel(this)),
+      m_ContextMenu(new QMenu(this)) {
     m_Model->setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Drives);
     m_Model->setReadOnly(true);
     m_Model->setOption(QFileSystemModel::DontUseCustomDirectoryIcons);

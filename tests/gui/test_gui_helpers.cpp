@@ -62,12 +62,14 @@ TEST(GuiText, TagTextsShowAsUtf8OrLatin1AndPathsRoundTrip) {
 
 TEST(Desktop, CoreMessagesReachTheRoutedDesktopUntilTheRouteEnds) {
     std::vector<std::string> before;
-    const cMessageSink old = SetMessageSink([&](const std::string& text) { before.push_back(text); });
+    const cMessageSink old =
+        SetMessageSink([&](const std::string& text) { before.push_back(text); });
     {
         cRecordedMessages messages;
         ShowErrorMessage("In X (): ", "it's gone");
         ShowMessage("caf\xe9");
-        EXPECT_EQ(messages.Boxes(), QStringList({"In X (): 'it''s gone'", QString::fromUtf8("café")}));
+        EXPECT_EQ(messages.Boxes(),
+                  QStringList({"In X (): 'it''s gone'", QString::fromUtf8("café")}));
     }
     ShowMessage("after");
     SetMessageSink(old);
@@ -235,8 +237,8 @@ TEST(AboutBox, AFixedModalBoxWithNameTextAndAClosingDefaultButton) {
     // Only the close button in the frame.
     const Qt::WindowFlags frame = about.windowFlags();
     EXPECT_EQ(frame & Qt::WindowType_Mask, Qt::Dialog);
-    EXPECT_TRUE(frame.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(
+        frame.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
     for (Qt::WindowType button : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
                                   Qt::WindowContextHelpButtonHint}) {
         EXPECT_FALSE(frame.testFlag(button)) << button;

@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "support/song_fixtures.h"
 #include "browser/unitMain.h"
 #include "support/desktop_fake.h"
+#include "support/song_fixtures.h"
 #include "util/unitFolderTree.h"
 
 /// A program folder in a temporary folder, with room for music folders beside it.
@@ -47,8 +47,8 @@ public:
                              std::string_view artist = {}, size_t audioBytes = 300) const {
         const std::string path = Below(relative);
         QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
-        std::ofstream(path, std::ios::binary)
-            << song_fixtures::Mp3Bytes(audioBytes, song_fixtures::TagBlock(title, artist, "", "", ""));
+        std::ofstream(path, std::ios::binary) << song_fixtures::Mp3Bytes(
+            audioBytes, song_fixtures::TagBlock(title, artist, "", "", ""));
         return path;
     }
     /// An MP3 file of the size that takes no disk space (all of it a hole).
