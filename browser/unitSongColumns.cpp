@@ -1,5 +1,7 @@
 #include "browser/unitSongColumns.h"
 
+#include <algorithm>
+
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitUtils.h"
 
@@ -45,4 +47,32 @@ std::string PlainCellText(eSongColumn column, const cSongInfo& song) {
         break;
     }
     return {};
+}
+
+std::vector<int> SharedColumnWidths(const std::vector<int>& widths,
+                                    const std::vector<bool>& autoSized, int clientWidth,
+                                    int minimumWidth) {
+    std::vector<int> result = widths;
+    int fixedWidth = 0;
+    int sharers = 0;
+    for (size_t i = 0; i < widths.size(); ++i) {
+        if (i < autoSized.size() && autoSized[i]) {
+            ++sharers;
+        } else {
+            fixedWidth += widths[i];
+        }
+    }
+    if (sharers == 0) {
+        return result;
+    }
+    const int free = std::max(0, clientWidth - fixedWidth);
+    const int share = free / sharers;
+    int remainder = free % sharers;
+    for (size_t i = 0; i < widths.size(); ++i) {
+        if (i < autoSized.size() && autoSized[i]) {
+            result[i] = std::max(minimumWidth, share + remainder);
+            remainder = 0;
+        }
+    }
+    return result;
 }

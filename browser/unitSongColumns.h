@@ -1,10 +1,12 @@
 #pragma once
 // The nine columns of the song list: their names (also their captions and their keys in
-// Options.ini) and the texts of a song's cells that need no window to compute.
+// Options.ini), the texts of a song's cells that need no window to compute, and how the
+// auto-sized columns share the list's width.
 
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class cSongInfo;
 
@@ -28,3 +30,10 @@ std::string_view FileNameWithoutExtension(std::string_view path);
 /// Views, Groups (joined by ","). Date and Size need the locale's formats (GUI); for them and
 /// for Unknown this gives an empty text.
 std::string PlainCellText(eSongColumn column, const cSongInfo& song);
+
+/// Widths of the columns after the auto-sized ones shared the client width the others leave
+/// free: each auto-sized column gets an equal share, the first one also the remainder of the
+/// division; no share is narrower than minimumWidth. The other widths stay as they are.
+std::vector<int> SharedColumnWidths(const std::vector<int>& widths,
+                                    const std::vector<bool>& autoSized, int clientWidth,
+                                    int minimumWidth);

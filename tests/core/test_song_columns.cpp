@@ -38,3 +38,14 @@ TEST(SongInfo, TextsAreIndependentAndSurviveSelfAssignment) {
     EXPECT_EQ(PlainCellText(eSongColumn::FileName, copy), "a");
     EXPECT_EQ(PlainCellText(eSongColumn::Views, copy), "0");
 }
+
+TEST(SharedColumnWidths, AutoSizedColumnsShareWhatTheOthersLeave) {
+    // FileName, Date, Path, Views in a list 400 wide: 400 - 100 - 45 = 255 to share.
+    EXPECT_EQ(SharedColumnWidths({50, 100, 50, 45}, {true, false, true, false}, 400, 16),
+              std::vector<int>({128, 100, 127, 45}));
+    // No auto-sized column: nothing changes.
+    EXPECT_EQ(SharedColumnWidths({50, 60}, {false, false}, 400, 16), std::vector<int>({50, 60}));
+    // Less room than the fixed columns take: the shares keep the minimum.
+    EXPECT_EQ(SharedColumnWidths({50, 300}, {true, false}, 200, 16), std::vector<int>({16, 300}));
+    EXPECT_EQ(SharedColumnWidths({}, {}, 200, 16), std::vector<int>());
+}

@@ -37,7 +37,7 @@ QString InLocale(const QString& text) {
 
 /// The row showing the song whose file name (without folder and extension) is the name.
 int RowNamed(TfrmMain& window, std::string_view name) {
-    const std::vector<cSongInfo*>& rows = window.SongListModel()->Songs();
+    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
     for (size_t row = 0; row < rows.size(); ++row) {
         if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
             return static_cast<int>(row);
@@ -47,14 +47,14 @@ int RowNamed(TfrmMain& window, std::string_view name) {
 }
 
 cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
-    return window.SongListModel()->Song(RowNamed(window, name));
+    return window.SongListPane().Model()->Song(RowNamed(window, name));
 }
 
 void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
-    QItemSelectionModel* selection = window.SongList()->selectionModel();
+    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
     selection->clearSelection();
     for (int row : rows) {
-        selection->select(window.SongListModel()->index(row, 0),
+        selection->select(window.SongListPane().Model()->index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 }
@@ -102,7 +102,7 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
               QString::fromStdString("Viewing music folder " + folder.Below("one")));
     EXPECT_EQ(LabelText(*window, "lblFolderContents"), "Displaying 1 song, divided into 1 group");
     EXPECT_EQ(StatusText(*window), " 1 song selected (300 bytes), 1 files in total, 300 bytes");
-    window->SongList()->selectionModel()->clearSelection();
+    window->SongListPane().SongList()->selectionModel()->clearSelection();
     EXPECT_EQ(StatusText(*window), " 1 files in total, 300 bytes") << "no selection, no part";
 
     SelectFolder(*window, folder.Below("two"));
@@ -133,20 +133,20 @@ TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
     folder.AddMp3("big/c.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("big/")));
     auto window = StartWindow(folder, desktop);
-    ASSERT_EQ(window->SongListModel()->rowCount(), 3);
+    ASSERT_EQ(window->SongListPane().Model()->rowCount(), 3);
 
-    QSignalSpy changes(window->SongList()->selectionModel(),
+    QSignalSpy changes(window->SongListPane().SongList()->selectionModel(),
                        &QItemSelectionModel::selectionChanged);
-    SelectAllItems(window->SongList());
+    SelectAllItems(window->SongListPane().SongList());
     EXPECT_EQ(changes.size(), 1);
     const QString all = InLocale("3,072.00 MB");
     EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
 
     // Ctrl+A in the list is one change too.
-    window->SongList()->selectionModel()->clearSelection();
+    window->SongListPane().SongList()->selectionModel()->clearSelection();
     changes.clear();
-    window->SongList()->setFocus();
-    QTest::keyClick(window->SongList(), Qt::Key_A, Qt::ControlModifier);
+    window->SongListPane().SongList()->setFocus();
+    QTest::keyClick(window->SongListPane().SongList(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(changes.size(), 1);
     EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
 
@@ -203,10 +203,10 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
         QString::fromStdString(std::string(FileNameWithoutExtension(master[2]->FileName()))) +
         " (opened 7 times)";
     for (bool reversed : {false, true}) {
-        if (window->SortReversed() != reversed) {
+        if (window->BrowserState().SortOrder.Reversed != reversed) {
             ClickHeader(*window, 0);
         }
-        window->PopulateSongList();
+        window->SongListPane().PopulateSongList();
         EXPECT_EQ(label->text(), expected) << "reversed " << reversed;
         EXPECT_TRUE(label->isEnabled());
         EXPECT_TRUE(label->font().underline());
@@ -214,10 +214,10 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
 
     // Offering: only a higher count takes over.
     window->OfferMostPopular(master[3]);
-    EXPECT_EQ(window->MostPopularSong(), master[2]);
+    EXPECT_EQ(window->BrowserState().MostPopularSong, master[2]);
     master[0]->Views = 8;
     window->OfferMostPopular(master[0]);
-    EXPECT_EQ(window->MostPopularSong(), master[0]);
+    EXPECT_EQ(window->BrowserState().MostPopularSong, master[0]);
     EXPECT_TRUE(label->text().endsWith(" (opened 8 times)"));
     window->close();
 }
@@ -244,15 +244,16 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
         ASSERT_TRUE(SongsDatabase->RewriteSongEntry(*song));
     }
     ClickHeader(*window, 3);
-    ASSERT_EQ(window->SortColumnCaption(), "Views");
-    window->PopulateSongList();
-    ASSERT_EQ(window->MostPopularSong(), songA->Position < songB->Position ? songA : songB);
-    cSongInfo* popular = window->MostPopularSong();
+    ASSERT_EQ(window->BrowserState().SortOrder.Column, "Views");
+    window->SongListPane().PopulateSongList();
+    ASSERT_EQ(window->BrowserState().MostPopularSong,
+              songA->Position < songB->Position ? songA : songB);
+    cSongInfo* popular = window->BrowserState().MostPopularSong;
     cSongInfo* other = popular == songA ? songB : songA;
     const std::string name(FileNameWithoutExtension(popular->FileName()));
     EXPECT_EQ(label->text(), QString::fromStdString(name + " (opened 1 time)"));
     ASSERT_EQ(RowNamed(*window, name), 1);
-    window->SongList()->setCurrentIndex(window->SongListModel()->index(1, 0));
+    window->SongListPane().SongList()->setCurrentIndex(window->SongListPane().Model()->index(1, 0));
 
     const std::string before = folder.ReadFile("DB.txt");
     QTest::mouseClick(label, Qt::LeftButton);
@@ -278,10 +279,10 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     // selection went with it.
     const int row = RowNamed(*window, name);
     EXPECT_EQ(row, 2);
-    EXPECT_EQ(window->SongListModel()->index(row, 3).data().toString(), "2");
-    EXPECT_EQ(window->SongListModel()->Song(1), other);
-    EXPECT_EQ(window->SongList()->currentIndex().row(), 2);
-    EXPECT_TRUE(window->SongList()->selectionModel()->isRowSelected(2, {}));
+    EXPECT_EQ(window->SongListPane().Model()->index(row, 3).data().toString(), "2");
+    EXPECT_EQ(window->SongListPane().Model()->Song(1), other);
+    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 2);
+    EXPECT_TRUE(window->SongListPane().SongList()->selectionModel()->isRowSelected(2, {}));
 
     QTest::mouseClick(label, Qt::LeftButton);
     EXPECT_EQ(desktop.Opened.size(), 2);
@@ -293,9 +294,9 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
               QString::fromStdString(name + " (opened 3 times)"));
     // The count stops at its largest value instead of turning negative.
-    second->MostPopularSong()->Views = std::numeric_limits<int32_t>::max();
+    second->BrowserState().MostPopularSong->Views = std::numeric_limits<int32_t>::max();
     QTest::mouseClick(Control<QLabel>(*second, "lblMostPopularFile"), Qt::LeftButton);
-    EXPECT_EQ(second->MostPopularSong()->Views, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(second->BrowserState().MostPopularSong->Views, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
               QString::fromStdString(name + " (opened 2147483647 times)"));
     second->close();

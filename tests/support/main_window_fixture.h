@@ -16,6 +16,8 @@
 #include <string>
 
 #include "browser/unitMain.h"
+#include "browser/unitSongListModel.h"
+#include "browser/unitSongListPane.h"
 #include "support/desktop_fake.h"
 #include "support/song_fixtures.h"
 #include "util/unitFolderTree.h"
@@ -104,7 +106,7 @@ inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
 
 /// A left click on the header of the column, as the user sorts the list.
 inline void ClickHeader(TfrmMain& window, int column) {
-    QHeaderView* header = window.SongList()->header();
+    QHeaderView* header = window.SongListPane().SongList()->header();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
