@@ -1,6 +1,7 @@
 #include "browser/unitSongColumns.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitUtils.h"
@@ -47,6 +48,34 @@ std::string PlainCellText(eSongColumn column, const cSongInfo& song) {
         break;
     }
     return {};
+}
+
+size_t CellFingerprint(eSongColumn column, const cSongInfo& song) {
+    const auto text = [](std::string_view bytes) { return std::hash<std::string_view>{}(bytes); };
+    switch (column) {
+    case eSongColumn::Path:
+        return text(song.FileName());
+    case eSongColumn::FileName:
+        return text(FileNameWithoutExtension(song.FileName()));
+    case eSongColumn::Title:
+        return text(song.Title());
+    case eSongColumn::Author:
+        return text(song.Author());
+    case eSongColumn::Album:
+        return text(song.Album());
+    case eSongColumn::Date:
+        return std::hash<double>{}(song.Date);
+    case eSongColumn::Size:
+        return std::hash<int32_t>{}(song.Size);
+    case eSongColumn::Views:
+        return std::hash<int32_t>{}(song.Views);
+    case eSongColumn::Groups:
+        // The texts joined by ",", as the cell shows them.
+        return text(JoinStrings(song.Groups, ","));
+    case eSongColumn::Unknown:
+        break;
+    }
+    return 0;
 }
 
 std::vector<int> SharedColumnWidths(const std::vector<int>& widths,

@@ -4,6 +4,7 @@
 // auto-sized columns share the list's width.
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,11 @@ std::string_view FileNameWithoutExtension(std::string_view path);
 /// Views, Groups (joined by ","). Date and Size need the locale's formats (GUI); for them and
 /// for Unknown this gives an empty text.
 std::string PlainCellText(eSongColumn column, const cSongInfo& song);
+
+/// A number that stands for the cell's text: equal texts give equal numbers, and a change of
+/// the text changes the number (but for a chance of one in 2^64). Date, Size and Views stand
+/// by their values, so no locale format is needed; an Unknown column always gives 0.
+size_t CellFingerprint(eSongColumn column, const cSongInfo& song);
 
 /// Widths of the columns after the auto-sized ones shared the client width the others leave
 /// free: each auto-sized column gets an equal share, the first one also the remainder of the

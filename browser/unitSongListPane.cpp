@@ -335,12 +335,12 @@ void TSongListPane::FillListItem(int row) {
     if (m_Model->Song(row) == nullptr) {
         return;
     }
-    m_Model->RefreshRow(row);
+    const bool captionChanged = m_Model->RefreshRow(row);
     // The song's size may have changed with it.
     m_DisplayedBytesStale = true;
     if (m_SongListUpdates > 0) {
         m_SortPending = true;
-    } else {
+    } else if (captionChanged) {
         // The other rows are in order: only this one may have to move.
         MoveRowToItsPlace(row);
     }

@@ -46,8 +46,9 @@ public:
     void FillSongList();
     /// Adds one row for the song, at its place in the sort order (outside a batch).
     void AddSongItem(cSongInfo* song);
-    /// The row's song changed: its texts are shown anew and, outside a batch, the row moves to
-    /// its place in the sort order (selection and focus move with it).
+    /// The row's song changed: its texts are shown anew. Outside a batch the row moves to its
+    /// place in the sort order (selection and focus move with it) when its caption, the first
+    /// column's text, changed; other changes wait for the next sort.
     void FillListItem(int row);
     /// Removes every row (with the views' updates suspended).
     void Clear();

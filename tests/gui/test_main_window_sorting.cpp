@@ -251,3 +251,43 @@ TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
     EXPECT_EQ(CurrentSong(*window), song);
     window->close();
 }
+
+TEST(MainWindowSorting, OnlyAChangedCaptionMovesARowAtOnce) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    for (const char* name : {"a", "b", "c"}) {
+        folder.AddMp3("m/" + std::string(name) + ".mp3");
+    }
+    // Views first, FileName second, sorted by FileName.
+    folder.WriteFile("Options.ini",
+                     SettingsOpening(folder.Below("m/"), "SortColumn=1\r\n"
+                                                         "[MainWindow.VisibleColumns]\r\n"
+                                                         "Views=1\r\nFileName=1\r\n"));
+    auto window = StartWindow(folder, desktop);
+    TSongListPane& pane = window->SongListPane();
+    ASSERT_EQ(window->BrowserState().SortOrder.Column, "FileName");
+    ASSERT_EQ(ColumnTexts(*window, 1), QStringList({"a", "b", "c"}));
+
+    // Sorted by FileName, a new count changes the caption (the Views column is first): the
+    // row moves at once, also past the end.
+    ClickHeader(*window, 0);
+    ASSERT_EQ(window->BrowserState().SortOrder.Column, "Views");
+    cSongInfo* a = pane.Model()->Song(0);
+    a->Views = 5;
+    pane.FillListItem(0);
+    EXPECT_EQ(ColumnTexts(*window, 1), QStringList({"b", "c", "a"}));
+
+    // With FileName first, sorted by Views, a new count leaves the row until the next sort.
+    pane.Model()->Song(1)->Views = 1; // c
+    pane.ShowColumns({"FileName", "Views"});
+    ASSERT_EQ(window->BrowserState().SortOrder.Column, "Views");
+    ASSERT_EQ(ColumnTexts(*window, 0), QStringList({"b", "c", "a"}));
+    cSongInfo* b = pane.Model()->Song(0);
+    b->Views = 9;
+    pane.FillListItem(0);
+    EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"b", "c", "a"}));
+    EXPECT_EQ(ColumnTexts(*window, 1), QStringList({"9", "1", "5"}));
+    pane.SortSongList();
+    EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"c", "a", "b"}));
+    window->close();
+}
