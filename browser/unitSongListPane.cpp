@@ -195,7 +195,8 @@ void TSongListPane::CreateControls() {
     lstSongs->header()->setStretchLastSection(false);
     lstSongs->header()->setSectionsMovable(false);
     lstSongs->header()->setDefaultSectionSize(kNewColumnWidth);
-    lstSongs->header()->setMinimumSectionSize(16);
+    // Stored widths are used as they are, however narrow; dragging stops at one pixel.
+    lstSongs->header()->setMinimumSectionSize(1);
     // A click on a header sorts; the headers carry no mark of the sort column or direction.
     lstSongs->header()->setSectionsClickable(true);
     lstSongs->header()->setSortIndicatorShown(false);

@@ -459,6 +459,22 @@ TEST(MainWindow, UnwritableSettingsAreReportedOnceAndTheWindowStillCloses) {
     EXPECT_EQ(MasterSongList, nullptr);
 }
 
+TEST(MainWindow, NarrowStoredColumnWidthsComeBackAndAreWrittenAsStored) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nTitle=1\r\nViews=1\r\n"
+                                    "Size=1\r\n[MainWindow.SongsList]\r\nViews=5\r\nSize=0\r\n");
+    {
+        auto window = StartWindow(folder, desktop);
+        QHeaderView* header = window->SongListPane().SongList()->header();
+        EXPECT_EQ(header->sectionSize(1), 5);
+        EXPECT_EQ(header->sectionSize(2), 0);
+        window->close();
+    }
+    const std::string written = folder.ReadFile("Options.ini");
+    EXPECT_NE(written.find("\r\nViews=5\r\nSize=0\r\n"), std::string::npos) << written;
+}
+
 TEST(MainWindow, AFolderNameTheSettingsCannotHoldCostsOnlyThatKey) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
