@@ -49,6 +49,8 @@ struct cWindowLayout {
     int FileBrowserPaneWidth = 153;
     bool ViewAsLargeIcons = false;
     bool FoldersListVisible = true;
+
+    bool operator==(const cWindowLayout&) const = default;
 };
 
 /// One column's width under its caption, as section "MainWindow.SongsList" keeps it.

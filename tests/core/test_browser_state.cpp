@@ -101,13 +101,8 @@ TEST(BrowserStateSettings, AMissingFileGivesEveryDefault) {
     const cIniFile settings(folder / "Options.ini");
     cBrowserState state;
     state.Load(settings, "/program/");
-    EXPECT_EQ(state.Layout.Left, 54);
-    EXPECT_EQ(state.Layout.Top, 36);
-    EXPECT_EQ(state.Layout.Height, 509);
-    EXPECT_EQ(state.Layout.Width, 674);
-    EXPECT_EQ(state.Layout.FileBrowserPaneWidth, 153);
-    EXPECT_FALSE(state.Layout.ViewAsLargeIcons);
-    EXPECT_TRUE(state.Layout.FoldersListVisible);
+    // Left, top, height, width, pane width, large icons, folder pane shown.
+    EXPECT_TRUE(state.Layout == cWindowLayout({54, 36, 509, 674, 153, false, true}));
     EXPECT_EQ(state.VisibleColumns,
               std::vector<std::string>({"FileName", "Date", "Size", "Views", "Groups"}));
     EXPECT_EQ(state.SortOrder.Column, "FileName");
@@ -143,13 +138,7 @@ TEST(BrowserStateSettings, WhatSaveWritesLoadReadsBackInTheOrderOfClose) {
 
     cBrowserState loaded;
     loaded.Load(settings, "/program/");
-    EXPECT_EQ(loaded.Layout.Left, 10);
-    EXPECT_EQ(loaded.Layout.Top, 20);
-    EXPECT_EQ(loaded.Layout.Height, 600);
-    EXPECT_EQ(loaded.Layout.Width, 800);
-    EXPECT_EQ(loaded.Layout.FileBrowserPaneWidth, 99);
-    EXPECT_TRUE(loaded.Layout.ViewAsLargeIcons);
-    EXPECT_FALSE(loaded.Layout.FoldersListVisible);
+    EXPECT_TRUE(loaded.Layout == saved.Layout);
     EXPECT_EQ(loaded.VisibleColumns, saved.VisibleColumns);
     EXPECT_EQ(loaded.SortOrder.Column, "Views");
     EXPECT_TRUE(loaded.SortOrder.Reversed);
