@@ -18,11 +18,12 @@
 #include "browser/unitApplication.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
+#include "browser/unitSongListPane.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitDesktop.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
-#include "util/unitPlatformServices.h"
 
 namespace {
 
@@ -74,12 +75,26 @@ cCollection& Collection() {
     return collection;
 }
 
+/// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
+/// opens nothing and cancels every dialog.
+class cPrintingDesktop final : public cDesktop {
+public:
+    void OpenDocument(const QString&) override {}
+    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
+    int RunDialog(QDialog&) override { return 0; }
+};
+
+cDesktop& BenchDesktop() {
+    static cPrintingDesktop desktop;
+    return desktop;
+}
+
 void PaintList(TfrmMain& window) {
-    window.SongList()->viewport()->repaint();
+    window.SongListPane().SongList()->viewport()->repaint();
 }
 
 std::unique_ptr<TfrmMain> ShownWindow(const std::string& programFolder) {
-    auto window = std::make_unique<TfrmMain>(programFolder);
+    auto window = std::make_unique<TfrmMain>(programFolder, BenchDesktop());
     window->show();
     QCoreApplication::processEvents();
     PaintList(*window);
@@ -95,7 +110,7 @@ void BM_StartupToFirstPaintedList(benchmark::State& state) {
         state.ResumeTiming();
         auto window = ShownWindow(collection.ProgramFolder());
         state.PauseTiming();
-        if (window->SongListModel()->rowCount() != kSongsPerFolder) {
+        if (window->SongListPane().Model()->rowCount() != kSongsPerFolder) {
             state.SkipWithError("the folder's songs are not shown");
         }
         window->close();
@@ -111,16 +126,16 @@ void BM_SwitchToEntireCollection(benchmark::State& state) {
                              "/\r\n");
     auto window = ShownWindow(collection.ProgramFolder());
     for (auto _ : state) {
-        window->SetViewMode(2);
-        window->PopulateSongList();
+        window->SetViewMode(eViewMode::EntireCollection);
+        window->SongListPane().PopulateSongList();
         QCoreApplication::processEvents();
         PaintList(*window);
         state.PauseTiming();
-        if (window->SongListModel()->rowCount() != kFolders * kSongsPerFolder) {
+        if (window->SongListPane().Model()->rowCount() != kFolders * kSongsPerFolder) {
             state.SkipWithError("the collection is not shown");
         }
-        window->SetViewMode(0);
-        window->PopulateSongList();
+        window->SetViewMode(eViewMode::SelectedFolder);
+        window->SongListPane().PopulateSongList();
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -143,19 +158,19 @@ void FillOneMillion(benchmark::State& state, const char* viewStyleItem) {
     QWidget* shown = window->findChild<QStackedWidget*>("SongViews")->currentWidget();
     for (auto _ : state) {
         state.PauseTiming();
-        window->DisplayedSongs().Clear();
-        window->FillSongList();
+        window->BrowserState().DisplayedSongs.Clear();
+        window->SongListPane().FillSongList();
         QCoreApplication::processEvents();
         for (cSongInfo& song : songs) {
-            window->DisplayedSongs().Add(&song);
+            window->BrowserState().DisplayedSongs.Add(&song);
         }
         state.ResumeTiming();
-        window->FillSongList();
+        window->SongListPane().FillSongList();
         QCoreApplication::processEvents();
         static_cast<QAbstractItemView*>(shown)->viewport()->repaint();
     }
-    window->DisplayedSongs().Clear();
-    window->FillSongList();
+    window->BrowserState().DisplayedSongs.Clear();
+    window->SongListPane().FillSongList();
     window->close();
 }
 
@@ -184,18 +199,16 @@ class cListWindow {
 public:
     explicit cListWindow(size_t count) {
         Window = ShownWindow(QDir(m_Folder.path()).canonicalPath().toStdString() + "/");
-        Window->VisibleColumns() = kSortColumns;
-        Window->BuildColumns();
         for (cSongInfo* song : CachedBenchCollection(count).Rows) {
-            Window->DisplayedSongs().Add(song);
+            Window->BrowserState().DisplayedSongs.Add(song);
         }
-        Window->FillSongList();
+        Window->SongListPane().ShowColumns(kSortColumns);
         QCoreApplication::processEvents();
         PaintList(*Window);
     }
     ~cListWindow() {
-        Window->DisplayedSongs().Clear();
-        Window->FillSongList();
+        Window->BrowserState().DisplayedSongs.Clear();
+        Window->SongListPane().FillSongList();
         Window->close();
     }
 
@@ -213,15 +226,15 @@ void SortByHeaderClick(benchmark::State& state, int column) {
     TfrmMain& window = *list.Window;
     for (auto _ : state) {
         state.PauseTiming();
-        window.lstSongsColumnClick(kPathColumn);
+        window.SongListPane().lstSongsColumnClick(kPathColumn);
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        window.lstSongsColumnClick(column);
+        window.SongListPane().lstSongsColumnClick(column);
         QCoreApplication::processEvents(); // lays the rows out and paints the list
     }
-    const std::vector<cSongInfo*>& rows = window.SongListModel()->Songs();
+    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
     for (size_t row = 1; row < rows.size(); ++row) {
-        if (window.lstSongsCompare(*rows[row - 1], *rows[row]) > 0) {
+        if (window.SongListPane().lstSongsCompare(*rows[row - 1], *rows[row]) > 0) {
             state.SkipWithError("the rows are not in order");
             break;
         }
@@ -250,8 +263,8 @@ void SortThroughProxy(benchmark::State& state, int column) {
     QSortFilterProxyModel proxy;
     proxy.setDynamicSortFilter(false);
     proxy.setSortCaseSensitivity(Qt::CaseInsensitive);
-    proxy.setSourceModel(list.Window->SongListModel());
-    list.Window->lstSongsColumnClick(kPathColumn);
+    proxy.setSourceModel(list.Window->SongListPane().Model());
+    list.Window->SongListPane().lstSongsColumnClick(kPathColumn);
     for (auto _ : state) {
         state.PauseTiming();
         proxy.sort(-1); // back to the model's own order
@@ -283,7 +296,7 @@ BENCHMARK(BM_ProxySortSize)
 void BM_UpdateStatusBarAllSelected(benchmark::State& state) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
-    SelectAllItems(window.SongList());
+    SelectAllItems(window.SongListPane().SongList());
     for (auto _ : state) {
         window.UpdateStatusBar();
     }
@@ -299,8 +312,8 @@ void BM_SelectAllRows(benchmark::State& state) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
     for (auto _ : state) {
-        SelectAllItems(window.SongList());
-        window.SongList()->selectionModel()->clearSelection();
+        SelectAllItems(window.SongListPane().SongList());
+        window.SongListPane().SongList()->selectionModel()->clearSelection();
     }
 }
 BENCHMARK(BM_SelectAllRows)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
@@ -309,13 +322,13 @@ BENCHMARK(BM_SelectAllRows)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMill
 void BM_WindowSortSizeAllSelected(benchmark::State& state) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
-    SelectAllItems(window.SongList());
+    SelectAllItems(window.SongListPane().SongList());
     for (auto _ : state) {
         state.PauseTiming();
-        window.lstSongsColumnClick(kPathColumn);
+        window.SongListPane().lstSongsColumnClick(kPathColumn);
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        window.lstSongsColumnClick(kSizeColumn);
+        window.SongListPane().lstSongsColumnClick(kSizeColumn);
         QCoreApplication::processEvents();
     }
 }
@@ -326,21 +339,21 @@ BENCHMARK(BM_WindowSortSizeAllSelected)->Arg(100'000)->Unit(benchmark::kMillisec
 void MoveOneRow(benchmark::State& state, bool allSelected) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
-    window.lstSongsColumnClick(kViewsColumn);
+    window.SongListPane().lstSongsColumnClick(kViewsColumn);
     if (allSelected) {
-        SelectAllItems(window.SongList());
+        SelectAllItems(window.SongListPane().SongList());
     }
-    const int middle = window.SongListModel()->rowCount() / 2;
+    const int middle = window.SongListPane().Model()->rowCount() / 2;
     for (auto _ : state) {
         // The middle row's song now has more views than any other: it moves to the end.
-        cSongInfo* song = window.SongListModel()->Song(middle);
+        cSongInfo* song = window.SongListPane().Model()->Song(middle);
         const int32_t views = song->Views;
         song->Views = 1'000'000;
-        window.FillListItem(middle);
+        window.SongListPane().FillListItem(middle);
         QCoreApplication::processEvents();
         state.PauseTiming();
         song->Views = views;
-        window.FillListItem(window.SongListModel()->rowCount() - 1);
+        window.SongListPane().FillListItem(window.SongListPane().Model()->rowCount() - 1);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -361,10 +374,6 @@ BENCHMARK(BM_MoveOneRowOneSelected)->Arg(100'000)->Unit(benchmark::kMillisecond)
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication application(argc, argv);
-    // Messages would wait for a click: a benchmark prints them instead.
-    SetMessageBoxHook([](const QString& text) { qWarning("%s", qPrintable(text)); });
-    SetOpenWithHook([](const QString&) {});
-    InstallGuiMessageSink();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

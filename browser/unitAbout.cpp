@@ -16,10 +16,17 @@ constexpr int kClientHeight = 117;
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(tr("About Tunaria"));
-    // A fixed-size box with only the close button in its frame.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed-size box with only the close button in its frame: no minimize, maximize or
+    // context help.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowModality(Qt::ApplicationModal);
     setFixedSize(kClientWidth, kClientHeight);
+    // Centred on the screen.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
 
     auto* logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("imgLogo"));
@@ -47,17 +54,4 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     const int buttonWidth = std::max(75, close->sizeHint().width());
     close->setGeometry((kClientWidth - buttonWidth) / 2, kClientHeight - 34, buttonWidth, 26);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-}
-
-TfrmAbout* ShowAboutBox(QWidget* parent) {
-    auto* about = new TfrmAbout(parent);
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->setWindowModality(Qt::ApplicationModal);
-    // Centred on the screen.
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        about->move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
-    about->show();
-    return about;
 }

@@ -3,12 +3,11 @@
 
 #include <QDialog>
 
+/// A fixed-size box, centred on the screen, with only the close button in its frame. It is
+/// application-modal: run it through the desktop (cDesktop::RunDialog), which waits until it
+/// closes; it is made for the occasion and destroyed afterwards.
 class TfrmAbout : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmAbout(QWidget* parent = nullptr);
 };
-
-/// Shows the About box modally (the rest of the program waits for it, without a nested event
-/// loop); it is created for the occasion and destroyed when it closes.
-TfrmAbout* ShowAboutBox(QWidget* parent);

@@ -1,10 +1,13 @@
 #pragma once
 // The nine columns of the song list: their names (also their captions and their keys in
-// Options.ini) and the texts of a song's cells that need no window to compute.
+// Options.ini), the texts of a song's cells that need no window to compute, and how the
+// auto-sized columns share the list's width.
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class cSongInfo;
 
@@ -24,3 +27,15 @@ bool IsAutoSizedColumn(eSongColumn column);
 /// Views, Groups (joined by ","). Date and Size need the locale's formats (GUI); for them and
 /// for Unknown this gives an empty text.
 std::string PlainCellText(eSongColumn column, const cSongInfo& song);
+
+/// A number that stands for the cell's text: equal texts give equal numbers, and a change of
+/// the text changes the number (but for a chance of one in 2^64). Date, Size and Views stand
+/// by their values, so no locale format is needed; an Unknown column always gives 0.
+size_t CellFingerprint(eSongColumn column, const cSongInfo& song);
+
+/// Widths of the columns after the auto-sized ones shared the client width the others leave
+/// free: each auto-sized column gets an equal share, the first one also the remainder of the
+/// division; no share is narrower than minimumWidth. The other widths stay as they are.
+std::vector<int> SharedColumnWidths(const std::vector<int>& widths,
+                                    const std::vector<bool>& autoSized, int clientWidth,
+                                    int minimumWidth);

@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "browser/unitSongSorting.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitGuiText.h"
 #include "util/unitUtils.h"
@@ -87,12 +89,14 @@ void TSongListModel::SetColumns(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         m_Columns.push_back(ColumnFromName(name));
     }
+    FingerprintCaptions();
     endResetModel();
 }
 
 void TSongListModel::SetSongs(std::vector<cSongInfo*> songs) {
     beginResetModel();
     m_Songs = std::move(songs);
+    FingerprintCaptions();
     endResetModel();
 }
 
@@ -100,6 +104,7 @@ void TSongListModel::AppendSong(cSongInfo* song) {
     const int row = rowCount();
     beginInsertRows({}, row, row);
     m_Songs.push_back(song);
+    m_Captions.push_back(CaptionOf(song));
     endInsertRows();
 }
 
@@ -134,12 +139,15 @@ void TSongListModel::SetRowOrder(const std::vector<int>& newOrder) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOfOld(newOrder.size());
     std::vector<cSongInfo*> songs(m_Songs.size());
+    std::vector<size_t> captions(m_Captions.size());
     for (size_t row = 0; row < newOrder.size(); ++row) {
         const auto old = static_cast<size_t>(newOrder[row]);
         songs[row] = m_Songs[old];
+        captions[row] = m_Captions[old];
         newRowOfOld[old] = static_cast<int>(row);
     }
     m_Songs = std::move(songs);
+    m_Captions = std::move(captions);
     const QModelIndexList persistent = persistentIndexList();
     QModelIndexList moved;
     moved.reserve(persistent.size());
@@ -158,20 +166,31 @@ void TSongListModel::MoveRow(int from, int to) {
     // The destination is counted in the rows before the move: below `from` it is the row the
     // moved one is put in front of, one further than `to`.
     beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
-    const auto first = m_Songs.begin();
-    if (to < from) {
-        std::rotate(first + to, first + from, first + from + 1);
-    } else {
-        std::rotate(first + from, first + from + 1, first + to + 1);
-    }
+    MoveItem(m_Songs, from, to);
+    MoveItem(m_Captions, from, to);
     endMoveRows();
 }
 
-void TSongListModel::RefreshRow(int row) {
+bool TSongListModel::RefreshRow(int row) {
     if (row < 0 || row >= rowCount() || m_Columns.empty()) {
-        return;
+        return false;
     }
+    const auto at = static_cast<size_t>(row);
+    const size_t caption = CaptionOf(m_Songs[at]);
+    const bool captionChanged = caption != std::exchange(m_Captions[at], caption);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    return captionChanged;
+}
+
+size_t TSongListModel::CaptionOf(const cSongInfo* song) const {
+    return m_Columns.empty() || song == nullptr ? 0 : CellFingerprint(m_Columns.front(), *song);
+}
+
+void TSongListModel::FingerprintCaptions() {
+    m_Captions.resize(m_Songs.size());
+    for (size_t row = 0; row < m_Songs.size(); ++row) {
+        m_Captions[row] = CaptionOf(m_Songs[row]);
+    }
 }
 
 void TSongListModel::RemoveRow(int row) {
@@ -180,6 +199,7 @@ void TSongListModel::RemoveRow(int row) {
     }
     beginRemoveRows({}, row, row);
     m_Songs.erase(m_Songs.begin() + row);
+    m_Captions.erase(m_Captions.begin() + row);
     endRemoveRows();
 }
 

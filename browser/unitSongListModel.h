@@ -63,8 +63,9 @@ public:
     /// rows change nothing.
     void MoveRow(int from, int to);
 
-    /// The row's texts changed in its song: the views repaint it.
-    void RefreshRow(int row);
+    /// The row's texts changed in its song: the views repaint it. Answers whether the row's
+    /// caption (its first column's text) changed since the row was filled or last refreshed.
+    bool RefreshRow(int row);
     /// Removes one row (the song itself is not touched).
     void RemoveRow(int row);
 
@@ -79,9 +80,14 @@ public:
     const cFileIconCache& IconCache() const { return m_Icons; }
 
 private:
+    size_t CaptionOf(const cSongInfo* song) const;
+    void FingerprintCaptions();
+
     std::vector<std::string> m_ColumnNames;
     std::vector<eSongColumn> m_Columns;
     std::vector<cSongInfo*> m_Songs;
+    /// Per row, in step with m_Songs: the fingerprint of the caption it was filled with.
+    std::vector<size_t> m_Captions;
     QLocale m_Locale;
     mutable cFileIconCache m_Icons;
 };

@@ -580,13 +580,7 @@ int SortedPositionOfRow(const std::vector<cSongInfo*>& rows, int index, eSongCol
 int MoveRowToSortedPosition(std::vector<cSongInfo*>& rows, int index, eSongColumn column,
                             bool reversed) {
     const int target = SortedPositionOfRow(rows, index, column, reversed);
-    const auto from = rows.begin() + index;
-    const auto to = rows.begin() + target;
-    if (target < index) {
-        std::rotate(to, from, from + 1);
-    } else if (target > index) {
-        std::rotate(from, from + 1, to + 1);
-    }
+    MoveItem(rows, index, target);
     return target;
 }
 

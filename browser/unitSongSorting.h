@@ -11,6 +11,7 @@
 // stable, so such rows keep the relative order they had before the sort, in either direction.
 // A column that is none of the nine imposes no order at all.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,17 @@ void SortSongRows(std::vector<cSongInfo*>& rows, eSongColumn column, bool revers
 /// if they are not, the answer is still a valid index but not a meaningful place.
 int SortedPositionOfRow(const std::vector<cSongInfo*>& rows, int index, eSongColumn column,
                         bool reversed);
+
+/// Moves the item at `from` so that it becomes item `to`; the items between shift by one
+/// towards `from`. Both indices must lie inside the items.
+template <typename T> void MoveItem(std::vector<T>& items, int from, int to) {
+    const auto first = items.begin();
+    if (to < from) {
+        std::rotate(first + to, first + from, first + from + 1);
+    } else if (to > from) {
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    }
+}
 
 /// Moves the row at index to SortedPositionOfRow and returns that new index. The rows between
 /// the old and the new index shift by one towards the old index.

@@ -8,8 +8,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "catalogue/unitSongUtils.h"
-#include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitFileHandle.h"
 
 namespace {
@@ -139,31 +137,4 @@ bool RemoveId3v1Tag(const std::string& path) {
     }
     FlushAndClose(file, path);
     return true;
-}
-
-void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileDate, TDateTime fileDate) {
-    if (SongsDatabase == nullptr) {
-        throw std::logic_error("SaveSongTag needs the open catalogue");
-    }
-    const std::string path(song.FileName());
-    WriteId3v1Tag(path, texts);
-    if (keepFileDate) {
-        WriteFileDate(path, fileDate);
-    } else {
-        song.Date = NowDateTime();
-    }
-    song.SetTexts(path, CutToFieldWidth(texts.Title, kId3v1Title.Width),
-                  CutToFieldWidth(texts.Artist, kId3v1Artist.Width),
-                  CutToFieldWidth(texts.Album, kId3v1Album.Width),
-                  CutToFieldWidth(texts.Comment, kId3v1Comment.Width),
-                  CutToFieldWidth(texts.Year, kId3v1Year.Width));
-    SongsDatabase->UpdateSongEntry(song);
-}
-
-bool RemoveSongTag(const std::string& path, bool keepFileDate, TDateTime fileDate) {
-    const bool removed = RemoveId3v1Tag(path);
-    if (keepFileDate) {
-        WriteFileDate(path, fileDate);
-    }
-    return removed;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The ID3v1 tag at the end of an MP3 file: its layout, reading its texts, writing and removing
-// it, and the steps of the tag editor that change the file, the song record and the catalogue.
+// it. What a tag change does to the song record and the catalogue is catalogue/unitSongActions.
 //
 /// Tag layout: the last 128 bytes of the file, a tag when they begin with "TAG" (upper case).
 ///
@@ -25,8 +25,6 @@
 
 #include "util/unitTextUtils.h"
 #include "util/unitUtils.h"
-
-class cSongInfo;
 
 inline constexpr size_t kId3v1Size = 128;
 inline constexpr std::string_view kId3v1Marker = "TAG";
@@ -107,17 +105,3 @@ void WriteId3v1Tag(const std::string& path, const cId3v1Texts& texts);
 /// moment, so that audio is never cut. Answers whether a tag was removed. Throws
 /// std::system_error naming the file when it cannot be opened, read or cut.
 bool RemoveId3v1Tag(const std::string& path);
-
-/// The tag editor's OK: writes the texts into the song's file; then either sets the file's
-/// last-modified time back to fileDate (keepFileDate; the record's Date stays) or sets the
-/// record's Date to now; then the record takes all five texts as written to the file (Title,
-/// Author, Album, Year, Comment, each cut to its field's width and otherwise as typed) and is
-/// written anew to the open catalogue (UpdateSongEntry). When the file cannot be written the
-/// std::system_error reaches the caller and neither the record nor the catalogue has changed.
-/// Needs the open catalogue (std::logic_error otherwise, before anything is touched).
-void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileDate, TDateTime fileDate);
-
-/// The tag editor's Remove ID3: cuts the tag off the file and, when keepFileDate holds, sets
-/// the file's last-modified time back to fileDate. The record and the catalogue are not
-/// changed. Answers whether a tag was removed; errors as RemoveId3v1Tag.
-bool RemoveSongTag(const std::string& path, bool keepFileDate, TDateTime fileDate);

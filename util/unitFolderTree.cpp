@@ -10,11 +10,12 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "util/unitDesktop.h"
 #include "util/unitListViewUtils.h"
-#include "util/unitPlatformServices.h"
 
-TFolderTree::TFolderTree(QWidget* parent)
-    : QTreeView(parent), m_Model(new QFileSystemModel(this)), m_ContextMenu(new QMenu(this)) {
+TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
+    : QTreeView(parent), m_Desktop(desktop), m_Model(new QFileSystemModel(this)),
+      m_ContextMenu(new QMenu(this)) {
     m_Model->setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Drives);
     m_Model->setReadOnly(true);
     m_Model->setOption(QFileSystemModel::DontUseCustomDirectoryIcons);
@@ -45,7 +46,7 @@ TFolderTree::TFolderTree(QWidget* parent)
     m_ContextMenu->setObjectName(QStringLiteral("popFolders"));
     QAction* open = m_ContextMenu->addAction(tr("&Open in file manager"));
     open->setObjectName(QStringLiteral("popFolders_Open"));
-    connect(open, &QAction::triggered, this, [this] { OpenWithAssociatedProgram(m_ContextPath); });
+    connect(open, &QAction::triggered, this, [this] { m_Desktop.OpenDocument(m_ContextPath); });
     QAction* copy = m_ContextMenu->addAction(tr("&Copy path"));
     copy->setObjectName(QStringLiteral("popFolders_CopyPath"));
     connect(copy, &QAction::triggered, this,

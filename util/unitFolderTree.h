@@ -9,11 +9,13 @@
 
 class QFileSystemModel;
 class QMenu;
+class cDesktop;
 
 class TFolderTree : public QTreeView {
     Q_OBJECT
 public:
-    explicit TFolderTree(QWidget* parent = nullptr);
+    /// The desktop opens folders in the file manager (context menu).
+    explicit TFolderTree(cDesktop& desktop, QWidget* parent = nullptr);
 
     /// Selects the folder at the path, or when it does not exist its nearest existing parent,
     /// and scrolls it into view (also while the folders above it are still being listed).
@@ -39,6 +41,7 @@ private:
     void ScrollToSelection();
     void ShowContextMenu(const QPoint& position);
 
+    cDesktop& m_Desktop;
     QFileSystemModel* m_Model;
     QMenu* m_ContextMenu;
     QString m_ReportedPath;

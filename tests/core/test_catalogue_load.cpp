@@ -6,9 +6,9 @@
 #include <csignal>
 
 #include "catalogue/unitSongUtils.h"
-#include "catalogue_test_support.h"
+#include "support/song_fixtures.h"
 
-using namespace catalogue_test;
+using namespace song_fixtures;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include "catalogue/unitFileExistence.h"
-#include "catalogue_test_support.h"
+#include "support/song_fixtures.h"
 
-using namespace catalogue_test;
+using namespace song_fixtures;
 
 namespace {
 

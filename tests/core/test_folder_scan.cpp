@@ -15,10 +15,10 @@
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
-#include "mp3_test_files.h"
+#include "support/song_fixtures.h"
 #include "util/unitMessages.h"
 
-using namespace mp3test;
+using namespace song_fixtures;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "groups/unitGroupList.h"
-#include "test_temp_folder.h"
+#include "support/temp_folder.h"
 #include "util/unitAtomicFile.h"
 
 namespace {

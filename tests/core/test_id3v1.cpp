@@ -8,25 +8,16 @@
 #include "catalogue/unitId3v1.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
-#include "mp3_test_files.h"
+#include "support/song_fixtures.h"
 #include "util/unitUtils.h"
 
-using namespace mp3test;
+using namespace song_fixtures;
 
 namespace {
 
 std::string_view View(const cId3v1Block& block) {
     return {block.data(), block.size()};
 }
-
-int64_t ModifiedSeconds(const std::string& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mtim.tv_sec;
-}
-
-// 2001-02-03 04:05:06 local time: far from now, so a restored time cannot pass by accident.
-const TDateTime kOldDate = 36925.0 + (4 * 3600 + 5 * 60 + 6) / 86400.0;
 
 TEST(Id3v1Layout, BlockIsSpacesMarkerAndTextsAtTheirOffsets) {
     cId3v1Texts texts;
@@ -162,134 +153,6 @@ TEST(Id3v1File, FailuresNameTheFileAndChangeNothing) {
         EXPECT_THROW(WriteId3v1Tag(locked, {"x", "", "", "", ""}), std::system_error);
     }
     EXPECT_EQ(ReadBytes(locked), Mp3Bytes(300));
-}
-
-TEST(Id3v1File, RemoveSongTagCanKeepTheFileTime) {
-    cTempFolder folder;
-    const std::string path = folder / "s.mp3";
-    WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
-    WriteFileDate(path, kOldDate);
-    const cSongTag before = ReadSongTag(path);
-    EXPECT_TRUE(RemoveSongTag(path, true, before.FileDate));
-    EXPECT_EQ(ReadBytes(path).size(), 300u);
-    EXPECT_NEAR(ReadFileDate(path), kOldDate, 1e-6);
-
-    WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
-    WriteFileDate(path, kOldDate);
-    EXPECT_TRUE(RemoveSongTag(path, false, kOldDate));
-    EXPECT_GT(ReadFileDate(path), kOldDate + 1);
-}
-
-// The tag editor's OK, against a real catalogue.
-class SaveSongTagTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt"));
-        m_Path = m_Folder / "Pink_Floyd - Time.mp3";
-        WriteBytes(m_Path, Mp3Bytes(2000));
-        WriteFileDate(m_Path, kOldDate);
-        m_Song = NewSongInfo();
-        m_Song->SetTexts(m_Path, "Time", "Pink Floyd", "", "", "");
-        m_Song->Date = kOldDate;
-        m_Song->Views = 3;
-        m_Song->Groups = {"Rock"};
-        MasterSongList->Add(m_Song);
-        SongsDatabase->AddSongEntry(*m_Song);
-    }
-    void TearDown() override {
-        if (SongsDatabase != nullptr) {
-            FreeAllSongs();
-        }
-    }
-
-    // The song as the catalogue holds it after a fresh load.
-    cSongInfo Reloaded() {
-        FreeAllSongs();
-        EXPECT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt"));
-        EXPECT_EQ(MasterSongList->Count(), 1);
-        return *MasterSongList->Get(0);
-    }
-
-    cTempFolder m_Folder;
-    std::string m_Path;
-    cSongInfo* m_Song = nullptr;
-};
-
-TEST_F(SaveSongTagTest, RecordAndCatalogueFollowAllFiveTextsAndKeepTheTime) {
-    const cSongTag tag = ReadSongTag(m_Path);
-    ASSERT_FALSE(tag.HasTag);
-    const cId3v1Texts typed{"  Time ", "", "Dark Side", "1973", "remaster "};
-    SaveSongTag(*m_Song, typed, true, tag.FileDate);
-
-    EXPECT_EQ(ReadBytes(m_Path).size(), 2128u);
-    int64_t oldSeconds = 0;
-    int32_t oldNanoseconds = 0;
-    UnixTimeFromDateTime(kOldDate, oldSeconds, oldNanoseconds);
-    EXPECT_EQ(ModifiedSeconds(m_Path), oldSeconds);
-    EXPECT_NEAR(ReadFileDate(m_Path), kOldDate, 1e-6);
-    EXPECT_EQ(m_Song->Date, kOldDate);
-    EXPECT_EQ(m_Song->Title(), "  Time ") << "taken as typed, not trimmed";
-    EXPECT_EQ(m_Song->Author(), "") << "an empty artist is not derived from the file name";
-    EXPECT_EQ(m_Song->Album(), "Dark Side");
-    EXPECT_EQ(m_Song->Year(), "1973");
-    EXPECT_EQ(m_Song->Comment(), "remaster ");
-
-    const cSongInfo stored = Reloaded();
-    EXPECT_EQ(stored.Title(), "  Time ");
-    EXPECT_EQ(stored.Album(), "Dark Side");
-    EXPECT_EQ(stored.Comment(), "remaster ");
-    EXPECT_EQ(stored.Views, 3);
-    EXPECT_EQ(stored.Groups, std::vector<std::string>{"Rock"});
-    EXPECT_EQ(stored.Date, kOldDate);
-}
-
-TEST_F(SaveSongTagTest, WithoutKeepingTheTimeTheRecordDateBecomesNow) {
-    const TDateTime before = NowDateTime();
-    SaveSongTag(*m_Song, {"Time", "Pink Floyd", "", "", ""}, false, kOldDate);
-    EXPECT_GE(m_Song->Date, before);
-    EXPECT_LE(m_Song->Date, NowDateTime());
-    EXPECT_GE(ReadFileDate(m_Path), before - 1.0 / 86400);
-    const TDateTime recorded = m_Song->Date;
-    EXPECT_EQ(Reloaded().Date, recorded);
-}
-
-TEST_F(SaveSongTagTest, TextsLongerThanTheirFieldsAreStoredAsWritten) {
-    const std::string euro = "\xE2\x82\xAC";
-    std::string title;
-    for (int i = 0; i < 11; ++i) {
-        title += euro;
-    }
-    SaveSongTag(*m_Song, {title, "a", "b", "19999", "c"}, true, kOldDate);
-    EXPECT_EQ(m_Song->Title(), title.substr(0, 30));
-    EXPECT_EQ(m_Song->Year(), "1999");
-    EXPECT_EQ(ReadSongTag(m_Path).Texts.Title, title.substr(0, 30));
-}
-
-TEST_F(SaveSongTagTest, AFailedWriteLeavesRecordAndCatalogueAlone) {
-    const int64_t catalogueSize = SongsDatabase->GetSize();
-    const int64_t position = m_Song->Position;
-    std::filesystem::remove(m_Path);
-    try {
-        SaveSongTag(*m_Song, {"New", "Other", "x", "2000", "y"}, false, kOldDate);
-        FAIL();
-    } catch (const std::system_error& error) {
-        EXPECT_NE(std::string(error.what()).find(m_Path), std::string::npos);
-    }
-    EXPECT_EQ(m_Song->Title(), "Time");
-    EXPECT_EQ(m_Song->Date, kOldDate);
-    EXPECT_EQ(m_Song->Position, position);
-    EXPECT_EQ(SongsDatabase->GetSize(), catalogueSize);
-}
-
-TEST(SaveSongTagWithoutCatalogue, IsRefusedBeforeTheFileIsTouched) {
-    cTempFolder folder;
-    const std::string path = folder / "a.mp3";
-    WriteBytes(path, Mp3Bytes(200));
-    cSongInfo song;
-    song.SetFileName(path);
-    ASSERT_EQ(SongsDatabase, nullptr);
-    EXPECT_THROW(SaveSongTag(song, {"x", "", "", "", ""}, true, kOldDate), std::logic_error);
-    EXPECT_EQ(ReadBytes(path).size(), 200u);
 }
 
 } // namespace

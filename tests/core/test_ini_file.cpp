@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "test_temp_folder.h"
+#include "support/temp_folder.h"
 #include "util/unitIniFile.h"
 
 namespace {

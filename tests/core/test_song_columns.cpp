@@ -31,3 +31,35 @@ TEST(SongInfo, TextsAreIndependentAndSurviveSelfAssignment) {
     EXPECT_EQ(PlainCellText(eSongColumn::FileName, copy), "a");
     EXPECT_EQ(PlainCellText(eSongColumn::Views, copy), "0");
 }
+
+TEST(SharedColumnWidths, AutoSizedColumnsShareWhatTheOthersLeave) {
+    // FileName, Date, Path, Views in a list 400 wide: 400 - 100 - 45 = 255 to share.
+    EXPECT_EQ(SharedColumnWidths({50, 100, 50, 45}, {true, false, true, false}, 400, 16),
+              std::vector<int>({128, 100, 127, 45}));
+    // No auto-sized column: nothing changes.
+    EXPECT_EQ(SharedColumnWidths({50, 60}, {false, false}, 400, 16), std::vector<int>({50, 60}));
+    // Less room than the fixed columns take: the shares keep the minimum.
+    EXPECT_EQ(SharedColumnWidths({50, 300}, {true, false}, 200, 16), std::vector<int>({16, 300}));
+    EXPECT_EQ(SharedColumnWidths({}, {}, 200, 16), std::vector<int>());
+}
+
+TEST(SongColumns, ACellFingerprintFollowsItsOwnTextOnly) {
+    cSongInfo song;
+    song.SetTexts("/music/a.mp3", "Title", "", "", "", "");
+    const size_t fileName = CellFingerprint(eSongColumn::FileName, song);
+    const size_t path = CellFingerprint(eSongColumn::Path, song);
+    const size_t views = CellFingerprint(eSongColumn::Views, song);
+    song.Views = 1;
+    song.Groups = {"Rock"};
+    EXPECT_EQ(CellFingerprint(eSongColumn::FileName, song), fileName);
+    EXPECT_NE(CellFingerprint(eSongColumn::Views, song), views);
+    // Another folder: the same FileName cell, another Path cell.
+    song.SetFileName("/other/a.mp3");
+    EXPECT_EQ(CellFingerprint(eSongColumn::FileName, song), fileName);
+    EXPECT_NE(CellFingerprint(eSongColumn::Path, song), path);
+    song.Groups = {"Ro", "ck"};
+    const size_t split = CellFingerprint(eSongColumn::Groups, song);
+    song.Groups = {"Ro,ck"};
+    EXPECT_EQ(CellFingerprint(eSongColumn::Groups, song), split) << "the same text: Ro,ck";
+    EXPECT_EQ(CellFingerprint(eSongColumn::Unknown, song), 0u);
+}

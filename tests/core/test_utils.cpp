@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "test_temp_folder.h"
+#include "support/temp_folder.h"
 #include "util/unitUtils.h"
 
 namespace {

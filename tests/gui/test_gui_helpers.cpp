@@ -11,40 +11,35 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
 #include "groups/unitCategoriesFrame.h"
+#include "support/desktop_fake.h"
 #include "util/unitFileIcons.h"
 #include "util/unitFolderTree.h"
 #include "util/unitGuiText.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
-#include "util/unitPlatformServices.h"
 
 namespace {
 
-/// Records every message box and trace line while it lives.
+/// Records every message the core shows through the desktop, and every trace line, while it
+/// lives.
 struct cRecordedMessages {
-    QStringList Boxes;
+    cRecordingDesktop Desktop;
+    cDesktopMessageRoute Route{Desktop};
     std::vector<std::string> Trace;
-    cMessageBoxHook OldBox;
     cTraceSink OldTrace;
-    cMessageSink OldSink;
 
     cRecordedMessages() {
-        OldBox = SetMessageBoxHook([this](const QString& text) { Boxes << text; });
         OldTrace = SetTraceSink([this](std::string_view line) { Trace.emplace_back(line); });
-        OldSink = SetMessageSink({});
-        InstallGuiMessageSink();
     }
-    ~cRecordedMessages() {
-        SetMessageBoxHook(OldBox);
-        SetTraceSink(OldTrace);
-        SetMessageSink(OldSink);
-    }
+    ~cRecordedMessages() { SetTraceSink(OldTrace); }
+    const QStringList& Boxes() const { return Desktop.Messages; }
 };
 
 class TThrowingObject : public QObject {
@@ -65,17 +60,33 @@ TEST(GuiText, TagTextsShowAsUtf8OrLatin1AndPathsRoundTrip) {
     EXPECT_EQ(QStringToPath(PathToQString("/m/\xc3\xa9t\xc3\xa9")), "/m/\xc3\xa9t\xc3\xa9");
 }
 
-TEST(PlatformServices, HooksReplaceTheDesktopAndCoreMessagesBecomeBoxes) {
-    QStringList opened;
-    const cOpenWithHook old = SetOpenWithHook([&](const QString& path) { opened << path; });
-    OpenWithAssociatedProgram("/music/a.mp3");
-    SetOpenWithHook(old);
-    EXPECT_EQ(opened, QStringList{"/music/a.mp3"});
+TEST(Desktop, CoreMessagesReachTheRoutedDesktopUntilTheRouteEnds) {
+    std::vector<std::string> before;
+    const cMessageSink old =
+        SetMessageSink([&](const std::string& text) { before.push_back(text); });
+    {
+        cRecordedMessages messages;
+        ShowErrorMessage("In X (): ", "it's gone");
+        ShowMessage("caf\xe9");
+        EXPECT_EQ(messages.Boxes(),
+                  QStringList({"In X (): 'it''s gone'", QString::fromUtf8("café")}));
+    }
+    ShowMessage("after");
+    SetMessageSink(old);
+    EXPECT_EQ(before, std::vector<std::string>{"after"}) << "the earlier sink is back";
+}
 
-    cRecordedMessages messages;
-    ShowErrorMessage("In X (): ", "it's gone");
-    ASSERT_EQ(messages.Boxes.size(), 1);
-    EXPECT_EQ(messages.Boxes[0], "In X (): 'it''s gone'");
+TEST(Desktop, ARunDialogWaitsModallyUntilTheDialogCloses) {
+    cSystemDesktop desktop;
+    QDialog dialog;
+    bool shownModally = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        shownModally = dialog.isVisible() && QApplication::activeModalWidget() == &dialog;
+        dialog.accept();
+    });
+    EXPECT_EQ(desktop.RunDialog(dialog), QDialog::Accepted);
+    EXPECT_TRUE(shownModally) << "the program waited while the dialog was open";
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
@@ -85,15 +96,15 @@ TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesO
     TThrowingObject object;
     QEvent event(QEvent::User);
     EXPECT_FALSE(QCoreApplication::sendEvent(&object, &event));
-    ASSERT_EQ(messages.Boxes.size(), 1);
-    EXPECT_EQ(messages.Boxes[0], "Unhandled exception: 'it''s broken'");
+    ASSERT_EQ(messages.Boxes().size(), 1);
+    EXPECT_EQ(messages.Boxes()[0], "Unhandled exception: 'it''s broken'");
     ASSERT_EQ(messages.Trace.size(), 1u);
     EXPECT_EQ(messages.Trace[0], "EXCEPTION: it's broken");
     // The next event is delivered as usual.
     QEvent other(QEvent::User);
     QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
     QCoreApplication::sendPostedEvents(&object);
-    EXPECT_EQ(messages.Boxes.size(), 2);
+    EXPECT_EQ(messages.Boxes().size(), 2);
 }
 
 TEST(FileIcons, SuffixesAreFoldedAndLookedUpOnce) {
@@ -126,7 +137,8 @@ TEST(FolderTree, SelectsByPathAndReportsEachChangeOnce) {
     const QString base = QDir(temp.path()).canonicalPath();
     ASSERT_TRUE(QDir(base).mkpath("music/.hidden"));
     ASSERT_TRUE(QDir(base).mkpath("other"));
-    TFolderTree tree;
+    cRecordingDesktop desktop;
+    TFolderTree tree(desktop);
     QSignalSpy changes(&tree, &TFolderTree::SelectedFolderChanged);
     EXPECT_EQ(tree.SelectedPath(), "");
     tree.SelectFolder(base + "/music/.hidden");
@@ -145,12 +157,9 @@ TEST(FolderTree, SelectsByPathAndReportsEachChangeOnce) {
     EXPECT_TRUE(tree.isHeaderHidden());
     EXPECT_TRUE(tree.isColumnHidden(1));
     EXPECT_EQ(tree.indentation(), 19);
-    // The context menu acts on the folder through the desktop services.
-    QStringList opened;
-    const cOpenWithHook old = SetOpenWithHook([&](const QString& path) { opened << path; });
+    // The context menu acts on the folder through the desktop.
     tree.ContextMenu()->actions().value(0)->trigger();
-    SetOpenWithHook(old);
-    EXPECT_EQ(opened.size(), 1);
+    EXPECT_EQ(desktop.Opened.size(), 1);
 }
 
 TEST(ListViewUtils, SelectionHelpersMarkRowsAndReportAnEmptyList) {
@@ -219,22 +228,33 @@ TEST(CategoriesFrame, ArrowFollowsTheCentredCaptionAndClicksAreReported) {
     EXPECT_FALSE(frame.CaptionIsHighlighted());
 }
 
-TEST(AboutBox, ShowsNameTextAndAClosingDefaultButton) {
-    TfrmAbout* about = ShowAboutBox(nullptr);
-    EXPECT_EQ(about->windowTitle(), "About Tunaria");
-    EXPECT_EQ(about->size(), QSize(263, 117));
-    EXPECT_TRUE(about->isModal());
-    EXPECT_EQ(about->findChild<QLabel*>("lblName")->text(), "Tunaria v1.1");
-    EXPECT_TRUE(about->findChild<QLabel*>("lblName")->font().bold());
-    EXPECT_EQ(about->findChild<QLabel*>("lblText")->text(),
+TEST(AboutBox, AFixedModalBoxWithNameTextAndAClosingDefaultButton) {
+    TfrmAbout about;
+    EXPECT_EQ(about.windowTitle(), "About Tunaria");
+    EXPECT_EQ(about.size(), QSize(263, 117));
+    EXPECT_EQ(about.minimumSize(), about.maximumSize()) << "fixed size";
+    EXPECT_EQ(about.windowModality(), Qt::ApplicationModal);
+    // Only the close button in the frame.
+    const Qt::WindowFlags frame = about.windowFlags();
+    EXPECT_EQ(frame & Qt::WindowType_Mask, Qt::Dialog);
+    EXPECT_TRUE(
+        frame.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+    for (Qt::WindowType button : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
+                                  Qt::WindowContextHelpButtonHint}) {
+        EXPECT_FALSE(frame.testFlag(button)) << button;
+    }
+    EXPECT_EQ(about.findChild<QLabel*>("lblName")->text(), "Tunaria v1.1");
+    EXPECT_TRUE(about.findChild<QLabel*>("lblName")->font().bold());
+    EXPECT_EQ(about.findChild<QLabel*>("lblText")->text(),
               "This program browses MP3s and brings world peace free of charge.");
-    EXPECT_EQ(about->findChild<QLabel*>("imgLogo")->pixmap().deviceIndependentSize().toSize(),
+    EXPECT_EQ(about.findChild<QLabel*>("imgLogo")->pixmap().deviceIndependentSize().toSize(),
               QSize(83, 55));
-    auto* close = about->findChild<QPushButton*>("btnClose");
+    auto* close = about.findChild<QPushButton*>("btnClose");
     EXPECT_TRUE(close->isDefault());
     EXPECT_EQ(close->text(), "Close");
-    QPointer<TfrmAbout> watch(about);
-    close->click();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(watch.isNull()) << "the box is destroyed after it closes";
+    // Run as the program runs it: the Close button ends the modal run.
+    cSystemDesktop desktop;
+    QTimer::singleShot(0, close, &QPushButton::click);
+    EXPECT_EQ(desktop.RunDialog(about), QDialog::Accepted);
+    EXPECT_FALSE(about.isVisible());
 }

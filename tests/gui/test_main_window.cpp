@@ -22,8 +22,9 @@
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
-#include "main_window_fixture.h"
+#include "support/main_window_fixture.h"
 #include "util/unitFolderTree.h"
+#include "util/unitIniFile.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ namespace {
 std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& folder) {
     std::vector<std::string> songs;
     const std::string root = folder.Below("");
-    for (cSongInfo* song : window.SongListModel()->Songs()) {
+    for (cSongInfo* song : window.SongListPane().Model()->Songs()) {
         std::string path(song->FileName());
         songs.push_back(path.rfind(root, 0) == 0 ? path.substr(root.size()) : path);
     }
@@ -41,8 +42,8 @@ std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& fold
 
 QStringList HeaderCaptions(TfrmMain& window) {
     QStringList captions;
-    for (int column = 0; column < window.SongListModel()->columnCount(); ++column) {
-        captions << window.SongListModel()->headerData(column, Qt::Horizontal).toString();
+    for (int column = 0; column < window.SongListPane().Model()->columnCount(); ++column) {
+        captions << window.SongListPane().Model()->headerData(column, Qt::Horizontal).toString();
     }
     return captions;
 }
@@ -50,9 +51,9 @@ QStringList HeaderCaptions(TfrmMain& window) {
 } // namespace
 
 TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_FALSE(window->StartupFailed());
     EXPECT_EQ(window->windowTitle(), " Tunaria");
     EXPECT_EQ(window->frameGeometry(), QRect(54, 36, 674, 509));
@@ -60,16 +61,17 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(pane->width(), 153);
     EXPECT_TRUE(Control<QToolButton>(*window, "tbViewFoldersList")->isChecked());
-    EXPECT_FALSE(window->LargeIconsShown());
+    EXPECT_FALSE(window->SongListPane().LargeIconsShown());
     EXPECT_TRUE(Control<QAction>(*window, "popSongsList_ViewDetails")->isChecked());
-    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(), window->SongList());
+    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(),
+              window->SongListPane().SongList());
     EXPECT_EQ(HeaderCaptions(*window),
               QStringList({"FileName", "Date", "Size", "Views", "Groups"}));
-    EXPECT_EQ(window->SortColumn(), 0);
-    EXPECT_FALSE(window->SortReversed());
-    EXPECT_EQ(window->BarBreakLimit(), 24);
-    EXPECT_EQ(window->GroupViewMode(), 2);
-    EXPECT_EQ(window->ViewMode(), 0);
+    EXPECT_EQ(window->BrowserState().SortColumn(), 0);
+    EXPECT_FALSE(window->BrowserState().SortOrder.Reversed);
+    EXPECT_EQ(window->BrowserState().BarBreakLimit, 24);
+    EXPECT_EQ(window->BrowserState().GroupViewMode, eGroupViewMode::AllGroups);
+    EXPECT_EQ(window->BrowserState().ViewMode, eViewMode::SelectedFolder);
     EXPECT_TRUE(Control<QAction>(*window, "popViewModes_SelectedFolder")->isChecked());
     EXPECT_EQ(window->SelectedFolderPath(), folder.Path());
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
@@ -89,8 +91,8 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->height(), 21);
     EXPECT_EQ(Control<QSplitter>(*window, "Splitter")->handleWidth(), 5);
     // Columns without a stored width fit a typical cell and never fall below 50 pixels.
-    QHeaderView* header = window->SongList()->header();
-    const QFontMetrics metrics(window->SongList()->font());
+    QHeaderView* header = window->SongListPane().SongList()->header();
+    const QFontMetrics metrics(window->SongListPane().SongList()->font());
     const double march5th2024Evening = 45356.0 + 20.5 / 24;
     EXPECT_GT(header->sectionSize(1),
               metrics.horizontalAdvance(SongDateText(march5th2024Evening, QLocale())) + 4);
@@ -98,21 +100,23 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     for (int column = 1; column < 5; ++column) {
         EXPECT_GE(header->sectionSize(column), 50) << column;
     }
-    EXPECT_TRUE(window->SongList()->uniformRowHeights());
-    EXPECT_EQ(window->SongList()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_TRUE(window->SongListPane().SongList()->uniformRowHeights());
+    EXPECT_EQ(window->SongListPane().SongList()->selectionMode(),
+              QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), " 0 files in total, 0 bytes");
-    EXPECT_TRUE(desktop.Boxes.isEmpty()) << desktop.Boxes.join("|").toStdString();
+    EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
     window->close();
     EXPECT_EQ(MasterSongList, nullptr) << "the catalogue is released at close";
 }
 
 TEST(MainWindow, CloseWritesEveryKeyInOrder) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Groups.txt", "Rock\r\nJazz\r\n");
     folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=jazz\r\n");
-    auto window = StartWindow(folder);
-    EXPECT_EQ(window->GroupViewMode(), 0) << "jazz is a group, whatever its letter case";
+    auto window = StartWindow(folder, desktop);
+    EXPECT_EQ(window->BrowserState().GroupViewMode, eGroupViewMode::OneGroup)
+        << "jazz is a group, whatever its letter case";
     window->close();
     const std::string expected = "[MainWindow]\r\n"
                                  "LastGroupViewMode=0\r\n"
@@ -138,7 +142,8 @@ TEST(MainWindow, CloseWritesEveryKeyInOrder) {
     const QStringList captions = {"FileName", "Date", "Size", "Views", "Groups"};
     for (int column = 0; column < captions.size(); ++column) {
         widths += captions[column].toStdString() + "=" +
-                  std::to_string(window->SongList()->header()->sectionSize(column)) + "\r\n";
+                  std::to_string(window->SongListPane().SongList()->header()->sectionSize(column)) +
+                  "\r\n";
     }
     EXPECT_EQ(rest, "[MainWindow.SongsList]\r\n" + widths +
                         "[MainWindow.VisibleColumns]\r\n"
@@ -147,17 +152,17 @@ TEST(MainWindow, CloseWritesEveryKeyInOrder) {
 }
 
 TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.MakeFolder("music/rock");
     folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nTitle=0\r\nPath=1\r\n"
                                     "Bogus=1\r\n[MainWindow.SongsList]\r\nTitle=120\r\n");
     QRect frame;
     {
-        auto first = StartWindow(folder);
+        auto first = StartWindow(folder, desktop);
         EXPECT_EQ(HeaderCaptions(*first), QStringList({"Title", "Path", "Bogus"}))
             << "only the key names count";
-        EXPECT_EQ(first->SongList()->header()->sectionSize(0), 120);
+        EXPECT_EQ(first->SongListPane().SongList()->header()->sectionSize(0), 120);
         first->move(10, 20);
         first->resize(800, 600);
         SelectFolder(*first, folder.Below("music/rock"));
@@ -165,22 +170,23 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
         Control<QAction>(*first, "popSongsList_ViewLargeIcons")->trigger();
         QTest::keyClick(first.get(), Qt::Key_F4);
         EXPECT_FALSE(Control<QWidget>(*first, "FileBrowserPanel")->isVisible());
-        first->SongList()->header()->resizeSection(2, 77);
+        first->SongListPane().SongList()->header()->resizeSection(2, 77);
         frame = first->frameGeometry();
         first->close();
     }
-    auto second = StartWindow(folder);
+    auto second = StartWindow(folder, desktop);
     EXPECT_EQ(frame.topLeft(), QPoint(10, 20));
     EXPECT_EQ(second->frameGeometry(), frame);
     EXPECT_EQ(second->SelectedFolderPath(), folder.Below("music/rock/"));
-    EXPECT_EQ(second->ViewMode(), 2);
+    EXPECT_EQ(second->BrowserState().ViewMode, eViewMode::EntireCollection);
     EXPECT_TRUE(Control<QAction>(*second, "popViewModes_EntireCollection")->isChecked());
-    EXPECT_TRUE(second->LargeIconsShown());
-    EXPECT_EQ(Control<QStackedWidget>(*second, "SongViews")->currentWidget(), second->SongIcons());
+    EXPECT_TRUE(second->SongListPane().LargeIconsShown());
+    EXPECT_EQ(Control<QStackedWidget>(*second, "SongViews")->currentWidget(),
+              second->SongListPane().SongIcons());
     EXPECT_FALSE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
     EXPECT_FALSE(Control<QToolButton>(*second, "tbViewFoldersList")->isChecked());
     EXPECT_EQ(HeaderCaptions(*second), QStringList({"Title", "Path", "Bogus"}));
-    EXPECT_EQ(second->SongList()->header()->sectionSize(2), 77);
+    EXPECT_EQ(second->SongListPane().SongList()->header()->sectionSize(2), 77);
     // The pane comes back as wide as it was.
     QTest::keyClick(second.get(), Qt::Key_F4);
     EXPECT_TRUE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
@@ -189,30 +195,32 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
 }
 
 TEST(MainWindow, StoredModesOutOfRangeAndLostGroupsFallBack) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Options.ini", "[MainWindow]\r\nViewMode=7\r\nLastGroupViewMode=9\r\n"
                                     "SortColumn=12\r\nSortReversed=1\r\nBarBreakLimit=5\r\n");
     {
-        auto window = StartWindow(folder);
-        EXPECT_EQ(window->ViewMode(), 0);
-        EXPECT_EQ(window->GroupViewMode(), 2);
-        EXPECT_EQ(window->SortColumn(), 0) << "an index naming no column selects the first";
-        EXPECT_TRUE(window->SortReversed());
-        EXPECT_EQ(window->BarBreakLimit(), 5);
+        auto window = StartWindow(folder, desktop);
+        EXPECT_EQ(window->BrowserState().ViewMode, eViewMode::SelectedFolder);
+        EXPECT_EQ(window->BrowserState().GroupViewMode, eGroupViewMode::AllGroups);
+        EXPECT_EQ(window->BrowserState().SortColumn(), 0)
+            << "an index naming no column selects the first";
+        EXPECT_TRUE(window->BrowserState().SortOrder.Reversed);
+        EXPECT_EQ(window->BrowserState().BarBreakLimit, 5);
         window->close();
     }
     folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=Gone\r\n");
-    auto window = StartWindow(folder);
-    EXPECT_EQ(window->GroupViewMode(), 2) << "no Groups.txt: the remembered group is gone";
-    EXPECT_EQ(window->SelectedGroup(), "Gone");
+    auto window = StartWindow(folder, desktop);
+    EXPECT_EQ(window->BrowserState().GroupViewMode, eGroupViewMode::AllGroups)
+        << "no Groups.txt: the remembered group is gone";
+    EXPECT_EQ(window->BrowserState().SelectedGroup, "Gone");
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
               " All file groups (in this folder only)");
     window->close();
 }
 
 TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("music/a.mp3");
     folder.AddMp3("music/B.MP3");
@@ -222,7 +230,7 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
     folder.AddMp3("other/e.mp3");
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("music/sub") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/sub/c.mp3"}));
     // Each selection scans that folder only.
     SelectFolder(*window, folder.Below("music2"));
@@ -242,8 +250,8 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
               " All file groups (in the entire collection)");
     // The first row is selected after a fill.
-    EXPECT_TRUE(window->SongList()->selectionModel()->isRowSelected(0, {}));
-    EXPECT_EQ(window->SongList()->currentIndex().row(), 0);
+    EXPECT_TRUE(window->SongListPane().SongList()->selectionModel()->isRowSelected(0, {}));
+    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 0);
 
     // The group filter narrows every mode.
     for (cSongInfo* song : *MasterSongList) {
@@ -251,18 +259,18 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
             song->Groups = {"Live"};
         }
     }
-    window->SetGroupFilter(1, "");
-    window->PopulateSongList();
+    window->SetGroupFilter(eGroupViewMode::Ungrouped, "");
+    window->SongListPane().PopulateSongList();
     EXPECT_EQ(ShownSongs(*window, folder).size(), 4u);
-    window->SetGroupFilter(0, "LIVE");
-    window->PopulateSongList();
+    window->SetGroupFilter(eGroupViewMode::OneGroup, "LIVE");
+    window->SongListPane().PopulateSongList();
     EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/sub/c.mp3"}));
 
     // The most popular song in view is named after every fill.
     auto* popular = Control<QLabel>(*window, "lblMostPopularFile");
     EXPECT_FALSE(popular->isEnabled());
-    window->SongListModel()->Song(0)->Views = 3;
-    window->PopulateSongList();
+    window->SongListPane().Model()->Song(0)->Views = 3;
+    window->SongListPane().PopulateSongList();
     EXPECT_EQ(popular->text(), "c (opened 3 times)");
     EXPECT_TRUE(popular->isEnabled());
     EXPECT_TRUE(popular->font().underline());
@@ -270,12 +278,12 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
 }
 
 TEST(MainWindow, TheRootFolderWorksInEveryMode) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("x/one.mp3");
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("x") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     ASSERT_EQ(ShownSongs(*window, folder).size(), 1u);
     SelectFolder(*window, "/");
     EXPECT_EQ(window->SelectedFolderPath(), "/");
@@ -291,26 +299,27 @@ TEST(MainWindow, TheRootFolderWorksInEveryMode) {
 }
 
 TEST(MainWindow, AVanishedFolderSelectsItsNearestParent) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("music/a.mp3");
     folder.WriteFile("Options.ini", "[MainWindow]\r\nFoldersListPath=" +
                                         folder.Below("music/gone/deeper/") + "\r\n");
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->SelectedFolderPath(), folder.Below("music/"));
     EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/a.mp3"}));
     window->close();
 }
 
 TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nPath=1\r\nViews=1\r\n"
                                     "FileName=1\r\n[MainWindow.SongsList]\r\nViews=41\r\n");
-    auto window = StartWindow(folder);
-    QHeaderView* header = window->SongList()->header();
+    auto window = StartWindow(folder, desktop);
+    QHeaderView* header = window->SongListPane().SongList()->header();
     auto expectShared = [&] {
-        const int free = window->SongList()->viewport()->width() - header->sectionSize(1);
+        const int free =
+            window->SongListPane().SongList()->viewport()->width() - header->sectionSize(1);
         EXPECT_EQ(header->sectionSize(0), free / 2 + free % 2);
         EXPECT_EQ(header->sectionSize(2), free / 2);
     };
@@ -325,38 +334,42 @@ TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
 }
 
 TEST(MainWindow, ViewStylesShareRowsAndSelection) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("m/a.mp3");
     folder.AddMp3("m/b.mp3");
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("m") + "\r\n");
-    auto window = StartWindow(folder);
-    EXPECT_EQ(window->SongIcons()->model(), window->SongList()->model());
-    EXPECT_EQ(window->SongIcons()->selectionModel(), window->SongList()->selectionModel());
-    EXPECT_EQ(window->SongIcons()->viewMode(), QListView::IconMode);
-    window->SongList()->selectionModel()->select(window->SongListModel()->index(1, 0),
-                                                 QItemSelectionModel::ClearAndSelect |
-                                                     QItemSelectionModel::Rows);
+    auto window = StartWindow(folder, desktop);
+    EXPECT_EQ(window->SongListPane().SongIcons()->model(),
+              window->SongListPane().SongList()->model());
+    EXPECT_EQ(window->SongListPane().SongIcons()->selectionModel(),
+              window->SongListPane().SongList()->selectionModel());
+    EXPECT_EQ(window->SongListPane().SongIcons()->viewMode(), QListView::IconMode);
+    window->SongListPane().SongList()->selectionModel()->select(
+        window->SongListPane().Model()->index(1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     Control<QAction>(*window, "popSongsList_ViewLargeIcons")->trigger();
     EXPECT_TRUE(Control<QAction>(*window, "popSongsList_ViewLargeIcons")->isChecked());
     EXPECT_FALSE(Control<QAction>(*window, "popSongsList_ViewDetails")->isChecked());
-    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(), window->SongIcons());
-    EXPECT_TRUE(window->SongIcons()->selectionModel()->isRowSelected(1, {}));
-    EXPECT_EQ(window->SongListModel()->rowCount(), 2);
+    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(),
+              window->SongListPane().SongIcons());
+    EXPECT_TRUE(window->SongListPane().SongIcons()->selectionModel()->isRowSelected(1, {}));
+    EXPECT_EQ(window->SongListPane().Model()->rowCount(), 2);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(),
               " 1 song selected (300 bytes), 2 files in total, 600 bytes");
     EXPECT_EQ(Control<QLabel>(*window, "lblFolderContents")->text(),
               "Displaying 2 songs, divided into 0 groups");
     Control<QAction>(*window, "popSongsList_ViewDetails")->trigger();
-    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(), window->SongList());
+    EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(),
+              window->SongListPane().SongList());
     window->close();
 }
 
 TEST(MainWindow, HeaderOpensViewModesAndAbout) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     auto* selector = Control<TfraCategoriesList>(*window, "fraViewMode");
     QTest::mouseClick(selector->ViewModesPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     auto* modes = Control<QMenu>(*window, "popViewModes");
@@ -369,16 +382,17 @@ TEST(MainWindow, HeaderOpensViewModesAndAbout) {
                                      "Selected folder and subfolders", "Entire collection"}));
     modes->close();
 
+    // F1 and the logo run the About box modally over the window, made for the occasion.
+    desktop.OnDialog = [&](QDialog& dialog) {
+        EXPECT_NE(qobject_cast<TfrmAbout*>(&dialog), nullptr);
+        EXPECT_EQ(dialog.parentWidget(), window.get());
+        EXPECT_TRUE(dialog.isModal());
+        return int(QDialog::Accepted);
+    };
     QTest::keyClick(window.get(), Qt::Key_F1);
-    auto* about = window->findChild<TfrmAbout*>();
-    ASSERT_NE(about, nullptr);
-    EXPECT_TRUE(about->isVisible());
-    about->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(window->findChild<TfrmAbout*>(), nullptr);
     QTest::mouseClick(Control<QLabel>(*window, "imgLogo"), Qt::LeftButton);
-    EXPECT_NE(window->findChild<TfrmAbout*>(), nullptr);
-    window->findChild<TfrmAbout*>()->close();
+    EXPECT_EQ(desktop.Dialogs, QStringList({"frmAbout", "frmAbout"}));
+    EXPECT_EQ(window->findChild<TfrmAbout*>(), nullptr) << "destroyed after it closed";
 
     // The search toggle keeps its state.
     auto* search = Control<QToolButton>(*window, "tbToggleFindWindow");
@@ -388,7 +402,7 @@ TEST(MainWindow, HeaderOpensViewModesAndAbout) {
 }
 
 TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     const std::string catalogue = folder.File("DB.txt");
     folder.WriteFile("DB.txt", std::string("\x00\x05\x00\x00\x00garbage", 10));
@@ -414,11 +428,11 @@ TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
     ASSERT_EQ(state, '1');
 
     {
-        TfrmMain window(folder.Path());
+        TfrmMain window(folder.Path(), desktop);
         EXPECT_TRUE(window.StartupFailed());
-        ASSERT_EQ(desktop.Boxes.size(), 1);
-        EXPECT_TRUE(desktop.Boxes[0].contains("another instance"))
-            << desktop.Boxes[0].toStdString();
+        ASSERT_EQ(desktop.Messages.size(), 1);
+        EXPECT_TRUE(desktop.Messages[0].contains("another instance"))
+            << desktop.Messages[0].toStdString();
     }
     (void)!write(release[1], "x", 1);
     int status = 0;
@@ -432,15 +446,53 @@ TEST(MainWindow, ACatalogueHeldByAnotherProcessEndsTheStartUntouched) {
 }
 
 TEST(MainWindow, UnwritableSettingsAreReportedOnceAndTheWindowStillCloses) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     // A folder where Options.ini should be: it reads as missing and cannot be replaced.
     QDir().mkpath(QString::fromStdString(folder.File("Options.ini")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     EXPECT_EQ(window->frameGeometry(), QRect(54, 36, 674, 509));
     window->close();
-    ASSERT_EQ(desktop.Boxes.size(), 1) << desktop.Boxes.join("|").toStdString();
-    EXPECT_TRUE(desktop.Boxes[0].startsWith("The settings could not be saved: '"))
-        << desktop.Boxes[0].toStdString();
+    ASSERT_EQ(desktop.Messages.size(), 1) << desktop.Messages.join("|").toStdString();
+    EXPECT_TRUE(desktop.Messages[0].startsWith("The settings could not be saved: '"))
+        << desktop.Messages[0].toStdString();
     EXPECT_EQ(MasterSongList, nullptr);
+}
+
+TEST(MainWindow, NarrowStoredColumnWidthsComeBackAndAreWrittenAsStored) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nTitle=1\r\nViews=1\r\n"
+                                    "Size=1\r\n[MainWindow.SongsList]\r\nViews=5\r\nSize=0\r\n");
+    {
+        auto window = StartWindow(folder, desktop);
+        QHeaderView* header = window->SongListPane().SongList()->header();
+        EXPECT_EQ(header->sectionSize(1), 5);
+        EXPECT_EQ(header->sectionSize(2), 0);
+        window->close();
+    }
+    const std::string written = folder.ReadFile("Options.ini");
+    EXPECT_NE(written.find("\r\nViews=5\r\nSize=0\r\n"), std::string::npos) << written;
+}
+
+TEST(MainWindow, AFolderNameTheSettingsCannotHoldCostsOnlyThatKey) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.MakeFolder("music");
+    folder.MakeFolder("line\nbreak");
+    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("music/")));
+    auto window = StartWindow(folder, desktop);
+    SelectFolder(*window, folder.Below("line\nbreak"));
+    ASSERT_EQ(window->SelectedFolderPath(), folder.Below("line\nbreak/"));
+    ChooseViewMode(*window, "popViewModes_EntireCollection");
+    window->close();
+    ASSERT_EQ(desktop.Messages.size(), 1) << desktop.Messages.join("|").toStdString();
+    EXPECT_TRUE(desktop.Messages[0].startsWith("Some settings could not be saved: '"));
+    EXPECT_TRUE(desktop.Messages[0].contains("FoldersListPath"));
+    const cIniFile settings(folder.File("Options.ini"));
+    EXPECT_EQ(settings.ReadString("MainWindow", "FoldersListPath", ""), folder.Below("music/"))
+        << "the old value stays";
+    EXPECT_EQ(settings.ReadInteger("MainWindow", "ViewMode", 0), 2);
+    EXPECT_EQ(settings.ReadInteger("MainWindow", "Width", 0), 674);
+    EXPECT_EQ(settings.ReadSectionKeys("MainWindow.VisibleColumns").size(), 5u);
 }

@@ -12,7 +12,7 @@
 #include "browser/unitSongColumns.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
-#include "main_window_fixture.h"
+#include "support/main_window_fixture.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitUtils.h"
 
@@ -38,7 +38,7 @@ QString InLocale(const QString& text) {
 
 /// The row showing the song whose file name (without folder and extension) is the name.
 int RowNamed(TfrmMain& window, std::string_view name) {
-    const std::vector<cSongInfo*>& rows = window.SongListModel()->Songs();
+    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
     for (size_t row = 0; row < rows.size(); ++row) {
         if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
             return static_cast<int>(row);
@@ -48,22 +48,16 @@ int RowNamed(TfrmMain& window, std::string_view name) {
 }
 
 cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
-    return window.SongListModel()->Song(RowNamed(window, name));
+    return window.SongListPane().Model()->Song(RowNamed(window, name));
 }
 
 void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
-    QItemSelectionModel* selection = window.SongList()->selectionModel();
+    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
     selection->clearSelection();
     for (int row : rows) {
-        selection->select(window.SongListModel()->index(row, 0),
+        selection->select(window.SongListPane().Model()->index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-}
-
-void ClickHeader(TfrmMain& window, int column) {
-    QHeaderView* header = window.SongList()->header();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
 
 /// Offset of the Views field of the song's record in DB.txt: behind the Deleted byte, the
@@ -95,7 +89,7 @@ protected:
 } // namespace
 
 TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.WriteFile("Groups.txt", "Rock\r\n");
     folder.AddMp3("one/a.mp3");
@@ -103,13 +97,13 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
     folder.AddMp3("two/b.mp3");
     folder.MakeFolder("none");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("one/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
 
     EXPECT_EQ(LabelText(*window, "lblSelPath"),
               QString::fromStdString("Viewing music folder " + folder.Below("one")));
     EXPECT_EQ(LabelText(*window, "lblFolderContents"), "Displaying 1 song, divided into 1 group");
     EXPECT_EQ(StatusText(*window), " 1 song selected (300 bytes), 1 files in total, 300 bytes");
-    window->SongList()->selectionModel()->clearSelection();
+    window->SongListPane().SongList()->selectionModel()->clearSelection();
     EXPECT_EQ(StatusText(*window), " 1 files in total, 300 bytes") << "no selection, no part";
 
     SelectFolder(*window, folder.Below("two"));
@@ -124,7 +118,7 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
     window->close();
 
     folder.WriteFile("Groups.txt", "");
-    auto second = StartWindow(folder);
+    auto second = StartWindow(folder, desktop);
     EXPECT_EQ(LabelText(*second, "lblFolderContents"), "Displaying 0 songs, divided into 0 groups");
     EXPECT_EQ(LabelText(*second, "lblSelPath"),
               QString::fromStdString("Viewing music folder " + folder.Below("none")));
@@ -132,28 +126,28 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
 }
 
 TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     // Two files of 1.5 GiB each: their sum does not fit a 32-bit count.
     folder.AddHollowMp3("big/a.mp3", 1536u << 20);
     folder.AddHollowMp3("big/b.mp3", 1536u << 20);
     folder.AddMp3("big/c.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("big/")));
-    auto window = StartWindow(folder);
-    ASSERT_EQ(window->SongListModel()->rowCount(), 3);
+    auto window = StartWindow(folder, desktop);
+    ASSERT_EQ(window->SongListPane().Model()->rowCount(), 3);
 
-    QSignalSpy changes(window->SongList()->selectionModel(),
+    QSignalSpy changes(window->SongListPane().SongList()->selectionModel(),
                        &QItemSelectionModel::selectionChanged);
-    SelectAllItems(window->SongList());
+    SelectAllItems(window->SongListPane().SongList());
     EXPECT_EQ(changes.size(), 1);
     const QString all = InLocale("3,072.00 MB");
     EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
 
     // Ctrl+A in the list is one change too.
-    window->SongList()->selectionModel()->clearSelection();
+    window->SongListPane().SongList()->selectionModel()->clearSelection();
     changes.clear();
-    window->SongList()->setFocus();
-    QTest::keyClick(window->SongList(), Qt::Key_A, Qt::ControlModifier);
+    window->SongListPane().SongList()->setFocus();
+    QTest::keyClick(window->SongListPane().SongList(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(changes.size(), 1);
     EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
 
@@ -164,19 +158,19 @@ TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
 }
 
 TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.AddMp3("m/a.mp3");
     folder.AddMp3("m/b.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    TfrmMainWithFailingStatus window(folder.Path());
+    TfrmMainWithFailingStatus window(folder.Path(), desktop);
     window.show();
     const QString before = StatusText(window);
     EXPECT_EQ(before, " 1 song selected (300 bytes), 2 files in total, 600 bytes");
     window.Fail = true;
     SelectRows(window, {0, 1});
-    ASSERT_FALSE(desktop.Boxes.isEmpty());
-    EXPECT_EQ(desktop.Boxes.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
+    ASSERT_FALSE(desktop.Messages.isEmpty());
+    EXPECT_EQ(desktop.Messages.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
     EXPECT_EQ(StatusText(window), before);
     window.Fail = false;
     window.UpdateStatusBar();
@@ -185,13 +179,13 @@ TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
 }
 
 TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverTheRows) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     for (const char* name : {"m/k.mp3", "m/p.mp3", "m/t.mp3", "m/w.mp3"}) {
         folder.AddMp3(name);
     }
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     auto* label = Control<QLabel>(*window, "lblMostPopularFile");
     EXPECT_EQ(label->text(), "(not yet determined)");
     EXPECT_FALSE(label->isEnabled());
@@ -210,10 +204,10 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
         QString::fromStdString(std::string(FileNameWithoutExtension(master[2]->FileName()))) +
         " (opened 7 times)";
     for (bool reversed : {false, true}) {
-        if (window->SortReversed() != reversed) {
+        if (window->BrowserState().SortOrder.Reversed != reversed) {
             ClickHeader(*window, 0);
         }
-        window->PopulateSongList();
+        window->SongListPane().PopulateSongList();
         EXPECT_EQ(label->text(), expected) << "reversed " << reversed;
         EXPECT_TRUE(label->isEnabled());
         EXPECT_TRUE(label->font().underline());
@@ -221,22 +215,22 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
 
     // Offering: only a higher count takes over.
     window->OfferMostPopular(master[3]);
-    EXPECT_EQ(window->MostPopularSong(), master[2]);
+    EXPECT_EQ(window->BrowserState().MostPopularSong, master[2]);
     master[0]->Views = 8;
     window->OfferMostPopular(master[0]);
-    EXPECT_EQ(window->MostPopularSong(), master[0]);
+    EXPECT_EQ(window->BrowserState().MostPopularSong, master[0]);
     EXPECT_TRUE(label->text().endsWith(" (opened 8 times)"));
     window->close();
 }
 
 TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCountInPlace) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     const std::string pathA = folder.AddMp3("m/a.mp3");
     const std::string pathB = folder.AddMp3("m/b.mp3");
     folder.AddMp3("m/c.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     auto* label = Control<QLabel>(*window, "lblMostPopularFile");
 
     // A disabled label opens nothing.
@@ -251,15 +245,16 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
         ASSERT_TRUE(SongsDatabase->RewriteSongEntry(*song));
     }
     ClickHeader(*window, 3);
-    ASSERT_EQ(window->SortColumnCaption(), "Views");
-    window->PopulateSongList();
-    ASSERT_EQ(window->MostPopularSong(), songA->Position < songB->Position ? songA : songB);
-    cSongInfo* popular = window->MostPopularSong();
+    ASSERT_EQ(window->BrowserState().SortOrder.Column, "Views");
+    window->SongListPane().PopulateSongList();
+    ASSERT_EQ(window->BrowserState().MostPopularSong,
+              songA->Position < songB->Position ? songA : songB);
+    cSongInfo* popular = window->BrowserState().MostPopularSong;
     cSongInfo* other = popular == songA ? songB : songA;
     const std::string name(FileNameWithoutExtension(popular->FileName()));
     EXPECT_EQ(label->text(), QString::fromStdString(name + " (opened 1 time)"));
     ASSERT_EQ(RowNamed(*window, name), 1);
-    window->SongList()->setCurrentIndex(window->SongListModel()->index(1, 0));
+    window->SongListPane().SongList()->setCurrentIndex(window->SongListPane().Model()->index(1, 0));
 
     const std::string before = folder.ReadFile("DB.txt");
     QTest::mouseClick(label, Qt::LeftButton);
@@ -281,14 +276,16 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     std::memcpy(&stored, after.data() + offset, 4);
     EXPECT_EQ(stored, 2);
 
-    // The row shows the new count and moved behind the other song opened once; focus and
-    // selection went with it.
-    const int row = RowNamed(*window, name);
-    EXPECT_EQ(row, 2);
-    EXPECT_EQ(window->SongListModel()->index(row, 3).data().toString(), "2");
-    EXPECT_EQ(window->SongListModel()->Song(1), other);
-    EXPECT_EQ(window->SongList()->currentIndex().row(), 2);
-    EXPECT_TRUE(window->SongList()->selectionModel()->isRowSelected(2, {}));
+    // The row shows the new count but stays where it is: its caption (the file name) did not
+    // change, so it waits for the next sort.
+    EXPECT_EQ(RowNamed(*window, name), 1);
+    EXPECT_EQ(window->SongListPane().Model()->index(1, 3).data().toString(), "2");
+    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 1);
+    // The next sort puts it behind the other song opened once; focus goes with it.
+    window->SongListPane().SortSongList();
+    EXPECT_EQ(RowNamed(*window, name), 2);
+    EXPECT_EQ(window->SongListPane().Model()->Song(1), other);
+    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 2);
 
     QTest::mouseClick(label, Qt::LeftButton);
     EXPECT_EQ(desktop.Opened.size(), 2);
@@ -296,24 +293,24 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     window->close();
 
     // The count survives a restart.
-    auto second = StartWindow(folder);
+    auto second = StartWindow(folder, desktop);
     EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
               QString::fromStdString(name + " (opened 3 times)"));
     // The count stops at its largest value instead of turning negative.
-    second->MostPopularSong()->Views = std::numeric_limits<int32_t>::max();
+    second->BrowserState().MostPopularSong->Views = std::numeric_limits<int32_t>::max();
     QTest::mouseClick(Control<QLabel>(*second, "lblMostPopularFile"), Qt::LeftButton);
-    EXPECT_EQ(second->MostPopularSong()->Views, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(second->BrowserState().MostPopularSong->Views, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(LabelText(*second, "lblMostPopularFile"),
               QString::fromStdString(name + " (opened 2147483647 times)"));
     second->close();
 }
 
 TEST(MainWindowTexts, ClickingTheFolderLabelOpensTheFolder) {
-    cRecordedDesktop desktop;
+    cRecordingDesktop desktop;
     cProgramFolder folder;
     folder.MakeFolder("music");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("music/")));
-    auto window = StartWindow(folder);
+    auto window = StartWindow(folder, desktop);
     QTest::mouseClick(Control<QLabel>(*window, "lblSelPath"), Qt::LeftButton);
     EXPECT_EQ(desktop.Opened, QStringList({QString::fromStdString(folder.Below("music/"))}));
     window->close();

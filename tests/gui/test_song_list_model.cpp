@@ -1,6 +1,6 @@
 // The song list model: cell texts by the column name table, icons per file type, row order
-// changes that carry the selection along, and the model contract (QAbstractItemModelTester).
-#include <QAbstractItemModelTester>
+// changes that carry the selection along, captions that changed, and the model contract
+// (QAbstractItemModelTester, attached by the fixture to every model test).
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QSignalSpy>
@@ -9,30 +9,9 @@
 
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "support/model_fixture.h"
 
 namespace {
-
-/// Songs owned by the test, handed to the model as borrowed pointers.
-struct cSongs {
-    std::vector<std::unique_ptr<cSongInfo>> Owned;
-
-    cSongInfo* Add(std::string_view path, int32_t views = 0, int32_t size = 0, double date = 0) {
-        Owned.push_back(std::make_unique<cSongInfo>());
-        cSongInfo* song = Owned.back().get();
-        song->SetFileName(path);
-        song->Views = views;
-        song->Size = size;
-        song->Date = date;
-        return song;
-    }
-    std::vector<cSongInfo*> Pointers() const {
-        std::vector<cSongInfo*> result;
-        for (const auto& song : Owned) {
-            result.push_back(song.get());
-        }
-        return result;
-    }
-};
 
 // 2024-03-05 is day 45356 after 1899-12-30.
 constexpr double kMarch5th2024 = 45356.0;
@@ -88,127 +67,122 @@ TEST(SongCellText, ZoneIsCutFromTimeFormats) {
     EXPECT_EQ(TimeFormatWithoutZone("HH:mm:ss"), "HH:mm:ss");
 }
 
-TEST(SongListModel, PassesTheModelTesterThroughResetsAndChanges) {
-    cSongs songs;
+TEST_F(SongListModelTest, PassesTheModelTesterThroughResetsAndChanges) {
     for (int i = 0; i < 20; ++i) {
-        songs.Add("/m/song" + std::to_string(i) + ".mp3", i);
+        AddSong("/m/song" + std::to_string(i) + ".mp3", i);
     }
-    TSongListModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.SetColumns({"FileName", "Date", "Size", "Views", "Groups", "Nonsense"});
-    model.SetSongs(songs.Pointers());
-    ASSERT_EQ(model.rowCount(), 20);
-    ASSERT_EQ(model.columnCount(), 6);
-    model.AppendSong(songs.Add("/m/extra.mp3"));
-    model.RefreshRow(3);
-    model.RemoveRow(0);
+    Model.SetColumns({"FileName", "Date", "Size", "Views", "Groups", "Nonsense"});
+    Model.SetSongs(Songs());
+    ASSERT_EQ(Model.rowCount(), 20);
+    ASSERT_EQ(Model.columnCount(), 6);
+    Model.AppendSong(AddSong("/m/extra.mp3"));
+    Model.RefreshRow(3);
+    Model.RemoveRow(0);
     std::vector<int> reversed;
-    for (int row = model.rowCount() - 1; row >= 0; --row) {
+    for (int row = Model.rowCount() - 1; row >= 0; --row) {
         reversed.push_back(row);
     }
-    model.SetRowOrder(reversed);
-    model.MoveRow(0, 5);
-    model.MoveRow(7, 2);
-    model.MoveRow(0, model.rowCount() - 1);
-    model.MoveRow(model.rowCount() - 1, 0);
-    model.SetColumns({"Path"});
-    model.Clear();
-    EXPECT_EQ(model.rowCount(), 0);
+    Model.SetRowOrder(reversed);
+    Model.MoveRow(0, 5);
+    Model.MoveRow(7, 2);
+    Model.MoveRow(0, Model.rowCount() - 1);
+    Model.MoveRow(Model.rowCount() - 1, 0);
+    Model.SetColumns({"Path"});
+    Model.Clear();
+    EXPECT_EQ(Model.rowCount(), 0);
 }
 
-TEST(SongListModel, RolesGiveTextsIconAndSong) {
-    cSongs songs;
-    cSongInfo* song = songs.Add("/m/Blue.MP3", 3);
-    TSongListModel model;
-    model.SetColumns({"FileName", "Views", "Unheard"});
-    model.SetSongs(songs.Pointers());
-    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "FileName");
-    EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "Unheard");
-    EXPECT_EQ(model.index(0, 0).data().toString(), "Blue");
-    EXPECT_EQ(model.index(0, 1).data().toString(), "3");
-    EXPECT_EQ(model.index(0, 2).data().toString(), "");
-    EXPECT_FALSE(model.index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
-    EXPECT_FALSE(model.index(0, 1).data(Qt::DecorationRole).isValid());
-    EXPECT_EQ(model.index(0, 1).data(TSongListModel::kSongRole).value<void*>(), song);
-    EXPECT_EQ(model.Song(0), song);
-    EXPECT_EQ(model.Song(1), nullptr);
-    EXPECT_EQ(model.RowOfSong(song), 0);
-    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+TEST_F(SongListModelTest, RolesGiveTextsIconAndSong) {
+    cSongInfo* song = AddSong("/m/Blue.MP3", 3);
+    Model.SetColumns({"FileName", "Views", "Unheard"});
+    Model.SetSongs(Songs());
+    EXPECT_EQ(Model.headerData(0, Qt::Horizontal).toString(), "FileName");
+    EXPECT_EQ(Model.headerData(2, Qt::Horizontal).toString(), "Unheard");
+    EXPECT_EQ(Model.index(0, 0).data().toString(), "Blue");
+    EXPECT_EQ(Model.index(0, 1).data().toString(), "3");
+    EXPECT_EQ(Model.index(0, 2).data().toString(), "");
+    EXPECT_FALSE(Model.index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(Model.index(0, 1).data(Qt::DecorationRole).isValid());
+    EXPECT_EQ(Model.index(0, 1).data(TSongListModel::kSongRole).value<void*>(), song);
+    EXPECT_EQ(Model.Song(0), song);
+    EXPECT_EQ(Model.Song(1), nullptr);
+    EXPECT_EQ(Model.RowOfSong(song), 0);
+    EXPECT_FALSE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
 }
 
-TEST(SongListModel, IconsAreLookedUpOncePerFileType) {
-    cSongs songs;
+TEST_F(SongListModelTest, IconsAreLookedUpOncePerFileType) {
     for (int i = 0; i < 500; ++i) {
-        songs.Add("/m/" + std::to_string(i) + (i % 2 ? ".mp3" : ".MP3"));
+        AddSong("/m/" + std::to_string(i) + (i % 2 ? ".mp3" : ".MP3"));
     }
-    songs.Add("/m/readme.txt");
-    TSongListModel model;
-    model.SetColumns({"FileName"});
-    model.SetSongs(songs.Pointers());
-    for (int row = 0; row < model.rowCount(); ++row) {
-        model.index(row, 0).data(Qt::DecorationRole);
+    AddSong("/m/readme.txt");
+    Model.SetColumns({"FileName"});
+    Model.SetSongs(Songs());
+    for (int row = 0; row < Model.rowCount(); ++row) {
+        Model.index(row, 0).data(Qt::DecorationRole);
     }
-    EXPECT_EQ(model.IconCache().LookupCount(), 2);
+    EXPECT_EQ(Model.IconCache().LookupCount(), 2);
 }
 
-TEST(SongListModel, NewRowOrderCarriesSelectionAndCurrentRow) {
-    cSongs songs;
-    for (int i = 0; i < 5; ++i) {
-        songs.Add("/m/" + std::to_string(i) + ".mp3");
-    }
-    TSongListModel model;
-    model.SetColumns({"FileName", "Views"});
-    model.SetSongs(songs.Pointers());
-    QItemSelectionModel selection(&model);
-    selection.select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    selection.setCurrentIndex(model.index(4, 1), QItemSelectionModel::NoUpdate);
+TEST_F(SongListModelTest, NewRowOrderCarriesSelectionAndCurrentRow) {
+    ShowSongs(5, {"FileName", "Views"});
+    QItemSelectionModel selection(&Model);
+    selection.select(Model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection.setCurrentIndex(Model.index(4, 1), QItemSelectionModel::NoUpdate);
 
-    model.SetRowOrder({4, 3, 2, 1, 0});
-    EXPECT_EQ(model.index(0, 0).data().toString(), "4");
+    Model.SetRowOrder({4, 3, 2, 1, 0});
+    EXPECT_EQ(Captions(), "43210");
     EXPECT_TRUE(selection.isRowSelected(3, {}));
     EXPECT_FALSE(selection.isRowSelected(1, {}));
-    EXPECT_EQ(selection.currentIndex(), model.index(0, 1));
+    EXPECT_EQ(selection.currentIndex(), Model.index(0, 1));
     // An order of the wrong length changes nothing.
-    model.SetRowOrder({0, 1});
-    EXPECT_EQ(model.index(0, 0).data().toString(), "4");
+    Model.SetRowOrder({0, 1});
+    EXPECT_EQ(Captions(), "43210");
+    EXPECT_EQ(Layouts.size(), 1);
 }
 
-TEST(SongListModel, OneRowMovesWithItsSelectionAndAnUnchangedOrderIsNoChange) {
-    cSongs songs;
-    for (int i = 0; i < 6; ++i) {
-        songs.Add("/m/" + std::to_string(i) + ".mp3");
-    }
-    TSongListModel model;
-    model.SetColumns({"FileName"});
-    model.SetSongs(songs.Pointers());
-    QItemSelectionModel selection(&model);
-    selection.setCurrentIndex(model.index(1, 0), QItemSelectionModel::ClearAndSelect);
-    selection.select(model.index(3, 0), QItemSelectionModel::Select);
-    auto names = [&] {
-        QStringList texts;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            texts << model.index(row, 0).data().toString();
-        }
-        return texts.join("");
-    };
+TEST_F(SongListModelTest, OneRowMovesWithItsSelectionAndAnUnchangedOrderIsNoChange) {
+    ShowSongs(6, {"FileName"});
+    QItemSelectionModel selection(&Model);
+    selection.setCurrentIndex(Model.index(1, 0), QItemSelectionModel::ClearAndSelect);
+    selection.select(Model.index(3, 0), QItemSelectionModel::Select);
 
-    model.MoveRow(1, 4); // down: the rows between move up
-    EXPECT_EQ(names(), "023415");
+    Model.MoveRow(1, 4); // down: the rows between move up
+    EXPECT_EQ(Captions(), "023415");
     EXPECT_EQ(selection.currentIndex().row(), 4);
     EXPECT_TRUE(selection.isRowSelected(2, {})) << "song 3 moved up with its mark";
-    model.MoveRow(4, 0); // up: the rows between move down
-    EXPECT_EQ(names(), "102345");
+    Model.MoveRow(4, 0); // up: the rows between move down
+    EXPECT_EQ(Captions(), "102345");
     EXPECT_EQ(selection.currentIndex().row(), 0);
     EXPECT_TRUE(selection.isRowSelected(3, {}));
-    model.MoveRow(2, 2);
-    model.MoveRow(-1, 2);
-    model.MoveRow(0, 6);
-    EXPECT_EQ(names(), "102345");
+    Model.MoveRow(2, 2);
+    Model.MoveRow(-1, 2);
+    Model.MoveRow(0, 6);
+    EXPECT_EQ(Captions(), "102345");
+    EXPECT_EQ(Moves.size(), 2) << "only the two real moves are reported";
 
-    QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
-    model.SetRowOrder({0, 1, 2, 3, 4, 5});
-    EXPECT_EQ(layouts.size(), 0) << "nothing to lay out again";
-    model.SetRowOrder({1, 0, 2, 3, 4, 5});
-    EXPECT_EQ(layouts.size(), 1);
-    EXPECT_EQ(names(), "012345");
+    Model.SetRowOrder({0, 1, 2, 3, 4, 5});
+    EXPECT_EQ(Layouts.size(), 0) << "nothing to lay out again";
+    Model.SetRowOrder({1, 0, 2, 3, 4, 5});
+    EXPECT_EQ(Layouts.size(), 1);
+    EXPECT_EQ(Captions(), "012345");
+}
+
+TEST_F(SongListModelTest, ARefreshTellsWhetherTheCaptionChangedWhereverTheRowWent) {
+    ShowSongs(3, {"FileName", "Views"});
+    cSongInfo* first = Model.Song(0);
+    first->Views = 4;
+    EXPECT_FALSE(Model.RefreshRow(0)) << "only the Views cell changed";
+    EXPECT_EQ(Changes.size(), 1) << "the row is repainted all the same";
+    // The caption is remembered with its row through moves and new orders.
+    Model.MoveRow(0, 2);
+    Model.SetRowOrder({2, 0, 1});
+    ASSERT_EQ(Model.Song(0), first);
+    first->SetFileName("/m/renamed.mp3");
+    EXPECT_TRUE(Model.RefreshRow(0));
+    EXPECT_FALSE(Model.RefreshRow(0)) << "told once";
+    // With Views first, a new count is a new caption.
+    Model.SetColumns({"Views", "FileName"});
+    first->Views = 5;
+    EXPECT_TRUE(Model.RefreshRow(Model.RowOfSong(first)));
+    EXPECT_FALSE(Model.RefreshRow(7)) << "no such row";
 }

@@ -1,38 +1,32 @@
 #pragma once
-// Helpers of the catalogue tests: records built by hand, a recording message sink, a child
-// process.
+// Songs for the core tests: catalogue records built byte by byte, MP3 files with or without a
+// tag, a recording message sink, a child process, and file permissions met as an ordinary user.
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/unitSongsDatabaseClass.h"
-#include "test_temp_folder.h"
+#include "support/temp_folder.h"
 #include "util/unitMessages.h"
 
-namespace catalogue_test {
-
-inline bool PathExists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-/// Creates an empty file (and its folders).
-inline void Touch(const std::string& path) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    WriteBytes(path, "");
-}
+namespace song_fixtures {
 
 // ---- records by hand, independent of the writer under test --------------------------------
 
@@ -104,13 +98,6 @@ inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-} // namespace catalogue_test
-
-#include <sys/wait.h>
-
-#include <functional>
-
-namespace catalogue_test {
 
 /// Runs the body in a forked child and answers its exit code (200 + signal when it was killed).
 /// The child never returns into the test framework: it ends with _exit.
@@ -129,4 +116,75 @@ inline int RunInChild(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
 }
 
-} // namespace catalogue_test
+/// A 128-byte tag block: marker, then each field copied in at its offset; the rest of every
+/// field is filled with the pad byte (space or zero), genre 0xFF.
+inline std::string TagBlock(std::string_view title, std::string_view artist, std::string_view album,
+                            std::string_view year, std::string_view comment, char pad = ' ',
+                            std::string_view marker = "TAG") {
+    std::string block(128, pad);
+    block.replace(0, 3, marker);
+    const auto put = [&](size_t offset, size_t width, std::string_view text) {
+        block.replace(offset, std::min(width, text.size()), text.substr(0, width));
+    };
+    put(3, 30, title);
+    put(33, 30, artist);
+    put(63, 30, album);
+    put(93, 4, year);
+    put(97, 30, comment);
+    block[127] = '\xFF';
+    return block;
+}
+
+/// Audio-like bytes of the given length (no "TAG" anywhere) followed by the tag, if any.
+inline std::string Mp3Bytes(size_t audioSize, std::string_view tag = {}) {
+    std::string bytes;
+    bytes.reserve(audioSize + tag.size());
+    for (size_t i = 0; i < audioSize; ++i) {
+        bytes += static_cast<char>(0x80 + i % 0x40);
+    }
+    bytes += tag;
+    return bytes;
+}
+
+/// Lets an ordinary user reach the folder (temporary folders are made private to their owner).
+inline void OpenToEveryone(const std::string& folder) {
+    ::chmod(folder.c_str(), 0755);
+}
+
+/// While it lives, file permissions are checked for an ordinary user even when the tests run
+/// as root (the file-system user id of this thread is set to "nobody"; root passes every
+/// permission check otherwise).
+class cUnprivileged {
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    cUnprivileged() {
+        if (::geteuid() == 0) {
+            m_Previous = static_cast<uid_t>(::setfsuid(kNobody));
+            m_Changed = true;
+        }
+    }
+    ~cUnprivileged() {
+        if (m_Changed) {
+            ::setfsuid(m_Previous);
+        }
+    }
+    cUnprivileged(const cUnprivileged&) = delete;
+    cUnprivileged& operator=(const cUnprivileged&) = delete;
+
+    /// False when running as root without the right to change the file-system user id, so
+    /// that permissions cannot be met here.
+    static bool Possible() {
+        if (::geteuid() != 0) {
+            return true;
+        }
+        const cUnprivileged probe;
+        return ::setfsuid(static_cast<uid_t>(-1)) == static_cast<int>(kNobody); // -1 only asks
+    }
+
+private:
+    uid_t m_Previous = 0;
+    bool m_Changed = false;
+};
+
+} // namespace song_fixtures

@@ -1,44 +1,26 @@
 #pragma once
-// Support for tests of the main window: a temporary program folder, MP3 files to scan, and the
-// desktop services replaced by recorders so no test starts a program or waits on a box.
+// Support for tests of the main window: a temporary program folder, MP3 files to scan, a window
+// started over them with the recording desktop, and the user's gestures on it.
 
 #include <QAction>
 #include <QDir>
+#include <QHeaderView>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
-#include "../core/mp3_test_files.h"
 #include "browser/unitMain.h"
+#include "browser/unitSongListModel.h"
+#include "browser/unitSongListPane.h"
+#include "support/desktop_fake.h"
+#include "support/song_fixtures.h"
 #include "util/unitFolderTree.h"
-#include "util/unitMessages.h"
-#include "util/unitPlatformServices.h"
-
-/// Message boxes and opened paths recorded while it lives.
-struct cRecordedDesktop {
-    QStringList Boxes;
-    QStringList Opened;
-    cMessageBoxHook OldBox;
-    cOpenWithHook OldOpen;
-    cMessageSink OldSink;
-
-    cRecordedDesktop() {
-        OldBox = SetMessageBoxHook([this](const QString& text) { Boxes << text; });
-        OldOpen = SetOpenWithHook([this](const QString& path) { Opened << path; });
-        OldSink = SetMessageSink({});
-        InstallGuiMessageSink();
-    }
-    ~cRecordedDesktop() {
-        SetMessageBoxHook(OldBox);
-        SetOpenWithHook(OldOpen);
-        SetMessageSink(OldSink);
-    }
-};
 
 /// A program folder in a temporary folder, with room for music folders beside it.
 class cProgramFolder {
@@ -67,8 +49,8 @@ public:
                              std::string_view artist = {}, size_t audioBytes = 300) const {
         const std::string path = Below(relative);
         QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
-        std::ofstream(path, std::ios::binary)
-            << mp3test::Mp3Bytes(audioBytes, mp3test::TagBlock(title, artist, "", "", ""));
+        std::ofstream(path, std::ios::binary) << song_fixtures::Mp3Bytes(
+            audioBytes, song_fixtures::TagBlock(title, artist, "", "", ""));
         return path;
     }
     /// An MP3 file of the size that takes no disk space (all of it a hole).
@@ -97,9 +79,9 @@ private:
     QString m_Root;
 };
 
-/// A shown main window over the program folder; closed (settings written) by Close().
-inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder) {
-    auto window = std::make_unique<TfrmMain>(folder.Path());
+/// A shown main window over the program folder and the desktop; close() writes the settings.
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder, cDesktop& desktop) {
+    auto window = std::make_unique<TfrmMain>(folder.Path(), desktop);
     if (!window->StartupFailed()) {
         window->show();
         // The first activation fits the frame to the stored size.
@@ -120,6 +102,13 @@ inline void SelectFolder(TfrmMain& window, const std::string& path) {
 
 inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
     Control<QAction>(window, itemName)->trigger();
+}
+
+/// A left click on the header of the column, as the user sorts the list.
+inline void ClickHeader(TfrmMain& window, int column) {
+    QHeaderView* header = window.SongListPane().SongList()->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
 
 /// Options.ini that opens the window on the folder, with more lines after it.

@@ -1,8 +1,9 @@
 #pragma once
 // A fresh folder under the system's temporary folder for one test, removed with everything in
-// it afterwards; and whole-file helpers for byte-exact checks.
+// it afterwards; whole-file helpers for byte-exact checks, and what stat tells of a path.
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 class cTempFolder {
 public:
@@ -60,4 +62,24 @@ inline std::string ReadBytes(const std::string& path) {
         throw std::runtime_error("could not read " + path);
     }
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool PathExists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+/// Creates an empty file (and its folders).
+inline void Touch(const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteBytes(path, "");
+}
+
+/// The file's last-modified time in whole seconds since 1970; 0 when it cannot be read.
+inline int64_t ModifiedSeconds(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return 0;
+    }
+    return info.st_mtim.tv_sec;
 }

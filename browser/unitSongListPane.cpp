@@ -1,0 +1,555 @@
+#include "browser/unitSongListPane.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QStyleOptionHeader>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "browser/unitSongListModel.h"
+#include "browser/unitStatusTexts.h"
+#include "catalogue/unitSongUtils.h"
+#include "util/unitArt.h"
+#include "util/unitGuiText.h"
+#include "util/unitIniFile.h"
+#include "util/unitListViewUtils.h"
+#include "util/unitUtils.h"
+
+namespace {
+
+constexpr char kWidthsSection[] = "MainWindow.SongsList";
+constexpr int kNewColumnWidth = 50;
+/// The auto-sized columns never share out less than this, however narrow the list.
+constexpr int kMinimumSharedWidth = 16;
+/// Cells that give a new Date or Size column its width: a date with wide digits in every part,
+/// and a size of a few hundred megabytes.
+constexpr double kSampleDate = 47115.0 + (20 * 3600 + 58 * 60 + 58) / 86400.0; // 2028-12-28
+constexpr int64_t kSampleSize = 999'999'999;
+
+const QColor kBandColour(0x52, 0x97, 0xF9);
+
+/// The selected rows of the list, carried by the pane across a new order of the rows.
+///
+/// Qt carries a selection across a layout change with one persistent index per selected row
+/// (per selected cell for a row move), and every persistent index is then updated one by one:
+/// a sort with 100,000 selected rows took a fifth of a second, a single row move half a second.
+/// Instead the selection is taken as one mark per row and cleared before the rows move, the
+/// marks are moved as the rows are, and the marked rows are selected again in one change.
+/// The current (focused) row is one persistent index and moves with the model by itself.
+class cSelectedRows {
+public:
+    explicit cSelectedRows(QItemSelectionModel* selection) : m_Selection(selection) {
+        const QItemSelection ranges = selection->selection();
+        if (ranges.isEmpty()) {
+            return;
+        }
+        m_Marks.assign(static_cast<size_t>(selection->model()->rowCount()), 0);
+        for (const QItemSelectionRange& range : ranges) {
+            std::fill(m_Marks.begin() + range.top(), m_Marks.begin() + range.bottom() + 1, 1);
+        }
+        // Silently: the views paint every row anew after the new order anyway, and the one
+        // change that selects the rows again reports the selection.
+        const QSignalBlocker quiet(selection);
+        selection->clearSelection();
+    }
+
+    /// The rows were put in the order newOrder (newOrder[i] is the old row now at row i).
+    void Reorder(const std::vector<int>& newOrder) {
+        if (m_Marks.empty() || newOrder.size() != m_Marks.size()) {
+            return;
+        }
+        std::vector<char> reordered(m_Marks.size());
+        for (size_t row = 0; row < newOrder.size(); ++row) {
+            reordered[row] = m_Marks[static_cast<size_t>(newOrder[row])];
+        }
+        m_Marks.swap(reordered);
+    }
+
+    /// The row at `from` became row `to`, the rows between shifted by one.
+    void MoveRow(int from, int to) {
+        if (!m_Marks.empty()) {
+            MoveItem(m_Marks, from, to);
+        }
+    }
+
+    /// Selects the marked rows again, whole rows, in one change of the selection.
+    void SelectAgain() {
+        if (m_Marks.empty()) {
+            return;
+        }
+        const QAbstractItemModel* model = m_Selection->model();
+        const int lastColumn = std::max(0, model->columnCount() - 1);
+        QItemSelection rows;
+        const int count = static_cast<int>(m_Marks.size());
+        for (int row = 0; row < count;) {
+            if (!m_Marks[static_cast<size_t>(row)]) {
+                ++row;
+                continue;
+            }
+            const int top = row;
+            while (row < count && m_Marks[static_cast<size_t>(row)]) {
+                ++row;
+            }
+            rows.append(
+                QItemSelectionRange(model->index(top, 0), model->index(row - 1, lastColumn)));
+        }
+        m_Selection->select(rows, QItemSelectionModel::Select);
+        m_Marks.clear();
+    }
+
+private:
+    QItemSelectionModel* m_Selection;
+    std::vector<char> m_Marks; ///< per row: 1 selected; empty when nothing was selected
+};
+
+} // namespace
+
+TSongListPane::TSongListPane(cBrowserState& state, cIniFile& settings, cDesktop& desktop,
+                             QWidget* parent)
+    : QWidget(parent), m_State(state), m_Settings(settings), m_Desktop(desktop) {
+    CreateControls();
+    CreateMenu();
+}
+
+TSongListPane::~TSongListPane() {
+    // The views outlive this object's own part while they are destroyed: nothing they report
+    // from now on may reach it.
+    for (QObject* sender :
+         std::initializer_list<QObject*>{lstSongs->header(), lstSongs->selectionModel()}) {
+        disconnect(sender, nullptr, this, nullptr);
+    }
+}
+
+// ---- Controls ----------------------------------------------------------------------------
+
+void TSongListPane::CreateControls() {
+    setObjectName(QStringLiteral("ListPanel"));
+    setMinimumWidth(1);
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* greyBar = new QFrame(this);
+    greyBar->setObjectName(QStringLiteral("pnlListEdge"));
+    greyBar->setFixedWidth(3);
+    greyBar->setAutoFillBackground(true);
+    QPalette grey = greyBar->palette();
+    grey.setColor(QPalette::Window, QColor(0xA8, 0xA8, 0xA8));
+    greyBar->setPalette(grey);
+    outer->addWidget(greyBar);
+
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    pnlActiveGroup = new QLabel(this);
+    pnlActiveGroup->setObjectName(QStringLiteral("pnlActiveGroup"));
+    pnlActiveGroup->setFixedHeight(21);
+    pnlActiveGroup->setAutoFillBackground(true);
+    pnlActiveGroup->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont bandFont = QApplication::font();
+    bandFont.setPointSizeF(10);
+    bandFont.setBold(true);
+    pnlActiveGroup->setFont(bandFont);
+    QPalette band = pnlActiveGroup->palette();
+    band.setColor(QPalette::Window, kBandColour);
+    band.setColor(QPalette::WindowText, Qt::white);
+    pnlActiveGroup->setPalette(band);
+    auto* bandLayout = new QHBoxLayout(pnlActiveGroup);
+    bandLayout->setContentsMargins(0, 0, 4, 0);
+    bandLayout->addStretch(1);
+    auto* bandPicture = new QLabel(pnlActiveGroup);
+    bandPicture->setObjectName(QStringLiteral("imgActiveGroup"));
+    bandPicture->setPixmap(FilterBandPixmap());
+    bandLayout->addWidget(bandPicture);
+    column->addWidget(pnlActiveGroup);
+
+    m_Model = new TSongListModel(this);
+    SongViews = new QStackedWidget(this);
+    SongViews->setObjectName(QStringLiteral("SongViews"));
+
+    lstSongs = new QTreeView(SongViews);
+    lstSongs->setObjectName(QStringLiteral("lstSongs"));
+    lstSongs->setModel(m_Model);
+    lstSongs->setUniformRowHeights(true);
+    lstSongs->setRootIsDecorated(false);
+    lstSongs->setItemsExpandable(false);
+    lstSongs->setAllColumnsShowFocus(true);
+    lstSongs->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstSongs->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstSongs->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstSongs->setFrameShape(QFrame::NoFrame);
+    lstSongs->setIconSize(QSize(16, 16));
+    lstSongs->setTextElideMode(Qt::ElideRight);
+    lstSongs->header()->setStretchLastSection(false);
+    lstSongs->header()->setSectionsMovable(false);
+    lstSongs->header()->setDefaultSectionSize(kNewColumnWidth);
+    // Stored widths are used as they are, however narrow; dragging stops at one pixel.
+    lstSongs->header()->setMinimumSectionSize(1);
+    // A click on a header sorts; the headers carry no mark of the sort column or direction.
+    lstSongs->header()->setSectionsClickable(true);
+    lstSongs->header()->setSortIndicatorShown(false);
+    connect(lstSongs->header(), &QHeaderView::sectionClicked, this,
+            &TSongListPane::lstSongsColumnClick);
+    lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
+    lstSongs->viewport()->installEventFilter(this);
+    KeepSelectionVisible(lstSongs);
+    connect(lstSongs->header(), &QHeaderView::sectionResized, this, [this](int column, int, int) {
+        // A fixed column dragged wider or narrower: the auto-sized ones follow.
+        if (!m_SharingWidths && column < static_cast<int>(m_State.VisibleColumns.size()) &&
+            !IsAutoSizedColumn(ColumnFromName(m_State.VisibleColumns[column]))) {
+            ShareAutoSizedColumnWidths();
+        }
+    });
+
+    lstSongsIcons = new QListView(SongViews);
+    lstSongsIcons->setObjectName(QStringLiteral("lstSongsIcons"));
+    lstSongsIcons->setModel(m_Model);
+    lstSongsIcons->setSelectionModel(lstSongs->selectionModel());
+    lstSongsIcons->setViewMode(QListView::IconMode);
+    lstSongsIcons->setMovement(QListView::Static);
+    lstSongsIcons->setResizeMode(QListView::Adjust);
+    lstSongsIcons->setFlow(QListView::LeftToRight);
+    lstSongsIcons->setWrapping(true);
+    lstSongsIcons->setIconSize(QSize(32, 32));
+    lstSongsIcons->setGridSize(QSize(100, 72));
+    lstSongsIcons->setUniformItemSizes(true);
+    lstSongsIcons->setWordWrap(true);
+    lstSongsIcons->setTextElideMode(Qt::ElideRight);
+    lstSongsIcons->setLayoutMode(QListView::Batched);
+    lstSongsIcons->setBatchSize(2000);
+    lstSongsIcons->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstSongsIcons->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstSongsIcons->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstSongsIcons->setFrameShape(QFrame::NoFrame);
+    lstSongsIcons->setContextMenuPolicy(Qt::CustomContextMenu);
+    KeepSelectionVisible(lstSongsIcons);
+
+    SongViews->addWidget(lstSongs);
+    SongViews->addWidget(lstSongsIcons);
+    column->addWidget(SongViews, 1);
+    outer->addLayout(column, 1);
+
+    connect(lstSongs->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TSongListPane::SelectionChanged);
+}
+
+void TSongListPane::CreateMenu() {
+    popSongsList = new QMenu(this);
+    popSongsList->setObjectName(QStringLiteral("popSongsList"));
+    auto* styles = new QActionGroup(this);
+    styles->setExclusive(true);
+    popSongsList_ViewLargeIcons = popSongsList->addAction(tr("&Large icons"));
+    popSongsList_ViewLargeIcons->setObjectName(QStringLiteral("popSongsList_ViewLargeIcons"));
+    popSongsList_ViewDetails = popSongsList->addAction(tr("&Details"));
+    popSongsList_ViewDetails->setObjectName(QStringLiteral("popSongsList_ViewDetails"));
+    for (QAction* item : {popSongsList_ViewLargeIcons, popSongsList_ViewDetails}) {
+        item->setCheckable(true);
+        styles->addAction(item);
+    }
+    popSongsList_ViewDetails->setChecked(true);
+    connect(styles, &QActionGroup::triggered, this, &TSongListPane::popSongsList_ViewDetailsClick);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(lstSongs),
+                                    static_cast<QAbstractItemView*>(lstSongsIcons)}) {
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this] { PopupAtCursor(popSongsList); });
+    }
+}
+
+bool TSongListPane::eventFilter(QObject* watched, QEvent* event) {
+    if (lstSongs && watched == lstSongs->viewport() && event->type() == QEvent::Resize) {
+        ShareAutoSizedColumnWidths();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QAbstractItemView* TSongListPane::ShownSongView() const {
+    return static_cast<QAbstractItemView*>(SongViews->currentWidget());
+}
+
+bool TSongListPane::LargeIconsShown() const {
+    return popSongsList_ViewLargeIcons->isChecked();
+}
+
+void TSongListPane::popSongsList_ViewDetailsClick(QAction* item) {
+    item->setChecked(true);
+    const bool largeIcons = item == popSongsList_ViewLargeIcons;
+    m_State.Layout.ViewAsLargeIcons = largeIcons;
+    QAbstractItemView* shown = largeIcons ? static_cast<QAbstractItemView*>(lstSongsIcons)
+                                          : static_cast<QAbstractItemView*>(lstSongs);
+    const bool hadFocus = SongViews->currentWidget() && SongViews->currentWidget()->hasFocus();
+    SongViews->setCurrentWidget(shown);
+    if (shown->currentIndex().isValid()) {
+        shown->scrollTo(shown->currentIndex());
+    }
+    if (hadFocus) {
+        shown->setFocus();
+    }
+}
+
+void TSongListPane::UpdateActiveGroupCaption() {
+    pnlActiveGroup->setText(TextToQString(m_State.ActiveGroupCaption()));
+}
+
+// ---- Rows --------------------------------------------------------------------------------
+
+void TSongListPane::PopulateSongList() {
+    m_State.QueryDisplayedSongs(MasterSongList);
+    FillSongList();
+}
+
+void TSongListPane::FillSongList() {
+    // In the displayed song list's order (master-list order), whatever the rows' order.
+    m_State.MostPopularSong = FindMostPopular(m_State.DisplayedSongs.Items());
+    m_DisplayedBytes = TotalOfSongs(m_State.DisplayedSongs.Items()).Bytes;
+    m_DisplayedBytesStale = false;
+    // The rows arrive sorted: the views lay them out once, in their final order.
+    std::vector<cSongInfo*> rows = m_State.DisplayedSongs.Items();
+    SortSongRows(rows, m_State.SortOrder.Kind(), m_State.SortOrder.Reversed);
+    m_Model->SetSongs(std::move(rows));
+    SelectListItem(lstSongs, 0, [this] { emit SelectionChanged(); });
+    emit ListFilled();
+}
+
+void TSongListPane::AddSongItem(cSongInfo* song) {
+    m_Model->AppendSong(song);
+    m_DisplayedBytesStale = true;
+    if (m_SongListUpdates > 0) {
+        m_SortPending = true;
+    } else {
+        MoveRowToItsPlace(m_Model->rowCount() - 1);
+    }
+}
+
+void TSongListPane::FillListItem(int row) {
+    if (m_Model->Song(row) == nullptr) {
+        return;
+    }
+    const bool captionChanged = m_Model->RefreshRow(row);
+    // The song's size may have changed with it.
+    m_DisplayedBytesStale = true;
+    if (m_SongListUpdates > 0) {
+        m_SortPending = true;
+    } else if (captionChanged) {
+        // The other rows are in order: only this one may have to move.
+        MoveRowToItsPlace(row);
+    }
+}
+
+void TSongListPane::MoveRowToItsPlace(int row) {
+    const int place = SortedPositionOfRow(m_Model->Songs(), row, m_State.SortOrder.Kind(),
+                                          m_State.SortOrder.Reversed);
+    if (place == row) {
+        return;
+    }
+    cSelectedRows marks(lstSongs->selectionModel());
+    m_Model->MoveRow(row, place);
+    marks.MoveRow(row, place);
+    marks.SelectAgain();
+    // The focused song moved: it stays in sight at its new place (a rename, a tag edit).
+    if (ShownSongView()->currentIndex().row() == place) {
+        ShownSongView()->scrollTo(ShownSongView()->currentIndex());
+    }
+}
+
+void TSongListPane::Clear() {
+    setUpdatesEnabled(false);
+    m_Model->Clear();
+    setUpdatesEnabled(true);
+    m_DisplayedBytes = 0;
+    m_DisplayedBytesStale = false;
+}
+
+void TSongListPane::BeginSongListUpdate() {
+    ++m_SongListUpdates;
+}
+
+void TSongListPane::EndSongListUpdate() {
+    if (m_SongListUpdates == 0 || --m_SongListUpdates > 0) {
+        return;
+    }
+    if (std::exchange(m_SortPending, false)) {
+        SortSongList();
+    }
+}
+
+int TSongListPane::lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const {
+    return CompareSongs(a, b, m_State.SortOrder.Kind(), m_State.SortOrder.Reversed);
+}
+
+void TSongListPane::lstSongsColumnClick(int column) {
+    const std::vector<std::string>& captions = m_Model->ColumnNames();
+    if (column < 0 || column >= static_cast<int>(captions.size())) {
+        return;
+    }
+    ClickSortColumn(m_State.SortOrder, captions[static_cast<size_t>(column)]);
+    SortSongList();
+}
+
+void TSongListPane::SortSongList() {
+    const std::vector<int> order =
+        SortedRowOrder(m_Model->Songs(), m_State.SortOrder.Kind(), m_State.SortOrder.Reversed);
+    cSelectedRows marks(lstSongs->selectionModel());
+    m_Model->SetRowOrder(order);
+    marks.Reorder(order);
+    marks.SelectAgain();
+    // The focused song stays in sight at its new place.
+    if (ShownSongView()->currentIndex().isValid()) {
+        ShownSongView()->scrollTo(ShownSongView()->currentIndex());
+    }
+}
+
+// ---- Columns -----------------------------------------------------------------------------
+
+void TSongListPane::BuildColumns() {
+    lstSongs->setUpdatesEnabled(false);
+    m_SharingWidths = true;
+    m_Model->SetColumns(m_State.VisibleColumns);
+    for (int column = 0; column < m_Model->columnCount(); ++column) {
+        lstSongs->header()->resizeSection(column, NewColumnWidth(column));
+    }
+    ReadColumnWidths(kWidthsSection, lstSongs, m_Settings);
+    // A sort column no longer shown gives way to the first column, ascending.
+    FollowVisibleColumns(m_State.SortOrder, m_State.VisibleColumns);
+    m_SharingWidths = false;
+    ShareAutoSizedColumnWidths();
+    lstSongs->setUpdatesEnabled(true);
+}
+
+int TSongListPane::NewColumnWidth(int column) const {
+    // Wide enough for the caption and a typical cell, so a first start shows whole dates and
+    // sizes; never narrower than a new column's 50 pixels.
+    const QHeaderView* header = lstSongs->header();
+    const QString caption = m_Model->headerData(column, Qt::Horizontal).toString();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = caption;
+    option.section = column;
+    const int captionWidth =
+        header->style()
+            ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+            .width();
+
+    const QFontMetrics metrics(lstSongs->font());
+    const QLocale locale;
+    QString sample;
+    int sampleWidth = 0;
+    switch (ColumnFromName(m_State.VisibleColumns[static_cast<size_t>(column)])) {
+    case eSongColumn::Date:
+        sample = SongDateText(kSampleDate, locale);
+        break;
+    case eSongColumn::Size:
+        sample =
+            QString::fromStdString(FormatFileSize(kSampleSize, locale.decimalPoint().toStdString(),
+                                                  locale.groupSeparator().toStdString()));
+        break;
+    case eSongColumn::Views:
+        sample = QStringLiteral("9999");
+        break;
+    case eSongColumn::Groups:
+        sample = QStringLiteral("Favourites");
+        break;
+    case eSongColumn::Title:
+    case eSongColumn::Path:
+    case eSongColumn::FileName:
+        sampleWidth = metrics.averageCharWidth() * 24;
+        break;
+    case eSongColumn::Author:
+    case eSongColumn::Album:
+        sampleWidth = metrics.averageCharWidth() * 16;
+        break;
+    case eSongColumn::Unknown:
+        break;
+    }
+    if (!sample.isEmpty()) {
+        sampleWidth = metrics.horizontalAdvance(sample);
+    }
+    // The cell's text margins, and in the first column the icon in front of the text.
+    const int margin =
+        lstSongs->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstSongs) + 1;
+    int cellWidth = sampleWidth + 2 * margin + 2;
+    if (column == 0) {
+        cellWidth += lstSongs->iconSize().width() + 2 * margin;
+    }
+    return std::max({kNewColumnWidth, captionWidth, cellWidth});
+}
+
+void TSongListPane::ShowColumns(std::vector<std::string> names) {
+    SaveColumnWidths();
+    m_State.VisibleColumns = std::move(names);
+    BuildColumns();
+    FillSongList();
+}
+
+void TSongListPane::SaveColumnWidths() {
+    WriteColumnWidths(kWidthsSection, lstSongs, m_Settings);
+}
+
+std::vector<cColumnWidth> TSongListPane::ColumnWidths() const {
+    std::vector<cColumnWidth> widths;
+    const std::vector<std::string>& captions = m_Model->ColumnNames();
+    for (size_t column = 0; column < captions.size(); ++column) {
+        widths.push_back(
+            {captions[column], lstSongs->header()->sectionSize(static_cast<int>(column))});
+    }
+    return widths;
+}
+
+void TSongListPane::ShareAutoSizedColumnWidths() {
+    QHeaderView* header = lstSongs->header();
+    const int count = header->count();
+    std::vector<int> widths(static_cast<size_t>(count));
+    std::vector<bool> autoSized(static_cast<size_t>(count));
+    bool anyAutoSized = false;
+    for (int column = 0; column < count; ++column) {
+        widths[column] = header->sectionSize(column);
+        autoSized[column] = column < static_cast<int>(m_State.VisibleColumns.size()) &&
+                            IsAutoSizedColumn(ColumnFromName(m_State.VisibleColumns[column]));
+        anyAutoSized = anyAutoSized || autoSized[column];
+    }
+    if (!anyAutoSized) {
+        return;
+    }
+    const std::vector<int> shared =
+        SharedColumnWidths(widths, autoSized, lstSongs->viewport()->width(), kMinimumSharedWidth);
+    m_SharingWidths = true;
+    for (int column = 0; column < count; ++column) {
+        if (shared[column] != widths[column]) {
+            header->resizeSection(column, shared[column]);
+        }
+    }
+    m_SharingWidths = false;
+}
+
+// ---- Status ------------------------------------------------------------------------------
+
+std::string TSongListPane::StatusBarText() {
+    if (m_DisplayedBytesStale) {
+        m_DisplayedBytes = TotalOfSongs(m_State.DisplayedSongs.Items()).Bytes;
+        m_DisplayedBytesStale = false;
+    }
+    // The selection as ranges of rows: a change of the selection costs what the selected rows
+    // cost, never a walk over every row of the list.
+    std::vector<cRowRange> ranges;
+    const QItemSelection selection = lstSongs->selectionModel()->selection();
+    ranges.reserve(static_cast<size_t>(selection.size()));
+    for (const QItemSelectionRange& range : selection) {
+        ranges.push_back({range.top(), range.bottom()});
+    }
+    const cSongsTotal selected = TotalOfRowRanges(m_Model->Songs(), std::move(ranges));
+    const QLocale locale;
+    return ::StatusBarText(selected, m_Model->rowCount(), m_DisplayedBytes,
+                           locale.decimalPoint().toStdString(),
+                           locale.groupSeparator().toStdString());
+}

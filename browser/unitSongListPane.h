@@ -1,0 +1,125 @@
+#pragma once
+// The song list panel of the main window: the grey edge, the band naming the filter, the list
+// in its two view styles (details and large icons, one model and one selection), its context
+// menu popSongsList, and the list's controller: filling it from the displayed songs, one row
+// at a time, batches of row changes, sorting and header clicks, the columns and their widths.
+//
+// The pane works on the browser state and the settings file it is given; the window that holds
+// it hears about the pane's changes through its signals.
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "browser/unitBrowserState.h"
+
+class QAbstractItemView;
+class QAction;
+class QLabel;
+class QListView;
+class QMenu;
+class QStackedWidget;
+class QTreeView;
+class TSongListModel;
+class cDesktop;
+class cIniFile;
+
+class TSongListPane : public QWidget {
+    Q_OBJECT
+public:
+    /// The state, the settings file and the desktop must outlive the pane.
+    TSongListPane(cBrowserState& state, cIniFile& settings, cDesktop& desktop,
+                  QWidget* parent = nullptr);
+    ~TSongListPane() override;
+
+    TSongListModel* Model() const { return m_Model; }
+    QTreeView* SongList() const { return lstSongs; }
+    QListView* SongIcons() const { return lstSongsIcons; }
+    /// The view now shown: the details view or the large-icon view.
+    QAbstractItemView* ShownSongView() const;
+    bool LargeIconsShown() const;
+
+    /// Recomputes the displayed song list from the master song list and fills the list.
+    void PopulateSongList();
+    /// Rebuilds every row from the displayed song list, sorted, finds the most popular song
+    /// and selects the first row; then reports ListFilled.
+    void FillSongList();
+    /// Adds one row for the song, at its place in the sort order (outside a batch).
+    void AddSongItem(cSongInfo* song);
+    /// The row's song changed: its texts are shown anew. Outside a batch the row moves to its
+    /// place in the sort order (selection and focus move with it) when its caption, the first
+    /// column's text, changed; other changes wait for the next sort.
+    void FillListItem(int row);
+    /// Removes every row (with the views' updates suspended).
+    void Clear();
+
+    /// Changes of many rows: between these two calls FillListItem only shows a row's new texts,
+    /// and the list is sorted once when the outermost EndSongListUpdate ends the batch.
+    void BeginSongListUpdate();
+    void EndSongListUpdate();
+
+    /// The list's order: negative when song a belongs before song b by the sort column and
+    /// direction, positive when after, 0 when they have no order.
+    int lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const;
+    /// A click on the header of the column: the sort column again reverses the order, another
+    /// column becomes the sort column, ascending. The list is sorted anew.
+    void lstSongsColumnClick(int column);
+    /// Sorts every row by the sort column; selection and focus stay on the same songs.
+    void SortSongList();
+
+    /// Recreates the columns from the visible column list, widths from the settings file
+    /// (used as stored, however narrow).
+    void BuildColumns();
+    /// The visible columns become the names (never empty): the widths of the old columns are
+    /// stored, the columns built anew and the list filled again.
+    void ShowColumns(std::vector<std::string> names);
+    /// Stores the current column widths in the settings file.
+    void SaveColumnWidths();
+    /// Every column's caption and current width, in column order.
+    std::vector<cColumnWidth> ColumnWidths() const;
+
+    /// Writes the band above the list from the group filter and the view mode.
+    void UpdateActiveGroupCaption();
+    /// "&Large icons" and "&Details": the clicked view style is shown and checked.
+    void popSongsList_ViewDetailsClick(QAction* item);
+
+    /// The status bar line for the current rows and selection.
+    std::string StatusBarText();
+
+signals:
+    /// The selection (or the focus) of the list changed; also once after an empty fill.
+    void SelectionChanged();
+    /// The rows were rebuilt from the displayed songs: the texts about them are due.
+    void ListFilled();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    int NewColumnWidth(int column) const;
+    void ShareAutoSizedColumnWidths();
+    /// Moves the row to its place in the sort order, selection and focus with it.
+    void MoveRowToItsPlace(int row);
+
+    cBrowserState& m_State;
+    cIniFile& m_Settings;
+    cDesktop& m_Desktop;
+
+    int m_SongListUpdates = 0;          ///< open batches of row changes
+    bool m_SortPending = false;         ///< a row changed inside the batch
+    int64_t m_DisplayedBytes = 0;       ///< size of the displayed songs, summed at each fill
+    bool m_DisplayedBytesStale = false; ///< a song changed since: sum again when next needed
+    bool m_SharingWidths = false;
+
+    // Controls, named as the program refers to them.
+    QLabel* pnlActiveGroup = nullptr;
+    QStackedWidget* SongViews = nullptr;
+    QTreeView* lstSongs = nullptr;
+    QListView* lstSongsIcons = nullptr;
+    TSongListModel* m_Model = nullptr;
+    QMenu* popSongsList = nullptr;
+    QAction* popSongsList_ViewLargeIcons = nullptr;
+    QAction* popSongsList_ViewDetails = nullptr;
+};

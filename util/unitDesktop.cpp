@@ -1,0 +1,31 @@
+#include "util/unitDesktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "util/unitGuiText.h"
+
+void cSystemDesktop::OpenDocument(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void cSystemDesktop::ShowMessage(const QString& text) {
+    QMessageBox box(QMessageBox::Information, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+int cSystemDesktop::RunDialog(QDialog& dialog) {
+    return dialog.exec();
+}
+
+cDesktopMessageRoute::cDesktopMessageRoute(cDesktop& desktop)
+    : m_Previous(SetMessageSink(
+          [&desktop](const std::string& text) { desktop.ShowMessage(TextToQString(text)); })) {}
+
+cDesktopMessageRoute::~cDesktopMessageRoute() {
+    SetMessageSink(std::move(m_Previous));
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The desktop as the windows reach it: opening a document with the program the desktop
+// associates with it, message boxes and modal dialogs. Every window and dialog gets one
+// cDesktop by reference and never calls the desktop itself, so tests hand in a recording
+// desktop and never start a program or wait on a modal window.
+//
+// A new kind of desktop service is one more virtual function here, its real form in
+// cSystemDesktop, and its recording form in the tests' fake.
+
+#include <QString>
+
+#include "util/unitMessages.h"
+
+class QDialog;
+
+class cDesktop {
+public:
+    virtual ~cDesktop() = default;
+
+    /// Opens a file with its associated program, or a folder in the file manager. The result
+    /// is not examined: a failure is not reported.
+    virtual void OpenDocument(const QString& path) = 0;
+    /// A modal message box with the application's title and an OK button, over the active
+    /// window.
+    virtual void ShowMessage(const QString& text) = 0;
+    /// Runs the dialog modally: the rest of the program waits until it closes. Answers the
+    /// dialog's result (QDialog::Accepted or QDialog::Rejected).
+    virtual int RunDialog(QDialog& dialog) = 0;
+};
+
+/// The desktop of the running session.
+class cSystemDesktop final : public cDesktop {
+public:
+    void OpenDocument(const QString& path) override;
+    void ShowMessage(const QString& text) override;
+    int RunDialog(QDialog& dialog) override;
+};
+
+/// While it lives, the core's user messages (ShowMessage of util/unitMessages, also the
+/// application's report of unhandled errors) are shown through the desktop; the sink that was
+/// installed before comes back afterwards.
+class cDesktopMessageRoute {
+public:
+    explicit cDesktopMessageRoute(cDesktop& desktop);
+    ~cDesktopMessageRoute();
+    cDesktopMessageRoute(const cDesktopMessageRoute&) = delete;
+    cDesktopMessageRoute& operator=(const cDesktopMessageRoute&) = delete;
+
+private:
+    cMessageSink m_Previous;
+};
