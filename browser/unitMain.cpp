@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -89,15 +90,27 @@ bool IsLeftClickOn(const QWidget* widget, const QEvent* event) {
            widget->rect().contains(mouse->position().toPoint());
 }
 
+/// A key event reaches first the focused control (the window itself when nothing has the
+/// focus) and then, when that ignores it, each parent in turn: only the first delivery counts,
+/// and only inside the window (not in a dialog or a menu of its own).
+bool IsFirstDeliveryInWindow(const QObject* receiver, const QWidget* window) {
+    const QWidget* focused = QApplication::focusWidget();
+    const QObject* first = focused ? static_cast<const QObject*>(focused) : window;
+    return receiver == first && (focused == nullptr || focused->window() == window);
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent)
     : QMainWindow(parent), m_Desktop(desktop), m_MessageRoute(desktop),
       m_ProgramFolder(AddTrailingBackslash(programFolder)) {
+    // Keyboard preview: the window sees every key before the control that has the focus.
+    qApp->installEventFilter(this);
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
+    qApp->removeEventFilter(this);
     // The controls outlive this object's own part while they are destroyed: nothing they
     // report from now on may reach it.
     for (QObject* sender : std::initializer_list<QObject*>{lstFolders, lstFolders->selectionModel(),
@@ -167,7 +180,6 @@ void TfrmMain::CreateControls() {
     setStatusBar(bar);
 
     CreateMenus();
-    CreateKeys();
 }
 
 QWidget* TfrmMain::CreateHeader() {
@@ -305,23 +317,6 @@ void TfrmMain::CreateMenus() {
     }
     popViewModesItems[0]->setChecked(true);
     connect(modes, &QActionGroup::triggered, this, &TfrmMain::popViewModes_EntireCollectionClick);
-}
-
-void TfrmMain::CreateKeys() {
-    auto* about = new QAction(this);
-    about->setObjectName(QStringLiteral("actAbout"));
-    about->setShortcut(Qt::Key_F1);
-    connect(about, &QAction::triggered, this, &TfrmMain::ShowAbout);
-    addAction(about);
-
-    auto* folders = new QAction(this);
-    folders->setObjectName(QStringLiteral("actToggleFolders"));
-    folders->setShortcut(Qt::Key_F4);
-    connect(folders, &QAction::triggered, this, [this] {
-        tbViewFoldersList->setChecked(!tbViewFoldersList->isChecked());
-        tbViewFoldersListClick();
-    });
-    addAction(folders);
 }
 
 // ---- Creation ----------------------------------------------------------------------------
@@ -589,12 +584,42 @@ void TfrmMain::tbToggleFindWindowClick() {
     // The search window comes with the search; until then the button only keeps its state.
 }
 
+void TfrmMain::FormKeyDown(const QKeyEvent& key) {
+    const bool plain =
+        (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) ==
+        Qt::NoModifier;
+    switch (key.key()) {
+    case Qt::Key_F1:
+        if (plain) {
+            ShowAbout();
+        }
+        break;
+    case Qt::Key_F4:
+        if (plain) {
+            tbViewFoldersList->setChecked(!tbViewFoldersList->isChecked());
+            tbViewFoldersListClick();
+        }
+        break;
+    case Qt::Key_F6:
+        if (plain) {
+            fraViewModeimgViewModesClick();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 void TfrmMain::ShowAbout() {
     TfrmAbout about(this);
     m_Desktop.RunDialog(about);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && IsFirstDeliveryInWindow(watched, this)) {
+        FormKeyDown(*static_cast<const QKeyEvent*>(event));
+        return false;
+    }
     // Filters are installed while the controls are being made: later ones may not exist yet.
     if (watched == TopPanel && event->type() == QEvent::Resize) {
         PlaceHeaderControls();

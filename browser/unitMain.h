@@ -13,6 +13,7 @@
 #include "util/unitDesktop.h"
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -84,6 +85,10 @@ public:
     void tbToggleFindWindowClick();
     /// Shows the About box (header logo, F1).
     void ShowAbout();
+    /// Every key pressed anywhere in this window, seen before the focused control; the key is
+    /// not consumed, so the control still gets it. F1 About, F4 the folder pane, F6 the
+    /// view-mode menu (the function keys only without Shift, Ctrl and Alt).
+    void FormKeyDown(const QKeyEvent& key);
 
 protected:
     /// The status bar line for the current rows and selection.
@@ -106,7 +111,6 @@ private:
     QWidget* CreateHeader();
     QWidget* CreateFolderPane();
     void CreateMenus();
-    void CreateKeys();
     void PlaceHeaderControls();
     void ShowFolderPane(bool shown);
     void PlaceSplitter();

@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -235,6 +236,9 @@ void TSongListPane::CreateControls() {
     lstSongsIcons->setFrameShape(QFrame::NoFrame);
     lstSongsIcons->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(lstSongsIcons);
+    // The keys of the list, in both view styles.
+    lstSongs->installEventFilter(this);
+    lstSongsIcons->installEventFilter(this);
 
     SongViews->addWidget(lstSongs);
     SongViews->addWidget(lstSongsIcons);
@@ -270,8 +274,29 @@ void TSongListPane::CreateMenu() {
 bool TSongListPane::eventFilter(QObject* watched, QEvent* event) {
     if (lstSongs && watched == lstSongs->viewport() && event->type() == QEvent::Resize) {
         ShareAutoSizedColumnWidths();
+    } else if (event->type() == QEvent::KeyPress &&
+               (watched == lstSongs || watched == lstSongsIcons)) {
+        return lstSongsKeyDown(*static_cast<QKeyEvent*>(event));
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TSongListPane::lstSongsKeyDown(const QKeyEvent& key) {
+    const bool ctrl = key.modifiers().testFlag(Qt::ControlModifier);
+    const bool anySelected = lstSongs->selectionModel()->hasSelection();
+    switch (key.key()) {
+    case Qt::Key_A:
+        if (!ctrl) {
+            return false;
+        }
+        // Without a selection Ctrl+A does nothing, not even the view's own select-all.
+        if (anySelected) {
+            SelectAllItems(ShownSongView());
+        }
+        return true;
+    default:
+        return false;
+    }
 }
 
 QAbstractItemView* TSongListPane::ShownSongView() const {

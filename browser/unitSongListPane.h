@@ -15,6 +15,7 @@
 
 class QAbstractItemView;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QListView;
 class QMenu;
@@ -85,6 +86,11 @@ public:
 
     /// The status bar line for the current rows and selection.
     std::string StatusBarText();
+
+    /// A key pressed while the list has the focus (either view style), after the window saw
+    /// it. With no song selected every command key is ignored. Answers true when the key was
+    /// used up (the view must not act on it too): Ctrl+A selects every song.
+    bool lstSongsKeyDown(const QKeyEvent& key);
 
 signals:
     /// The selection (or the focus) of the list changed; also once after an empty fill.

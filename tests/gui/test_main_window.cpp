@@ -168,7 +168,7 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
         SelectFolder(*first, folder.Below("music/rock"));
         ChooseViewMode(*first, "popViewModes_EntireCollection");
         Control<QAction>(*first, "popSongsList_ViewLargeIcons")->trigger();
-        QTest::keyClick(first.get(), Qt::Key_F4);
+        PressKey(*first, Qt::Key_F4);
         EXPECT_FALSE(Control<QWidget>(*first, "FileBrowserPanel")->isVisible());
         first->SongListPane().SongList()->header()->resizeSection(2, 77);
         frame = first->frameGeometry();
@@ -188,7 +188,7 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
     EXPECT_EQ(HeaderCaptions(*second), QStringList({"Title", "Path", "Bogus"}));
     EXPECT_EQ(second->SongListPane().SongList()->header()->sectionSize(2), 77);
     // The pane comes back as wide as it was.
-    QTest::keyClick(second.get(), Qt::Key_F4);
+    PressKey(*second, Qt::Key_F4);
     EXPECT_TRUE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
     EXPECT_EQ(Control<QWidget>(*second, "FileBrowserPanel")->width(), 153);
     second->close();
@@ -389,7 +389,7 @@ TEST(MainWindow, HeaderOpensViewModesAndAbout) {
         EXPECT_TRUE(dialog.isModal());
         return int(QDialog::Accepted);
     };
-    QTest::keyClick(window.get(), Qt::Key_F1);
+    PressKey(*window, Qt::Key_F1);
     QTest::mouseClick(Control<QLabel>(*window, "imgLogo"), Qt::LeftButton);
     EXPECT_EQ(desktop.Dialogs, QStringList({"frmAbout", "frmAbout"}));
     EXPECT_EQ(window->findChild<TfrmAbout*>(), nullptr) << "destroyed after it closed";
@@ -495,4 +495,30 @@ TEST(MainWindow, AFolderNameTheSettingsCannotHoldCostsOnlyThatKey) {
     EXPECT_EQ(settings.ReadInteger("MainWindow", "ViewMode", 0), 2);
     EXPECT_EQ(settings.ReadInteger("MainWindow", "Width", 0), 674);
     EXPECT_EQ(settings.ReadSectionKeys("MainWindow.VisibleColumns").size(), 5u);
+}
+
+TEST(MainWindow, WindowKeysWantNoModifiersAndStillReachTheFocusedControl) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    auto window = StartWindow(folder, desktop);
+    QTreeView* list = window->SongListPane().SongList();
+    list->setFocus();
+    PressKey(*window, Qt::Key_F4, Qt::ShiftModifier);
+    EXPECT_TRUE(Control<QToolButton>(*window, "tbViewFoldersList")->isChecked());
+    int keysSeenByList = 0;
+    {
+        cEventCounter counter(list, QEvent::KeyPress, keysSeenByList);
+        PressKey(*window, Qt::Key_F4);
+    }
+    EXPECT_FALSE(Control<QToolButton>(*window, "tbViewFoldersList")->isChecked());
+    EXPECT_FALSE(Control<QWidget>(*window, "FileBrowserPanel")->isVisible());
+    EXPECT_EQ(keysSeenByList, 1) << "the window previews keys, it does not take them";
+
+    PressKey(*window, Qt::Key_F6, Qt::ControlModifier);
+    auto* modes = Control<QMenu>(*window, "popViewModes");
+    EXPECT_FALSE(modes->isVisible());
+    PressKey(*window, Qt::Key_F6);
+    EXPECT_TRUE(modes->isVisible());
+    modes->close();
+    window->close();
 }

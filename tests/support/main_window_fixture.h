@@ -111,6 +111,39 @@ inline void ClickHeader(TfrmMain& window, int column) {
                       QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
 
+/// Counts the events of one type that reach an object while it lives.
+class cEventCounter : public QObject {
+public:
+    cEventCounter(QObject* watched, QEvent::Type type, int& count)
+        : m_Watched(watched), m_Type(type), m_Count(count) {
+        watched->installEventFilter(this);
+    }
+    ~cEventCounter() override { m_Watched->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_Watched && event->type() == m_Type) {
+            ++m_Count;
+        }
+        return false;
+    }
+
+private:
+    QObject* m_Watched;
+    QEvent::Type m_Type;
+    int& m_Count;
+};
+
+/// A key pressed as the keyboard delivers it: to the control of the window that has the focus
+/// (the window itself when none has), so the window's preview sees it first.
+inline void PressKey(TfrmMain& window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QWidget* target = QApplication::focusWidget();
+    if (target == nullptr || target->window() != &window) {
+        target = &window;
+    }
+    QTest::keyClick(target, key, modifiers);
+}
+
 /// Options.ini that opens the window on the folder, with more lines after it.
 inline std::string SettingsOpening(const std::string& folderPath, const std::string& more = {}) {
     return "[MainWindow]\r\nFoldersListPath=" + folderPath + "\r\n" + more;
