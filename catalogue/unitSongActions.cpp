@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -40,4 +41,27 @@ bool RemoveSongTag(const std::string& path, bool keepFileDate, TDateTime fileDat
         WriteFileDate(path, fileDate);
     }
     return removed;
+}
+
+bool ChangeSongsGroups(std::vector<cSongGroupsChange> changes) {
+    if (changes.empty()) {
+        return true;
+    }
+    if (SongsDatabase == nullptr) {
+        throw std::logic_error("ChangeSongsGroups needs the open catalogue");
+    }
+    std::vector<cSongInfo*> songs;
+    songs.reserve(changes.size());
+    for (cSongGroupsChange& change : changes) {
+        // Each change now holds the song's old groups, for the way back.
+        std::swap(change.Song->Groups, change.Groups);
+        songs.push_back(change.Song);
+    }
+    if (SongsDatabase->UpdateSongEntries(songs)) {
+        return true;
+    }
+    for (cSongGroupsChange& change : changes) {
+        std::swap(change.Song->Groups, change.Groups);
+    }
+    return false;
 }

@@ -4,11 +4,13 @@
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
+#include <exception>
 #include <numeric>
 #include <optional>
 #include <utility>
 
 #include "util/unitAtomicFile.h"
+#include "util/unitMessages.h"
 
 namespace {
 
@@ -125,7 +127,11 @@ cGroupList LoadGroupList(const std::string& path) {
     if (!content) {
         return cGroupList();
     }
-    std::string_view rest = *content;
+    return ParseGroupList(*content);
+}
+
+cGroupList ParseGroupList(std::string_view bytes) {
+    std::string_view rest = bytes;
     if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
         rest.remove_prefix(3);
     }
@@ -153,4 +159,14 @@ void SaveGroupList(const cGroupList& groups, const std::string& path) {
         bytes += "\r\n";
     }
     WriteFileAtomically(path, bytes);
+}
+
+bool StoreGroupList(const cGroupList& groups, const std::string& path) {
+    try {
+        SaveGroupList(groups, path);
+        return true;
+    } catch (const std::exception& error) {
+        ShowErrorMessage("In SaveGroupList (): ", error.what());
+        return false;
+    }
 }
