@@ -81,6 +81,7 @@ class cPrintingDesktop final : public cDesktop {
 public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
+    void ShowInformationBox(const QString&, const QString&) override {}
     int RunDialog(QDialog&) override { return 0; }
 };
 

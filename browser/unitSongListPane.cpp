@@ -21,6 +21,7 @@
 #include "browser/unitSongListModel.h"
 #include "browser/unitStatusTexts.h"
 #include "catalogue/unitSongUtils.h"
+#include "groups/unitGroupFiles.h"
 #include "util/unitArt.h"
 #include "util/unitGuiText.h"
 #include "util/unitIniFile.h"
@@ -252,6 +253,15 @@ void TSongListPane::CreateControls() {
 void TSongListPane::CreateMenu() {
     popSongsList = new QMenu(this);
     popSongsList->setObjectName(QStringLiteral("popSongsList"));
+    popSongsList_Groups = popSongsList->addAction(tr("&Groups..."));
+    popSongsList_Groups->setObjectName(QStringLiteral("popSongsList_Groups"));
+    // Shown in the menu; the list's key handler carries Ctrl+G out.
+    popSongsList_Groups->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    popSongsList_Groups->setShortcutContext(Qt::WidgetShortcut);
+    connect(popSongsList_Groups, &QAction::triggered, this,
+            &TSongListPane::popSongsList_GroupsClick);
+    popSongsList->addSeparator()->setObjectName(QStringLiteral("N6"));
+
     auto* styles = new QActionGroup(this);
     styles->setExclusive(true);
     popSongsList_ViewLargeIcons = popSongsList->addAction(tr("&Large icons"));
@@ -294,6 +304,14 @@ bool TSongListPane::lstSongsKeyDown(const QKeyEvent& key) {
             SelectAllItems(ShownSongView());
         }
         return true;
+    case Qt::Key_G:
+        if (!ctrl) {
+            return false;
+        }
+        if (anySelected) {
+            popSongsList_Groups->trigger();
+        }
+        return true;
     default:
         return false;
     }
@@ -321,6 +339,44 @@ void TSongListPane::popSongsList_ViewDetailsClick(QAction* item) {
     if (hadFocus) {
         shown->setFocus();
     }
+}
+
+std::vector<int> TSongListPane::SelectedRows() const {
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
+        ranges.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<int> rows;
+    int next = 0; // the first row not taken yet: ranges of single cells may overlap
+    for (const auto& [top, bottom] : ranges) {
+        for (int row = std::max(top, next); row <= bottom; ++row) {
+            rows.push_back(row);
+        }
+        next = std::max(next, bottom + 1);
+    }
+    return rows;
+}
+
+void TSongListPane::popSongsList_GroupsClick() {
+    if (m_GroupList == nullptr) {
+        return;
+    }
+    // The rows stay where they are while the window is open: it is modal.
+    const std::vector<int> rows = SelectedRows();
+    std::vector<cSongInfo*> songs;
+    songs.reserve(rows.size());
+    for (const int row : rows) {
+        songs.push_back(m_Model->Song(row));
+    }
+    if (!ShowGroupFiles(*m_GroupList, songs, m_Desktop, this)) {
+        return;
+    }
+    BeginSongListUpdate();
+    for (const int row : rows) {
+        FillListItem(row);
+    }
+    EndSongListUpdate();
 }
 
 void TSongListPane::UpdateActiveGroupCaption() {

@@ -23,6 +23,7 @@ class QStackedWidget;
 class QTreeView;
 class TSongListModel;
 class cDesktop;
+class cGroupList;
 class cIniFile;
 
 class TSongListPane : public QWidget {
@@ -32,6 +33,9 @@ public:
     TSongListPane(cBrowserState& state, cIniFile& settings, cDesktop& desktop,
                   QWidget* parent = nullptr);
     ~TSongListPane() override;
+
+    /// The group list the group window offers; it must outlive the pane.
+    void UseGroupList(const cGroupList& groups) { m_GroupList = &groups; }
 
     TSongListModel* Model() const { return m_Model; }
     QTreeView* SongList() const { return lstSongs; }
@@ -83,13 +87,19 @@ public:
     void UpdateActiveGroupCaption();
     /// "&Large icons" and "&Details": the clicked view style is shown and checked.
     void popSongsList_ViewDetailsClick(QAction* item);
+    /// "&Groups...": the group window for the selected songs; the rows of the songs it changed
+    /// are shown anew (sorted once at the end). The list is not filtered anew.
+    void popSongsList_GroupsClick();
+    /// The selected rows, in ascending order.
+    std::vector<int> SelectedRows() const;
 
     /// The status bar line for the current rows and selection.
     std::string StatusBarText();
 
     /// A key pressed while the list has the focus (either view style), after the window saw
     /// it. With no song selected every command key is ignored. Answers true when the key was
-    /// used up (the view must not act on it too): Ctrl+A selects every song.
+    /// used up (the view must not act on it too): Ctrl+A selects every song, Ctrl+G opens the
+    /// group window.
     bool lstSongsKeyDown(const QKeyEvent& key);
 
 signals:
@@ -112,6 +122,7 @@ private:
     cBrowserState& m_State;
     cIniFile& m_Settings;
     cDesktop& m_Desktop;
+    const cGroupList* m_GroupList = nullptr;
 
     int m_SongListUpdates = 0;          ///< open batches of row changes
     bool m_SortPending = false;         ///< a row changed inside the batch
@@ -126,6 +137,7 @@ private:
     QListView* lstSongsIcons = nullptr;
     TSongListModel* m_Model = nullptr;
     QMenu* popSongsList = nullptr;
+    QAction* popSongsList_Groups = nullptr;
     QAction* popSongsList_ViewLargeIcons = nullptr;
     QAction* popSongsList_ViewDetails = nullptr;
 };

@@ -24,3 +24,5 @@ QPixmap DownArrowPixmap(const QColor& colour);
 QPixmap ViewModesPixmap();
 /// The small picture at the right end of the band above the list (a funnel), 16 by 16.
 QPixmap FilterBandPixmap();
+/// The group window's picture, 32 by 32: three labelled folders of songs, a note on the front one.
+QPixmap SongGroupsPixmap();

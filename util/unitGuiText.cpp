@@ -19,3 +19,7 @@ QString TextToQString(std::string_view text) {
     }
     return QString::fromLatin1(text.data(), size);
 }
+
+std::string QStringToText(const QString& text) {
+    return text.toStdString();
+}

@@ -1,0 +1,20 @@
+#include "util/unitDialogs.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
+
+void MakeFixedDialog(QDialog& dialog, const QString& objectName, const QString& caption,
+                     QSize clientSize) {
+    dialog.setObjectName(objectName);
+    dialog.setWindowTitle(caption);
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setFixedSize(clientSize);
+    const QWidget* parent = dialog.parentWidget();
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        dialog.move(area.center() - QPoint(clientSize.width() / 2, clientSize.height() / 2));
+    }
+}
