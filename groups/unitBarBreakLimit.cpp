@@ -22,7 +22,8 @@ TfrmBarBreak::TfrmBarBreak(int barBreakLimit, QWidget* parent)
     MakeFixedDialog(*this, QStringLiteral("frmBarBreak"), tr("Bar break"), QSize(230, 85));
     auto* label = new QLabel(tr("Maximum items in menu per column:"), this);
     label->setObjectName(QStringLiteral("lblBarBreak"));
-    label->setGeometry(8, 8, 214, 16);
+    label->setGeometry(8, 6, 214, 18);
+    FitLabelText(*label);
     label->setBuddy(edtBarBreak);
     edtBarBreak->setObjectName(QStringLiteral("edtBarBreak"));
     edtBarBreak->setGeometry(8, 26, 214, 22);

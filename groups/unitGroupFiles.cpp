@@ -22,9 +22,10 @@ TfrmGroupFiles::TfrmGroupFiles(const cGroupList& groups, const std::vector<cSong
                     QSize(300, 257));
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(8, 8, 284, 16);
+    lblTitle->setGeometry(8, 6, 284, 18);
     lblTitle->setText(
         tr("Affiliate %1 songs with the following groups:").arg(qulonglong(songs.size())));
+    FitLabelText(*lblTitle);
 
     lstGroups = new QListWidget(this);
     lstGroups->setObjectName(QStringLiteral("lstGroups"));

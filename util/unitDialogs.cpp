@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 
 void MakeFixedDialog(QDialog& dialog, const QString& objectName, const QString& caption,
@@ -17,4 +18,13 @@ void MakeFixedDialog(QDialog& dialog, const QString& objectName, const QString& 
         const QRect area = screen->availableGeometry();
         dialog.move(area.center() - QPoint(clientSize.width() / 2, clientSize.height() / 2));
     }
+}
+
+void FitLabelText(QLabel& label) {
+    QFont font = label.font();
+    while (font.pointSizeF() > 6 &&
+           QFontMetrics(font).horizontalAdvance(label.text()) > label.contentsRect().width()) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    label.setFont(font);
 }

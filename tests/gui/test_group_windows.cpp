@@ -162,7 +162,10 @@ TEST(GroupsMenu, BehavesAsAMenuAndStaysOnTheScreen) {
 TEST(BarBreakWindow, OkOnlyForAWholeNumberAboveZero) {
     TfrmBarBreak window(24);
     ExpectFixedDialog(window, "Bar break", QSize(230, 85));
-    EXPECT_EQ(Child<QLabel>(window, "lblBarBreak")->text(), "Maximum items in menu per column:");
+    const QLabel* label = Child<QLabel>(window, "lblBarBreak");
+    EXPECT_EQ(label->text(), "Maximum items in menu per column:");
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+        << "the whole text shows";
     auto* edit = Child<QLineEdit>(window, "edtBarBreak");
     auto* ok = Child<QPushButton>(window, "btnOK");
     EXPECT_EQ(edit->text(), "24");
