@@ -70,10 +70,15 @@ cGroupList ParseGroupList(std::string_view bytes);
 /// exists but cannot be read.
 cGroupList LoadGroupList(const std::string& path);
 
-/// Replaces the file with the names, each followed by CR LF, in one atomic replacement (a
-/// crash leaves the old or the new list). Throws EFileError naming the file when the write is
-/// refused, or when a name holds a line break (it would come back as two names); the file is
-/// then unchanged.
+/// The bytes of a group file holding the names: each name followed by CR LF. When the first
+/// name begins with a UTF-8 byte order mark, one more goes in front, as the reader takes one
+/// off. Throws std::invalid_argument when a name holds a line break (it would come back as two
+/// names).
+std::string GroupFileText(const cGroupList& groups);
+
+/// Replaces the file with GroupFileText in one atomic replacement (a crash leaves the old or the
+/// new list). Throws EFileError naming the file when the write is refused, or when a name holds
+/// a line break; the file is then unchanged.
 void SaveGroupList(const cGroupList& groups, const std::string& path);
 
 /// SaveGroupList, guarded: a refused write is shown to the user once, as "In SaveGroupList (): "
