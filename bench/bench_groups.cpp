@@ -136,15 +136,19 @@ std::vector<cSongInfo*> ArtistSongs(std::deque<cSongInfo>& store) {
     return songs;
 }
 
+void ClearGroups(const std::vector<cSongInfo*>& songs) {
+    for (cSongInfo* song : songs) {
+        song->Groups.clear();
+    }
+}
+
 void BM_CreateGroupsPerArtist100k(benchmark::State& state) {
     std::deque<cSongInfo> store;
     const std::vector<cSongInfo*> songs = ArtistSongs(store);
     cOpenCatalogue catalogue(songs);
     for (auto _ : state) {
         state.PauseTiming();
-        for (cSongInfo* song : songs) {
-            song->Groups.clear();
-        }
+        ClearGroups(songs);
         cGroupList groups;
         state.ResumeTiming();
         CreateGroupsPerKey(eGroupKey::Artist, songs, groups);
@@ -164,9 +168,7 @@ void BM_CreateGroupsPerArtist100kSongBySong(benchmark::State& state) {
     cOpenCatalogue catalogue(songs);
     for (auto _ : state) {
         state.PauseTiming();
-        for (cSongInfo* song : songs) {
-            song->Groups.clear();
-        }
+        ClearGroups(songs);
         cGroupList groups;
         state.ResumeTiming();
         for (cSongInfo* song : songs) {
@@ -341,9 +343,7 @@ void BM_WindowCreateGroupsPerArtist100k(benchmark::State& state) {
     QAction* create = shown.Window->GroupsMenu().CreateGroupsPerArtist();
     for (auto _ : state) {
         state.PauseTiming();
-        for (cSongInfo* song : songs) {
-            song->Groups.clear();
-        }
+        ClearGroups(songs);
         state.ResumeTiming();
         create->trigger();
         QCoreApplication::processEvents();

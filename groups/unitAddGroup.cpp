@@ -1,6 +1,5 @@
 #include "groups/unitAddGroup.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -17,26 +16,13 @@ bool CanBeGroupName(const QString& name) {
 }
 } // namespace
 
-TfrmAddGroup::TfrmAddGroup(QWidget* parent)
-    : QDialog(parent), edtName(new QLineEdit(this)), btnOK(new QPushButton(tr("&OK"), this)),
-      btnCancel(new QPushButton(tr("&Cancel"), this)) {
+TfrmAddGroup::TfrmAddGroup(QWidget* parent) : QDialog(parent) {
     MakeFixedDialog(*this, QStringLiteral("frmAddGroup"), tr("Add group"), QSize(230, 85));
-    auto* label = new QLabel(tr("Name of the new group"), this);
-    label->setObjectName(QStringLiteral("lblName"));
-    label->setGeometry(8, 8, 214, 16);
-    label->setBuddy(edtName);
-    edtName->setObjectName(QStringLiteral("edtName"));
-    edtName->setGeometry(8, 26, 214, 22);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(66, 54, 75, 25);
-    btnOK->setDefault(true);
-    btnOK->setEnabled(false);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(147, 54, 75, 25);
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    const cLineInput input = AddLineInput(*this, tr("Name of the new group"),
+                                          QStringLiteral("lblName"), QStringLiteral("edtName"));
+    edtName = input.Edit;
+    btnOK = input.OK;
     connect(edtName, &QLineEdit::textChanged, this, &TfrmAddGroup::edtNameChange);
-    edtName->setFocus();
 }
 
 QString TfrmAddGroup::Name() const {

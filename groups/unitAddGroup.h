@@ -26,7 +26,6 @@ private:
 
     QLineEdit* edtName;
     QPushButton* btnOK;
-    QPushButton* btnCancel;
 };
 
 /// Runs the add window. On OK the name, unchanged, is appended to the group list (also when the

@@ -24,7 +24,6 @@ private:
 
     QLineEdit* edtBarBreak;
     QPushButton* btnOK;
-    QPushButton* btnCancel;
 };
 
 /// The edit's text as a number: a whole number in decimal (blanks around it allowed); none when

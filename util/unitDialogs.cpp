@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 
 void MakeFixedDialog(QDialog& dialog, const QString& objectName, const QString& caption,
@@ -27,4 +29,29 @@ void FitLabelText(QLabel& label) {
         font.setPointSizeF(font.pointSizeF() - 0.5);
     }
     label.setFont(font);
+}
+
+cLineInput AddLineInput(QDialog& dialog, const QString& labelText, const QString& labelName,
+                        const QString& editName) {
+    cLineInput input;
+    input.Label = new QLabel(labelText, &dialog);
+    input.Label->setObjectName(labelName);
+    input.Label->setGeometry(8, 6, 214, 18);
+    FitLabelText(*input.Label);
+    input.Edit = new QLineEdit(&dialog);
+    input.Edit->setObjectName(editName);
+    input.Edit->setGeometry(8, 26, 214, 22);
+    input.Label->setBuddy(input.Edit);
+    input.OK = new QPushButton(QDialog::tr("&OK"), &dialog);
+    input.OK->setObjectName(QStringLiteral("btnOK"));
+    input.OK->setGeometry(66, 54, 75, 25);
+    input.OK->setDefault(true);
+    input.OK->setEnabled(false);
+    input.Cancel = new QPushButton(QDialog::tr("&Cancel"), &dialog);
+    input.Cancel->setObjectName(QStringLiteral("btnCancel"));
+    input.Cancel->setGeometry(147, 54, 75, 25);
+    QObject::connect(input.OK, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(input.Cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    input.Edit->setFocus();
+    return input;
 }
