@@ -121,7 +121,9 @@ TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
     ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Album, {songs[0]}, groups));
     EXPECT_EQ(songs[0]->Groups, (Names{"Rock", "Rock LP (album)"}));
     EXPECT_TRUE(groups.Contains("Rock LP (album)"));
-    EXPECT_EQ(GroupsOnDisk()[std::string(songs[0]->FileName())], songs[0]->Groups);
+    const std::string file(songs[0]->FileName());
+    const Names inMemory = songs[0]->Groups;
+    EXPECT_EQ(GroupsOnDisk()[file], inMemory) << "the songs are loaded anew";
     EXPECT_TRUE(m_Messages.Messages().empty());
 }
 
