@@ -1,0 +1,139 @@
+// The search without its window: the scope rule, rows turned into conditions, the search over
+// the chosen source, and the search window's keys.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/unitSongUtils.h"
+#include "search/unitSongSearch.h"
+#include "support/temp_folder.h"
+#include "util/unitIniFile.h"
+
+namespace {
+
+class SongSearch : public ::testing::Test {
+protected:
+    SongSearch() { MasterSongList = &m_Master; }
+    ~SongSearch() override { MasterSongList = m_SavedMaster; }
+
+    cSongInfo* Add(const std::string& fileName, const std::string& title) {
+        m_Songs.push_back(std::make_unique<cSongInfo>());
+        m_Songs.back()->SetTexts(fileName, title, "", "", "", "");
+        m_Master.Add(m_Songs.back().get());
+        return m_Songs.back().get();
+    }
+
+    std::vector<std::string> Found(const std::vector<cCriteriaRow>& rows, eSearchScope scope,
+                                   int viewMode, const cSongPointersList& displayed) {
+        std::vector<std::string> titles;
+        for (const cSongInfo* song :
+             SearchSongs(CriteriaOfRows(rows), scope, viewMode, "/music/", displayed)) {
+            titles.emplace_back(song->Title());
+        }
+        return titles;
+    }
+
+    using cTitles = std::vector<std::string>;
+    std::vector<std::unique_ptr<cSongInfo>> m_Songs;
+    cSongPointersList m_Master;
+    cSongPointersList* m_SavedMaster = MasterSongList;
+};
+
+} // namespace
+
+TEST(SongSearchScope, FolderScopesReuseTheListOnlyWhenTheViewModeShowsTheSameSongs) {
+    using enum eSearchSource;
+    const struct {
+        eSearchScope scope;
+        eSearchSource byViewMode[3];
+    } rule[] = {
+        {eSearchScope::EntireCollection, {MasterList, MasterList, MasterList}},
+        {eSearchScope::DisplayedSongs, {ShownSongs, ShownSongs, ShownSongs}},
+        {eSearchScope::SelectedFolder, {ShownSongs, FolderOnly, FolderOnly}},
+        {eSearchScope::SelectedFolderRecursively,
+         {FolderRecursively, ShownSongs, FolderRecursively}},
+    };
+    for (const auto& line : rule) {
+        for (int viewMode = 0; viewMode < 3; ++viewMode) {
+            EXPECT_EQ(SearchSourceFor(line.scope, viewMode), line.byViewMode[viewMode])
+                << static_cast<int>(line.scope) << " in view mode " << viewMode;
+        }
+    }
+    EXPECT_EQ(SearchScopeFromTag(3), eSearchScope::DisplayedSongs);
+    EXPECT_FALSE(SearchScopeFromTag(4));
+    EXPECT_FALSE(SearchScopeFromTag(-1));
+}
+
+TEST_F(SongSearch, EachScopeSearchesItsSourceInSourceOrder) {
+    Add("/music/a.mp3", "Love me");
+    Add("/music/sub/b.mp3", "Love you");
+    Add("/music2/c.mp3", "Love all"); // a sibling whose name continues the folder's
+    Add("/other/d.mp3", "Love none");
+    cSongPointersList displayed;
+    displayed.Add(m_Master.Get(3));
+    displayed.Add(m_Master.Get(1));
+    const std::vector<cCriteriaRow> love = {{kFieldTitle, kOpBeginsWith, "love"}};
+
+    EXPECT_EQ(Found(love, eSearchScope::EntireCollection, 0, displayed).size(), 4u);
+    EXPECT_EQ(Found(love, eSearchScope::DisplayedSongs, 2, displayed),
+              (cTitles{"Love none", "Love you"}));
+    EXPECT_EQ(Found(love, eSearchScope::SelectedFolder, 2, displayed), cTitles{"Love me"});
+    EXPECT_EQ(Found(love, eSearchScope::SelectedFolderRecursively, 0, displayed),
+              (cTitles{"Love me", "Love you", "Love all"}));
+    // The view mode shows the scope's songs: what the list shows is searched, whatever it is.
+    EXPECT_EQ(Found(love, eSearchScope::SelectedFolder, 0, displayed),
+              (cTitles{"Love none", "Love you"}));
+    EXPECT_EQ(Found(love, eSearchScope::SelectedFolderRecursively, 1, displayed),
+              (cTitles{"Love none", "Love you"}));
+}
+
+TEST_F(SongSearch, RowsBecomeConditionsTopToBottomWithTheirTextsAsTyped) {
+    Add("/music/a.mp3", "Love");
+    Add("/music/b.mp3", " Love ");
+    const cSongPointersList none;
+    EXPECT_EQ(Found({{kFieldTitle, kOpIs, " love "}}, eSearchScope::EntireCollection, 0, none),
+              cTitles{" Love "});
+    EXPECT_EQ(Found({{kFieldTitle, kOpContains, "love"}, {kFieldTitle, kOpEndsWith, "e "}},
+                    eSearchScope::EntireCollection, 0, none),
+              cTitles{" Love "});
+    // The window's first row: Title contains an empty text, which finds nothing.
+    EXPECT_TRUE(Found({cCriteriaRow{}}, eSearchScope::EntireCollection, 0, none).empty());
+    const std::vector<SongCriterion> criteria =
+        CriteriaOfRows({{kFieldSize, kOpLess, " 12"}, {-1, 300, "x"}});
+    ASSERT_EQ(criteria.size(), 2u);
+    EXPECT_EQ(criteria[0].Field, kFieldSize);
+    EXPECT_EQ(criteria[0].Operator, kOpLess);
+    EXPECT_EQ(criteria[0].Text, " 12");
+    // No item chosen is no field at all: the query refuses it rather than testing another.
+    EXPECT_THROW(Found({{-1, kOpIs, "x"}}, eSearchScope::EntireCollection, 0, none),
+                 EInvalidSearchCombination);
+}
+
+TEST(FindWindowSettings, KeysReadWithTheirDefaultsAndWrittenInOrder) {
+    cTempFolder folder;
+    const std::string path = folder / "Options.ini";
+    cIniFile settings(path);
+    cFindWindowSettings stored;
+    stored.Load(settings);
+    EXPECT_FALSE(stored.Height);
+    EXPECT_FALSE(stored.Width);
+    EXPECT_EQ(stored.LastSelectedRadio, eSearchScope::EntireCollection);
+
+    settings.WriteString("FindWindow", "LastSelectedRadio", "7");
+    settings.WriteString("FindWindow", "Height", "tall");
+    stored.Load(settings);
+    EXPECT_EQ(stored.LastSelectedRadio, eSearchScope::EntireCollection);
+    EXPECT_FALSE(stored.Height);
+
+    stored = {300, 420, eSearchScope::DisplayedSongs};
+    stored.Save(settings);
+    EXPECT_EQ(ReadBytes(path),
+              "[FindWindow]\r\nLastSelectedRadio=3\r\nHeight=300\r\nWidth=420\r\n");
+    cFindWindowSettings again;
+    again.Load(settings);
+    EXPECT_EQ(again.Height, 300);
+    EXPECT_EQ(again.Width, 420);
+    EXPECT_EQ(again.LastSelectedRadio, eSearchScope::DisplayedSongs);
+}
