@@ -240,6 +240,14 @@ SongCriterion MakeCriterion(uint8_t field, uint8_t op, std::string text) {
     return SongCriterion{field, op, std::move(text)};
 }
 
+void CheckCriteria(const std::vector<SongCriterion>& criteria) {
+    for (const SongCriterion& criterion : criteria) {
+        if (const cPreparedCriterion prepared = Prepare(criterion); !prepared.Error.empty()) {
+            throw EInvalidSearchCombination(prepared.Error);
+        }
+    }
+}
+
 cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,
                              const cSongPointersList* source) {
     const cSongPointersList* songs = source != nullptr ? source : MasterSongList;

@@ -70,6 +70,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// Raises EInvalidSearchCombination for the first condition, in their order, that QuerySongs
+/// rejects when it tests it (with the same message); nothing when every condition is valid.
+/// A search checks its conditions first, so a condition the user got wrong is reported even
+/// when no song reaches it.
+void CheckCriteria(const std::vector<SongCriterion>& criteria);
+
 /// The songs of the source (null: the master song list) that meet every condition, in source
 /// order; empty slots are skipped. The records stay owned by the master list.
 ///

@@ -64,6 +64,8 @@ std::vector<SongCriterion> CriteriaOfRows(const std::vector<cCriteriaRow>& rows)
 cSongPointersList SearchSongs(const std::vector<SongCriterion>& criteria, eSearchScope scope,
                               int storedViewMode, std::string_view selectedFolder,
                               const cSongPointersList& displayedSongs) {
+    // A condition the query rejects is reported even when no song would reach it.
+    CheckCriteria(criteria);
     const eSearchSource source = SearchSourceFor(scope, storedViewMode);
     if (source == eSearchSource::MasterList) {
         return QuerySongs(criteria, MasterSongList);

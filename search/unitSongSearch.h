@@ -59,7 +59,8 @@ std::vector<SongCriterion> CriteriaOfRows(const std::vector<cCriteriaRow>& rows)
 
 /// The songs of the scope's source that meet every condition, in source order. The selected
 /// folder is the folder tree's, with or without its trailing separator. Throws
-/// EInvalidSearchCombination for a condition the query rejects; nothing is changed then.
+/// EInvalidSearchCombination for the first condition the query rejects, before any song is
+/// tested (also when an earlier condition holds for no song, or the source is empty).
 cSongPointersList SearchSongs(const std::vector<SongCriterion>& criteria, eSearchScope scope,
                               int storedViewMode, std::string_view selectedFolder,
                               const cSongPointersList& displayedSongs);

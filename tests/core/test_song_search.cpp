@@ -111,6 +111,22 @@ TEST_F(SongSearch, RowsBecomeConditionsTopToBottomWithTheirTextsAsTyped) {
                  EInvalidSearchCombination);
 }
 
+TEST_F(SongSearch, AConditionTheQueryRejectsIsReportedEvenWhenNoSongReachesIt) {
+    Add("/music/a.mp3", "Love");
+    const cSongPointersList none;
+    // The first row finds nothing, so the query alone would never test the second.
+    const std::vector<cCriteriaRow> rows = {
+        cCriteriaRow{}, {kFieldSize, kOpGreaterOrEqual, "12 "}, {kFieldTitle, kOpLess, "x"}};
+    for (eSearchScope scope : {eSearchScope::EntireCollection, eSearchScope::DisplayedSongs}) {
+        try {
+            Found(rows, scope, 0, none);
+            ADD_FAILURE() << "no error";
+        } catch (const EInvalidSearchCombination& error) {
+            EXPECT_STREQ(error.what(), "'12 ' is not a valid integer value");
+        }
+    }
+}
+
 TEST(FindWindowSettings, KeysReadWithTheirDefaultsAndWrittenInOrder) {
     cTempFolder folder;
     const std::string path = folder / "Options.ini";
