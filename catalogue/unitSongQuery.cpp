@@ -39,6 +39,15 @@ size_t FindLowered(std::string_view text, std::string_view needle) {
     const char first = needle.front();
     const char firstUpper = FoldUpper(first);
     const size_t last = text.size() - needle.size();
+    if (first == firstUpper) {
+        // Not a letter: the candidates are found by the library's fast byte search.
+        for (size_t i = text.find(first); i <= last; i = text.find(first, i + 1)) {
+            if (EqualsLowered(text.data() + i + 1, needle.data() + 1, needle.size() - 1)) {
+                return i;
+            }
+        }
+        return std::string_view::npos;
+    }
     for (size_t i = 0; i <= last; ++i) {
         const char c = text[i];
         if ((c == first || c == firstUpper) &&
