@@ -318,10 +318,18 @@ TEST(FindSong, SettingsAreWrittenWhenTheMainWindowClosesAndReadBack) {
         EXPECT_EQ(search->Rows().size(), 1) << "rows are not remembered";
         window->close();
     }
-    folder.WriteFile("Options.ini", "[FindWindow]\r\nLastSelectedRadio=9\r\n");
+    // Values the window never writes: a scope beyond the four, sizes no screen can show.
+    folder.WriteFile("Options.ini",
+                     "[FindWindow]\r\nLastSelectedRadio=9\r\nHeight=-5\r\nWidth=100000\r\n");
     auto window = StartWindow(folder, desktop);
     TfrmFindSong* search = PressCtrlF(*window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(search));
     EXPECT_TRUE(Find<QRadioButton>(*search, "radEntireCollection")->isChecked());
+    EXPECT_LE(search->frameGeometry().width(), search->screen()->availableGeometry().width());
+    EXPECT_EQ(search->height(), search->minimumSizeHint().height());
+    search->close();
+    folder.WriteFile("Options.ini", "");
+    search = PressCtrlF(*window);
     EXPECT_EQ(search->size(), QSize(390, 266).expandedTo(search->minimumSizeHint()));
     window->close();
     EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
