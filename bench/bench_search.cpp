@@ -16,7 +16,7 @@
 #include <memory>
 #include <random>
 
-#include "browser/unitApplication.h"
+#include "bench/bench_gui_support.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
@@ -25,20 +25,11 @@
 #include "search/unitFraCriteria.h"
 #include "search/unitSongSearch.h"
 #include "util/unitAsciiCase.h"
-#include "util/unitDesktop.h"
 #include "util/unitUtils.h"
 
 namespace {
 
 constexpr int kSongCount = 1'000'000;
-
-/// Prints messages, opens nothing, cancels every dialog.
-class cPrintingDesktop final : public cDesktop {
-public:
-    void OpenDocument(const QString&) override {}
-    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
-    int RunDialog(QDialog&) override { return 0; }
-};
 
 /// 1,000 artists x 10 albums x 100 tracks, titles of common words, a few views each.
 void AddSongs(cSongPointersList& master) {
@@ -197,10 +188,5 @@ BENCHMARK(BM_PlainFilterThreeRows)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }
