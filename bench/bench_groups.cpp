@@ -17,8 +17,8 @@
 #include <fstream>
 #include <memory>
 
+#include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
-#include "browser/unitApplication.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
@@ -357,10 +357,5 @@ BENCHMARK(BM_WindowCreateGroupsPerArtist100k)->Unit(benchmark::kMillisecond)->It
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 // the browser state (browser/unitBrowserState); the list itself is TSongListPane.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,7 @@ class TFolderTree;
 class TGroupsMenu;
 class TSongListPane;
 class TfraCategoriesList;
+class TfrmFindSong;
 class cIniFile;
 
 class TfrmMain : public QMainWindow {
@@ -50,6 +52,8 @@ public:
     /// The groups menu popGroups.
     TGroupsMenu& GroupsMenu() const { return *popGroups; }
     TFolderTree* FolderTree() const { return lstFolders; }
+    /// The search window while it is open, else null.
+    TfrmFindSong* FindWindow() const;
 
     /// The selected folder with a trailing separator ("/" for the root); empty when the tree
     /// has no selection.
@@ -99,13 +103,15 @@ public:
     /// "&Manage groups...": the management window, then the list and the menu anew.
     void popGroups_ManageClick();
     void tbViewFoldersListClick();
+    /// The search toggle: down opens the search window (made when there is none), up closes
+    /// it. The button is down exactly while the window exists.
     void tbToggleFindWindowClick();
     /// Shows the About box (header logo, F1).
     void ShowAbout();
     /// Every key pressed anywhere in this window, seen before the focused control; the key is
-    /// not consumed, so the control still gets it. F1 About, F4 the folder pane, F5 the groups
-    /// menu, F6 the view-mode menu (the function keys only without Shift, Ctrl and Alt); Ctrl+M
-    /// the management of groups.
+    /// not consumed, so the control still gets it. Ctrl+F the search toggle, Ctrl+M the
+    /// management of groups, F1 About, F4 the folder pane, F5 the groups menu, F6 the view-mode
+    /// menu (the function keys only without Shift, Ctrl and Alt).
     void FormKeyDown(const QKeyEvent& key);
 
 protected:
@@ -133,6 +139,8 @@ private:
     void ShowFolderPane(bool shown);
     void PlaceSplitter();
     void ApplyStoredFrameSize();
+    /// The search window closed: the toggle goes up, and a search result gives way to the view.
+    void FindWindowClosed();
 
     cDesktop& m_Desktop;
     cDesktopMessageRoute m_MessageRoute;
@@ -167,6 +175,7 @@ private:
     TFolderTree* lstFolders = nullptr;
     TSongListPane* m_Pane = nullptr;
     QLabel* StatusBarPanel = nullptr;
+    QPointer<TfrmFindSong> m_FindWindow;
 
     QMenu* popViewModes = nullptr;
     TGroupsMenu* popGroups = nullptr;

@@ -26,3 +26,9 @@ QPixmap ViewModesPixmap();
 QPixmap FilterBandPixmap();
 /// The group window's picture, 32 by 32: three labelled folders of songs, a note on the front one.
 QPixmap SongGroupsPixmap();
+/// The search window's icon: a magnifier over a sheet of songs.
+QIcon FindSongsIcon();
+/// The picture of the search window's framed box, 32 by 32: the same drawing.
+QPixmap FindSongsPixmap();
+/// The glyph of a condition row's close button (a small cross), 10 by 10.
+QIcon CloseRowGlyph();
