@@ -2,8 +2,8 @@
 // paint, beside a QMenu with the same entries), groups per artist over 100,000 shown songs (one
 // new group per 100 songs) in the window and in the core, the group window confirmed for
 // 10,000 selected songs, and the purge of a deleted group that 1% of 1,000,000 songs carry.
-// The core operations write one batch; beside each stands the song-by-song path the design
-// describes (one UpdateSongEntry per song).
+// The core operations write one batch; beside each stands the plain song-by-song path (one
+// UpdateSongEntry per song as it changes).
 #include <QAction>
 #include <QActionGroup>
 #include <QDialog>
@@ -161,7 +161,7 @@ void BM_CreateGroupsPerArtist100k(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateGroupsPerArtist100k)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-/// The design's path: each song that gains its group is written at once (UpdateSongEntry).
+/// The plain path: each song that gains its group is written at once (UpdateSongEntry).
 void BM_CreateGroupsPerArtist100kSongBySong(benchmark::State& state) {
     std::deque<cSongInfo> store;
     const std::vector<cSongInfo*> songs = ArtistSongs(store);
@@ -234,7 +234,7 @@ void BM_PurgeDeletedGroups1M(benchmark::State& state) {
 }
 BENCHMARK(BM_PurgeDeletedGroups1M)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-/// The design's path: every song is looked at name by name and each changed one written at once.
+/// The plain path: every song is looked at name by name and each changed one written at once.
 void BM_PurgeDeletedGroups1MSongBySong(benchmark::State& state) {
     cPurgeCollection collection;
     for (auto _ : state) {

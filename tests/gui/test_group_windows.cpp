@@ -126,6 +126,9 @@ TEST(GroupsMenu, BehavesAsAMenuAndStaysOnTheScreen) {
     menu.Popup(QPoint(10, 20));
     QTest::keyClick(&menu, Qt::Key_Escape);
     EXPECT_FALSE(menu.isVisible());
+    menu.Popup(QPoint(10, 20));
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, QPoint(-5, menu.height() + 5));
+    EXPECT_FALSE(menu.isVisible()) << "a click outside closes it";
     EXPECT_EQ(chosen.count(), 1);
 
     // The mouse: hover highlights, a separator does not, a click chooses.
