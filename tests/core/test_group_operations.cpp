@@ -1,6 +1,6 @@
 // Group operations against a real catalogue and real files: groups per artist and album, the
-// purge of deleted groups, the assignment rule, the menu's column breaks, and the batch that
-// writes many songs, cut at every write and on a full disk.
+// purge of deleted groups, the assignment rule, and the batch that writes many songs, cut at
+// every write and on a full disk.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -157,38 +157,6 @@ TEST_F(GroupOperations, AssignmentGivesEverySongExactlyTheCheckedGroupsSorted) {
         << "every song is written, changed or not";
     ASSERT_TRUE(AssignGroups({songs[1]}, {}));
     EXPECT_EQ(GroupsOnDisk().at(std::string(m_Folder / "song1.mp3")), Names{});
-}
-
-TEST(GroupMenuEntries, ColumnsBreakAtTheLimitAndOnlyTheExactNameIsChecked) {
-    const auto starts = [](int count, int limit) {
-        Names names;
-        for (int i = 0; i < count; ++i) {
-            names.push_back("g" + std::to_string(i));
-        }
-        std::vector<int> columnStarts;
-        for (const cGroupMenuEntry& entry : GroupMenuEntries(cGroupList(names), false, "", limit)) {
-            if (entry.StartsColumn) {
-                columnStarts.push_back(entry.GroupIndex);
-            }
-        }
-        return columnStarts;
-    };
-    EXPECT_EQ(starts(25, 24), std::vector<int>{24});
-    EXPECT_EQ(starts(24, 24), std::vector<int>{});
-    EXPECT_EQ(starts(3, 1), (std::vector<int>{1, 2}));
-    EXPECT_EQ(starts(3, 0), (std::vector<int>{1, 2})) << "a limit below 1 counts as 1";
-
-    const cGroupList groups(Names{"Rock", "rock"});
-    const auto checked = [&](bool oneGroup, const std::string& selected) {
-        std::vector<bool> marks;
-        for (const cGroupMenuEntry& entry : GroupMenuEntries(groups, oneGroup, selected, 24)) {
-            marks.push_back(entry.Checked);
-        }
-        return marks;
-    };
-    EXPECT_EQ(checked(true, "rock"), (std::vector<bool>{false, true}));
-    EXPECT_EQ(checked(true, "ROCK"), (std::vector<bool>{false, false}));
-    EXPECT_EQ(checked(false, "Rock"), (std::vector<bool>{false, false}));
 }
 
 // The batch's writes, as they reach the file, replayed one by one onto the catalogue as it was:

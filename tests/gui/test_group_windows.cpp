@@ -94,6 +94,9 @@ TEST(GroupsMenu, ColumnsBreakAtTheLimitAndChecksAreExact) {
     EXPECT_EQ(mode, eGroupViewMode::OneGroup);
     EXPECT_EQ(group, "a\tb") << "the name exactly as the list holds it";
     EXPECT_FALSE(menu.FilterOfEntry(menu.Manage(), mode, group));
+
+    menu.BuildGroupsMenu(Numbered(3), eGroupViewMode::AllGroups, "", 0);
+    EXPECT_EQ(menu.ColumnCount(), 3) << "a limit below 1 counts as 1";
 }
 
 TEST(GroupsMenu, BehavesAsAMenuAndStaysOnTheScreen) {
