@@ -82,6 +82,7 @@ public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
     int RunDialog(QDialog&) override { return 0; }
+    bool MoveToTrash(const QString&) override { return false; }
 };
 
 cDesktop& BenchDesktop() {

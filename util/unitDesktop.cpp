@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFile>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -20,6 +21,10 @@ void cSystemDesktop::ShowMessage(const QString& text) {
 
 int cSystemDesktop::RunDialog(QDialog& dialog) {
     return dialog.exec();
+}
+
+bool cSystemDesktop::MoveToTrash(const QString& path) {
+    return QFile::moveToTrash(path);
 }
 
 cDesktopMessageRoute::cDesktopMessageRoute(cDesktop& desktop)

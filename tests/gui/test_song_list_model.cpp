@@ -107,7 +107,12 @@ TEST_F(SongListModelTest, RolesGiveTextsIconAndSong) {
     EXPECT_EQ(Model.Song(0), song);
     EXPECT_EQ(Model.Song(1), nullptr);
     EXPECT_EQ(Model.RowOfSong(song), 0);
-    EXPECT_FALSE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
+    // Only the caption is edited in place (by the rename), and never written into the model.
+    EXPECT_TRUE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(Model.flags(Model.index(0, 1)) & Qt::ItemIsEditable);
+    EXPECT_EQ(Model.index(0, 0).data(Qt::EditRole).toString(), "Blue");
+    EXPECT_FALSE(Model.setData(Model.index(0, 0), "Green"));
+    EXPECT_EQ(Model.index(0, 0).data().toString(), "Blue");
 }
 
 TEST_F(SongListModelTest, IconsAreLookedUpOncePerFileType) {
