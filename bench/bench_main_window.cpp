@@ -16,7 +16,6 @@
 
 #include "bench/bench_song_collection.h"
 #include "bench/bench_window.h"
-#include "browser/unitApplication.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
@@ -301,10 +300,5 @@ BENCHMARK(BM_MoveOneRowOneSelected)->Arg(100'000)->Unit(benchmark::kMillisecond)
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_window::RunWindowBenchmarks(argc, argv);
 }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "bench/bench_window.h"
-#include "browser/unitApplication.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
 #include "util/unitGuiText.h"
@@ -257,10 +256,5 @@ BENCHMARK(BM_RenameCommitOf100k)->Unit(benchmark::kMillisecond)->Iterations(200)
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_window::RunWindowBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The main window over a large synthetic collection for the window benchmarks: a program folder
-// whose catalogue lists 100,000 songs, a desktop that opens nothing, and a shown window.
+// whose catalogue lists 100,000 songs, a desktop that opens nothing, a shown window, and the
+// main function of such a benchmark program.
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -8,10 +9,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <benchmark/benchmark.h>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "browser/unitApplication.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListPane.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -93,6 +96,17 @@ inline std::unique_ptr<TfrmMain> ShownWindow(const std::string& programFolder) {
     QCoreApplication::processEvents();
     PaintList(*window);
     return window;
+}
+
+/// The main function of a window benchmark program: the program's own application object on
+/// the offscreen platform, then every benchmark.
+inline int RunWindowBenchmarks(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace bench_window

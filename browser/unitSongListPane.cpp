@@ -299,11 +299,12 @@ void TSongListPane::CreateControls() {
     lstSongs->installEventFilter(this);
     lstSongsIcons->installEventFilter(this);
     // Captions are edited in place only by the rename command; the edit goes to the rename.
-    auto* captionEditor = new cCaptionEditDelegate(
-        [this](const QModelIndex& index, const QString& text) { lstSongsEdited(index, text); },
-        this);
-    lstSongs->setItemDelegateForColumn(0, captionEditor);
-    lstSongsIcons->setItemDelegate(captionEditor);
+    // One editor delegate per view: a shared one would close the other view's editors too.
+    const auto rename = [this](const QModelIndex& index, const QString& text) {
+        lstSongsEdited(index, text);
+    };
+    lstSongs->setItemDelegateForColumn(0, new cCaptionEditDelegate(rename, lstSongs));
+    lstSongsIcons->setItemDelegate(new cCaptionEditDelegate(rename, lstSongsIcons));
 
     SongViews->addWidget(lstSongs);
     SongViews->addWidget(lstSongsIcons);

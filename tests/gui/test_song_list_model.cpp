@@ -191,3 +191,24 @@ TEST_F(SongListModelTest, ARefreshTellsWhetherTheCaptionChangedWhereverTheRowWen
     EXPECT_TRUE(Model.RefreshRow(Model.RowOfSong(first)));
     EXPECT_FALSE(Model.RefreshRow(7)) << "no such row";
 }
+
+TEST_F(SongListModelTest, RowsGoBlockByBlockOrInOneResetWhenScattered) {
+    ShowSongs(60, {"FileName"});
+    QSignalSpy removed(&Model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy resets(&Model, &QAbstractItemModel::modelReset);
+    Model.RemoveRows({0, 1, 2, 10, 59});
+    EXPECT_EQ(removed.size(), 3) << "three blocks of rows";
+    EXPECT_EQ(resets.size(), 0);
+    ASSERT_EQ(Model.rowCount(), 55);
+    EXPECT_EQ(Captions().left(6), "345678");
+
+    std::vector<int> everyOther;
+    for (int row = 0; row < Model.rowCount(); row += 2) {
+        everyOther.push_back(row);
+    }
+    Model.RemoveRows(everyOther);
+    EXPECT_EQ(resets.size(), 1) << "28 blocks: one reset";
+    ASSERT_EQ(Model.rowCount(), 27);
+    EXPECT_EQ(Model.Song(0)->FileName(), "/m/4.mp3");
+    EXPECT_EQ(Model.Song(26)->FileName(), "/m/57.mp3");
+}
