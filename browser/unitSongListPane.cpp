@@ -806,6 +806,9 @@ void TSongListPane::popSongsList_DeleteClick() {
             }
         }
         m_Model->RemoveRows(goneRows);
+        for (const cSongInfo* song : gone) {
+            m_DisplayedBytes -= song->Size; // rather than a walk over every song left
+        }
         if (goneSet.contains(m_State.MostPopularSong)) {
             m_State.MostPopularSong = nullptr;
             mostPopularGone = true;
@@ -813,7 +816,6 @@ void TSongListPane::popSongsList_DeleteClick() {
     };
     const std::vector<cSongInfo*> stayed =
         DeleteSongs(songs, m_State.DisplayedSongs, moveToTrash, forgetSongs);
-    m_DisplayedBytesStale = true;
     if (mostPopularGone) {
         // The same song a fill would name: the first with the highest count in master order.
         m_State.MostPopularSong = FindMostPopular(m_State.DisplayedSongs.Items());
