@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 
+#include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
 #include "bench/bench_window.h"
 #include "browser/unitMain.h"
@@ -21,7 +22,6 @@
 #include "browser/unitSongListPane.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
-#include "util/unitDesktop.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
 
@@ -300,5 +300,5 @@ BENCHMARK(BM_MoveOneRowOneSelected)->Arg(100'000)->Unit(benchmark::kMillisecond)
 } // namespace
 
 int main(int argc, char** argv) {
-    return bench_window::RunWindowBenchmarks(argc, argv);
+    return RunGuiBenchmarks(argc, argv);
 }

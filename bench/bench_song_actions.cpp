@@ -256,5 +256,5 @@ BENCHMARK(BM_RenameCommitOf100k)->Unit(benchmark::kMillisecond)->Iterations(200)
 } // namespace
 
 int main(int argc, char** argv) {
-    return bench_window::RunWindowBenchmarks(argc, argv);
+    return RunGuiBenchmarks(argc, argv);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // The main window over a large synthetic collection for the window benchmarks: a program folder
-// whose catalogue lists 100,000 songs, a desktop that opens nothing, a shown window, and the
-// main function of such a benchmark program.
+// whose catalogue lists 100,000 songs, and a shown window over it.
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -9,12 +8,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTreeView>
-#include <benchmark/benchmark.h>
 #include <fstream>
 #include <memory>
 #include <string>
 
-#include "browser/unitApplication.h"
+#include "bench/bench_gui_support.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListPane.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -70,17 +68,6 @@ inline cCollection& Collection() {
     return collection;
 }
 
-/// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
-/// opens nothing and cancels every dialog.
-class cPrintingDesktop final : public cDesktop {
-public:
-    void OpenDocument(const QString&) override {}
-    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
-    int RunDialog(QDialog&) override { return 0; }
-    /// The bench's trash keeps nothing: the file is removed.
-    bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
-};
-
 inline cDesktop& BenchDesktop() {
     static cPrintingDesktop desktop;
     return desktop;
@@ -96,17 +83,6 @@ inline std::unique_ptr<TfrmMain> ShownWindow(const std::string& programFolder) {
     QCoreApplication::processEvents();
     PaintList(*window);
     return window;
-}
-
-/// The main function of a window benchmark program: the program's own application object on
-/// the offscreen platform, then every benchmark.
-inline int RunWindowBenchmarks(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
 }
 
 } // namespace bench_window
