@@ -314,22 +314,10 @@ TEST_F(SongActionsWindow, TheTagEditorWritesTheTagKeepsTheTimeAndRemembersItsChe
     Start();
     Desktop.OnDialog = [&](QDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Tag editor - u");
-        EXPECT_EQ(dialog.size(), QSize(320, 191));
         EXPECT_EQ(dialog.findChild<QGroupBox*>("GroupBox1")->title(), " ID3v1 ");
         EXPECT_FALSE(dialog.findChild<QPushButton*>("btnRemoveID3")->isEnabled());
         EXPECT_TRUE(dialog.findChild<QPushButton*>("btnOK")->isDefault());
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkPreserveTimestamp")->isChecked());
-        QStringList order;
-        QWidget* field = dialog.findChild<QLineEdit*>("edtTitle");
-        for (int i = 0; i < 9; ++i, field = field->nextInFocusChain()) {
-            while (field->focusPolicy() == Qt::NoFocus) {
-                field = field->nextInFocusChain();
-            }
-            order << field->objectName();
-        }
-        EXPECT_EQ(order,
-                  QStringList({"edtTitle", "edtAuthor", "edtAlbum", "edtYear", "edtComment",
-                               "btnOK", "btnCancel", "btnRemoveID3", "chkPreserveTimestamp"}));
         auto* title = dialog.findChild<QLineEdit*>("edtTitle");
         EXPECT_TRUE(title->text().isEmpty());
         QTest::keyClicks(title, QString(31, 'x'));
