@@ -37,7 +37,7 @@ bool ShowAddGroup(cGroupList& groups, cDesktop& desktop, QWidget* parent, std::s
     TfrmAddGroup window(parent);
     const bool chosen =
         desktop.RunDialog(window) == QDialog::Accepted && CanBeGroupName(window.Name());
-    name = QStringToText(window.Name());
+    name = QStringToGroupName(window.Name());
     if (chosen) {
         groups.Add(name);
         groups.Sort();

@@ -1,6 +1,7 @@
 #include "util/unitGuiText.h"
 
 #include <QFile>
+#include <algorithm>
 
 #include "util/unitTextUtils.h"
 
@@ -21,5 +22,11 @@ QString TextToQString(std::string_view text) {
 }
 
 std::string QStringToText(const QString& text) {
-    return text.toStdString();
+    const bool fitsLatin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return fitsLatin1 ? text.toLatin1().toStdString() : text.toUtf8().toStdString();
+}
+
+std::string QStringToGroupName(const QString& name) {
+    return name.toUtf8().toStdString();
 }

@@ -140,6 +140,16 @@ inline int RunInChild(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
 }
 
+/// RunInChild with every file write of the child limited to `limit` bytes: a write beyond it
+/// fails as on a full disk (EFBIG, the signal ignored). Answers 97 when the limit cannot be set.
+inline int RunInChildWithFileLimit(off_t limit, const std::function<int()>& body) {
+    return RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 ? body() : 97;
+    });
+}
+
 /// A 128-byte tag block: marker, then each field copied in at its offset; the rest of every
 /// field is filled with the pad byte (space or zero), genre 0xFF.
 inline std::string TagBlock(std::string_view title, std::string_view artist, std::string_view album,
