@@ -102,8 +102,12 @@ bool IsFirstDeliveryInWindow(const QObject* receiver, const QWidget* window) {
 } // namespace
 
 TfrmMain::TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent)
+    : TfrmMain(cProgramFiles{programFolder, programFolder}, desktop, parent) {}
+
+TfrmMain::TfrmMain(const cProgramFiles& files, cDesktop& desktop, QWidget* parent)
     : QMainWindow(parent), m_Desktop(desktop), m_MessageRoute(desktop),
-      m_ProgramFolder(AddTrailingBackslash(programFolder)) {
+      m_ProgramFolder(AddTrailingBackslash(files.DataFolder)),
+      m_DefaultFolder(AddTrailingBackslash(files.DefaultFolder)) {
     // Keyboard preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
     FormCreate();
@@ -324,7 +328,7 @@ void TfrmMain::CreateMenus() {
 void TfrmMain::FormCreate() {
     m_GroupFilePath = m_ProgramFolder + "Groups.txt";
     m_Settings = std::make_unique<cIniFile>(m_ProgramFolder + "Options.ini");
-    m_State.Load(*m_Settings, m_ProgramFolder);
+    m_State.Load(*m_Settings, m_DefaultFolder);
     CreateControls();
 
     // The frame as stored; the window may land off the screen, as it was left.

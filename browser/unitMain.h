@@ -10,6 +10,7 @@
 
 #include "browser/unitBrowserState.h"
 #include "groups/unitGroupList.h"
+#include "util/unitDataFolder.h"
 #include "util/unitDesktop.h"
 
 class QAction;
@@ -33,6 +34,9 @@ public:
     /// The desktop serves this window and everything it opens; it must outlive the window.
     /// While the window lives, the core's messages are shown through it.
     TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent = nullptr);
+    /// The same with the files in files.DataFolder; the folder tree opens files.DefaultFolder
+    /// when the settings name no folder.
+    TfrmMain(const cProgramFiles& files, cDesktop& desktop, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     bool StartupFailed() const { return m_StartupFailed; }
@@ -120,6 +124,7 @@ private:
     cDesktopMessageRoute m_MessageRoute;
 
     std::string m_ProgramFolder;
+    std::string m_DefaultFolder;
     std::string m_GroupFilePath;
     std::unique_ptr<cIniFile> m_Settings;
     cGroupList m_GroupList;
