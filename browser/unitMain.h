@@ -70,7 +70,8 @@ public:
     /// when the most popular song changed.
     void OfferMostPopular(cSongInfo* song);
     /// The status bar text (rewritten after every fill and selection change). A failure is
-    /// reported and leaves the previous text.
+    /// reported and leaves the previous text. Beside it, only while there are any, how many
+    /// songs are offline (kept aside while their folder is out of reach).
     void UpdateStatusBar();
     /// The header labels naming the folder and counting songs and groups.
     void UpdateHeader();
@@ -83,6 +84,10 @@ public:
     /// Shows the selected folder in the file manager.
     void lblSelPathClick();
     void lstFoldersChange();
+    /// "Add folder and subfolders to the collection": the folder and every folder below it are
+    /// scanned with a progress window; what could not be read is told in one message at the
+    /// end; then the list is populated anew.
+    void popFolders_AddTreeClick(const QString& folder);
     void popViewModes_EntireCollectionClick(QAction* item);
     void fraViewModeimgViewModesClick();
     void tbViewFoldersListClick();
@@ -135,6 +140,8 @@ private:
     bool m_Activated = false;
     bool m_Closed = false;
     bool m_CatalogueOpen = false;
+    /// A folder tree is being added: the window waits for it (no close, no scan of its own).
+    bool m_ImportRunning = false;
 
     // Controls, named as the program refers to them.
     QWidget* TopPanel = nullptr;
@@ -154,6 +161,7 @@ private:
     TFolderTree* lstFolders = nullptr;
     TSongListPane* m_Pane = nullptr;
     QLabel* StatusBarPanel = nullptr;
+    QLabel* StatusBarOffline = nullptr;
 
     QMenu* popViewModes = nullptr;
     QAction* popViewModesItems[3] = {};

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QUrl>
 
 #include "util/unitGuiText.h"
@@ -20,6 +22,49 @@ void cSystemDesktop::ShowMessage(const QString& text) {
 
 int cSystemDesktop::RunDialog(QDialog& dialog) {
     return dialog.exec();
+}
+
+namespace {
+/// A progress dialog over the active window: it shows itself when the task has lasted a moment
+/// and takes a new text a few times a second, so that reporting costs the task next to nothing.
+class cSystemProgressWindow final : public cProgressWindow {
+public:
+    explicit cSystemProgressWindow(const QString& title)
+        : m_Dialog(QString(), QObject::tr("Cancel"), 0, 0, QApplication::activeWindow()) {
+        m_Dialog.setWindowTitle(title);
+        m_Dialog.setWindowModality(Qt::ApplicationModal);
+        m_Dialog.setAutoClose(false);
+        m_Dialog.setAutoReset(false);
+        m_Dialog.setMinimumDuration(kShowAfterMs);
+        m_Dialog.setMinimumWidth(460);
+        m_Clock.start();
+    }
+
+    bool Report(const QString& text) override {
+        const qint64 now = m_Clock.elapsed();
+        if (now - m_LastRefresh >= kRefreshMs) {
+            m_LastRefresh = now;
+            m_Dialog.setLabelText(text);
+            if (now >= kShowAfterMs && !m_Dialog.isVisible()) {
+                m_Dialog.show();
+            }
+            QCoreApplication::processEvents();
+        }
+        return !m_Dialog.wasCanceled();
+    }
+
+private:
+    static constexpr int kShowAfterMs = 400;
+    static constexpr qint64 kRefreshMs = 50;
+
+    QProgressDialog m_Dialog;
+    QElapsedTimer m_Clock;
+    qint64 m_LastRefresh = -kRefreshMs;
+};
+} // namespace
+
+std::unique_ptr<cProgressWindow> cSystemDesktop::ShowProgress(const QString& title) {
+    return std::make_unique<cSystemProgressWindow>(title);
 }
 
 cDesktopMessageRoute::cDesktopMessageRoute(cDesktop& desktop)

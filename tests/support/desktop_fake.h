@@ -18,10 +18,34 @@ public:
     /// Without one the dialog is answered as cancelled, never shown.
     std::function<int(QDialog&)> OnDialog;
 
+    /// The title of every progress window the program opened, and every text it reported.
+    QStringList ProgressTitles;
+    QStringList ProgressTexts;
+    /// The user presses Cancel once this many texts have been reported (never when negative).
+    int CancelProgressAfter = -1;
+
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
     int RunDialog(QDialog& dialog) override {
         Dialogs << dialog.objectName();
         return OnDialog ? OnDialog(dialog) : QDialog::Rejected;
     }
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override {
+        ProgressTitles << title;
+        return std::make_unique<cRecordedProgress>(*this);
+    }
+
+private:
+    class cRecordedProgress : public cProgressWindow {
+    public:
+        explicit cRecordedProgress(cRecordingDesktop& desktop) : m_Desktop(desktop) {}
+        bool Report(const QString& text) override {
+            m_Desktop.ProgressTexts << text;
+            return m_Desktop.CancelProgressAfter < 0 ||
+                   m_Desktop.ProgressTexts.size() < m_Desktop.CancelProgressAfter;
+        }
+
+    private:
+        cRecordingDesktop& m_Desktop;
+    };
 };
