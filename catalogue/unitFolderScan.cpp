@@ -138,7 +138,8 @@ std::vector<cSongInfo*> AddNewSongs(std::vector<cOwnedSong>& fresh) {
     if (!SongsDatabase->AddSongEntries(songs)) {
         return {};
     }
-    MasterSongList->Reserve(MasterSongList->Count() + static_cast<int>(fresh.size()));
+    // No reserve of the exact new size: that would copy the whole master list at every scan
+    // of a tree; appending grows it geometrically.
     for (auto& song : fresh) {
         TraceNewSong(*song);
         MasterSongList->Add(song.release());
