@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QUrl>
@@ -30,13 +31,16 @@ namespace {
 class cSystemProgressWindow final : public cProgressWindow {
 public:
     explicit cSystemProgressWindow(const QString& title)
-        : m_Dialog(QString(), QObject::tr("Cancel"), 0, 0, QApplication::activeWindow()) {
+        : m_Dialog(QString(), QObject::tr("Cancel"), 0, 0, QApplication::activeWindow()),
+          m_Label(new QLabel(&m_Dialog)) {
+        m_Label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_Dialog.setLabel(m_Label);
         m_Dialog.setWindowTitle(title);
         m_Dialog.setWindowModality(Qt::ApplicationModal);
         m_Dialog.setAutoClose(false);
         m_Dialog.setAutoReset(false);
         m_Dialog.setMinimumDuration(kShowAfterMs);
-        m_Dialog.setMinimumWidth(460);
+        m_Dialog.setFixedWidth(kWidth);
         m_Clock.start();
     }
 
@@ -44,7 +48,7 @@ public:
         const qint64 now = m_Clock.elapsed();
         if (now - m_LastRefresh >= kRefreshMs) {
             m_LastRefresh = now;
-            m_Dialog.setLabelText(text);
+            m_Label->setText(ElidedLines(text));
             if (now >= kShowAfterMs && !m_Dialog.isVisible()) {
                 m_Dialog.show();
             }
@@ -56,8 +60,21 @@ public:
 private:
     static constexpr int kShowAfterMs = 400;
     static constexpr qint64 kRefreshMs = 50;
+    static constexpr int kWidth = 460;
+
+    /// Each line cut in the middle to the window's width: a deep folder's path must not make
+    /// the window grow past the screen.
+    QString ElidedLines(const QString& text) const {
+        QStringList lines = text.split(QLatin1Char('\n'));
+        const QFontMetrics metrics(m_Label->font());
+        for (QString& line : lines) {
+            line = metrics.elidedText(line, Qt::ElideMiddle, kWidth - 40);
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
 
     QProgressDialog m_Dialog;
+    QLabel* m_Label; // owned by the dialog
     QElapsedTimer m_Clock;
     qint64 m_LastRefresh = -kRefreshMs;
 };
