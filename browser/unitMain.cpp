@@ -432,7 +432,9 @@ void TfrmMain::ApplyStoredFrameSize() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (m_ImportRunning) {
-        // The catalogue is being written; the window closes once the user has cancelled.
+        // The walk is writing the catalogue and holds its songs: it stops at the next folder,
+        // and the window closes then.
+        m_CloseAfterImport = true;
         event->ignore();
         return;
     }
@@ -579,8 +581,8 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
         const std::unique_ptr<cProgressWindow> progress =
             m_Desktop.ShowProgress(tr("Adding folders to the collection"));
         m_ImportRunning = true;
-        const auto reportProgress = [&progress](const cImportProgress& now) {
-            return progress->Report(PathToQString(ImportProgressText(now)));
+        const auto reportProgress = [this, &progress](const cImportProgress& now) {
+            return progress->Report(PathToQString(ImportProgressText(now))) && !m_CloseAfterImport;
         };
         try {
             result = ImportFolderTree(QStringToPath(folder), reportProgress);
@@ -589,6 +591,10 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
             throw;
         }
         m_ImportRunning = false;
+    }
+    if (m_CloseAfterImport) {
+        close();
+        return;
     }
     if (const std::string report = ImportReportText(result); !report.empty()) {
         m_Desktop.ShowMessage(PathToQString(report));

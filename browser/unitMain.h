@@ -148,8 +148,10 @@ private:
     bool m_Activated = false;
     bool m_Closed = false;
     bool m_CatalogueOpen = false;
-    /// A folder tree is being added: the window waits for it (no close, no scan of its own).
+    /// A folder tree is being added: the window scans nothing of its own meanwhile, and a
+    /// close stops the walk and is carried out once the walk has returned.
     bool m_ImportRunning = false;
+    bool m_CloseAfterImport = false;
 
     // Controls, named as the program refers to them.
     QWidget* TopPanel = nullptr;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 
+#include "catalogue/unitSongUtils.h"
 #include "support/main_window_fixture.h"
 
 using namespace song_fixtures;
@@ -73,7 +74,21 @@ TEST(MusicTrees, AddingAFolderAndItsSubfoldersShowsProgressThenTheSongs) {
     menu->close();
     EXPECT_EQ(window->SongListPane().Model()->rowCount(), 4);
     EXPECT_TRUE(desktop.Messages.isEmpty());
-    window->close();
+
+    // A close while the tree is walked (the session ends) stops the walk, then closes.
+    folder.AddMp3("music/f.mp3");
+    desktop.CancelProgressAfter = -1;
+    int reports = 0;
+    desktop.OnProgress = [&] {
+        if (++reports == 2) { // once the top folder is done
+            window->close();
+        }
+    };
+    ContextMenuOn(*window, music);
+    addTree->trigger();
+    EXPECT_EQ(MasterSongList, nullptr) << "closed, the catalogue released";
+    EXPECT_NE(folder.ReadFile("DB.txt").find("f.mp3"), std::string::npos);
+    EXPECT_TRUE(folder.Exists("Options.ini"));
 }
 
 TEST(MusicTrees, SongsOfAnUnpluggedFolderAreOfflineUntilTheFolderIsBack) {

@@ -23,6 +23,8 @@ public:
     QStringList ProgressTexts;
     /// The user presses Cancel once this many texts have been reported (never when negative).
     int CancelProgressAfter = -1;
+    /// What else happens while the task reports (the window is closed meanwhile, ...).
+    std::function<void()> OnProgress;
 
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
@@ -41,6 +43,9 @@ private:
         explicit cRecordedProgress(cRecordingDesktop& desktop) : m_Desktop(desktop) {}
         bool Report(const QString& text) override {
             m_Desktop.ProgressTexts << text;
+            if (m_Desktop.OnProgress) {
+                m_Desktop.OnProgress();
+            }
             return m_Desktop.CancelProgressAfter < 0 ||
                    m_Desktop.ProgressTexts.size() < m_Desktop.CancelProgressAfter;
         }
