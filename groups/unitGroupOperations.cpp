@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "groups/unitGroupList.h"
@@ -44,6 +45,40 @@ private:
     const cGroupList& m_Groups;
     std::unordered_map<std::string_view, bool> m_Known;
 };
+
+/// Adds to changes every song (empty slots skipped) that carries a name the group list lacks,
+/// with the names it keeps.
+void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
+                   std::vector<cSongGroupsChange>& changes) {
+    // A million records lie all over the heap, and each one's names in a block of their own:
+    // both are fetched a few songs ahead, so the walk does not wait on memory song by song.
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        if (i + kAhead < songs.size() && songs[i + kAhead] != nullptr) {
+            __builtin_prefetch(songs[i + kAhead]);
+        }
+        if (i + kAhead / 2 < songs.size() && songs[i + kAhead / 2] != nullptr) {
+            __builtin_prefetch(songs[i + kAhead / 2]->Groups.data());
+        }
+        cSongInfo* song = songs[i];
+        if (song == nullptr) {
+            continue;
+        }
+        const std::vector<std::string>& names = song->Groups;
+        const bool keepsAll = std::all_of(
+            names.begin(), names.end(), [&](const std::string& name) { return held.Holds(name); });
+        if (keepsAll) {
+            continue;
+        }
+        std::vector<std::string> kept;
+        for (const std::string& name : names) {
+            if (held.Holds(name)) {
+                kept.push_back(name);
+            }
+        }
+        changes.push_back({song, std::move(kept)});
+    }
+}
 
 } // namespace
 
@@ -94,38 +129,14 @@ bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSong
     return true;
 }
 
+
 bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& masterSongList) {
     cHeldNames held(groups);
     std::vector<cSongGroupsChange> changes;
-    // A million records lie all over the heap, and each one's names in a block of their own:
-    // both are fetched a few songs ahead, so the walk does not wait on memory song by song.
-    const std::vector<cSongInfo*>& songs = masterSongList.Items();
-    constexpr size_t kAhead = 16;
-    for (size_t i = 0; i < songs.size(); ++i) {
-        if (i + kAhead < songs.size() && songs[i + kAhead] != nullptr) {
-            __builtin_prefetch(songs[i + kAhead]);
-        }
-        if (i + kAhead / 2 < songs.size() && songs[i + kAhead / 2] != nullptr) {
-            __builtin_prefetch(songs[i + kAhead / 2]->Groups.data());
-        }
-        cSongInfo* song = songs[i];
-        if (song == nullptr) {
-            continue;
-        }
-        const std::vector<std::string>& names = song->Groups;
-        const bool keepsAll = std::all_of(
-            names.begin(), names.end(), [&](const std::string& name) { return held.Holds(name); });
-        if (keepsAll) {
-            continue;
-        }
-        std::vector<std::string> kept;
-        for (const std::string& name : names) {
-            if (held.Holds(name)) {
-                kept.push_back(name);
-            }
-        }
-        changes.push_back({song, std::move(kept)});
-    }
+    CollectPurges(masterSongList.Items(), held, changes);
+    // Songs whose folder is out of reach come back with their groups: they lose the deleted
+    // ones now, like every other song of the collection.
+    CollectPurges(OfflineSongs.InFileOrder(), held, changes);
     return ChangeSongsGroups(std::move(changes));
 }
 

@@ -32,8 +32,9 @@ std::optional<std::string> GroupNameOfKey(std::string_view key, eGroupKey kind);
 bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSongs,
                         cGroupList& groups);
 
-/// Removes from every song of the master song list (empty slots skipped) each group name that
-/// the group list does not hold in some letter case; only songs that lost a name are written.
+/// Removes from every song of the master song list (empty slots skipped) and every song kept
+/// aside offline (OfflineSongs) each group name that the group list does not hold in some
+/// letter case; only songs that lost a name are written.
 /// False when they could not be written (shown once; every song keeps its names).
 bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& masterSongList);
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -129,17 +130,33 @@ TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
 
 TEST_F(GroupOperations, PurgeReachesEverySongAndWritesOnlyTheChangedOnes) {
     const cGroupList groups(Names{"Keep"});
-    std::vector<cSongInfo*> songs =
-        Load({{"a", {"Gone", "keep", "Lost"}}, {"b", {"Keep"}}, {"c", {"Stray"}}, {"d", {}}});
+    Load({{"a", {"Gone", "keep", "Lost"}}, {"b", {"Keep"}}, {"c", {"Stray"}}, {"d", {}}});
+    FreeAllSongs();
+    {
+        // A song on a drive that is not plugged in: kept aside offline at the next load.
+        cSongsDatabase database;
+        database.Open(Catalogue());
+        cSongInfo away;
+        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
+        away.Groups = {"Gone", "Keep"};
+        database.AddSongEntry(away);
+    }
+    std::vector<cSongInfo*> songs = Reload();
+    ASSERT_EQ(OfflineSongs.Count(), 1);
+    const cSongInfo* offline = OfflineSongs.InFileOrder()[0];
     const int64_t before = SongsDatabase->GetSize();
     ASSERT_TRUE(PurgeDeletedGroups(groups, *MasterSongList));
     EXPECT_EQ(songs[0]->Groups, Names{"keep"});
     EXPECT_EQ(songs[2]->Groups, Names{}) << "a name the list never held goes too";
+    EXPECT_EQ(offline->Groups, Names{"Keep"}) << "it comes back without the deleted group";
     EXPECT_EQ(SongsDatabase->GetSize() - before,
-              int64_t(songs[0]->RecordLength + songs[2]->RecordLength + 10));
+              int64_t(songs[0]->RecordLength + songs[2]->RecordLength + offline->RecordLength +
+                      15));
     const std::map<std::string, Names> onDisk = GroupsOnDisk();
     EXPECT_EQ(onDisk.at(std::string(m_Folder / "song0.mp3")), Names{"keep"});
     EXPECT_EQ(onDisk.at(std::string(m_Folder / "song1.mp3")), Names{"Keep"});
+    ASSERT_EQ(OfflineSongs.Count(), 1);
+    EXPECT_EQ(OfflineSongs.InFileOrder()[0]->Groups, Names{"Keep"});
 }
 
 TEST_F(GroupOperations, AssignmentGivesEverySongExactlyTheCheckedGroupsSorted) {
