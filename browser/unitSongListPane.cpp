@@ -345,9 +345,9 @@ void TSongListPane::CreateMenu() {
     popSongsList_Delete = AddSongCommand("popSongsList_Delete", tr("&Delete"),
                                          QKeySequence(Qt::CTRL | Qt::Key_Delete),
                                          &TSongListPane::popSongsList_DeleteClick);
-    popSongsList_Groups = AddSongCommand("popSongsList_Groups", tr("&Groups..."),
-                                         QKeySequence(Qt::CTRL | Qt::Key_G),
-                                         &TSongListPane::popSongsList_GroupsClick);
+    popSongsList_Groups =
+        AddSongCommand("popSongsList_Groups", tr("&Groups..."), QKeySequence(Qt::CTRL | Qt::Key_G),
+                       &TSongListPane::popSongsList_GroupsClick);
     popSongsList_Groups->setEnabled(true); // also without a selection
     popSongsList->addSeparator()->setObjectName(QStringLiteral("N6"));
     auto* styles = new QActionGroup(this);

@@ -129,7 +129,6 @@ bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSong
     return true;
 }
 
-
 bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& masterSongList) {
     cHeldNames held(groups);
     std::vector<cSongGroupsChange> changes;

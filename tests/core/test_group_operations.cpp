@@ -149,9 +149,9 @@ TEST_F(GroupOperations, PurgeReachesEverySongAndWritesOnlyTheChangedOnes) {
     EXPECT_EQ(songs[0]->Groups, Names{"keep"});
     EXPECT_EQ(songs[2]->Groups, Names{}) << "a name the list never held goes too";
     EXPECT_EQ(offline->Groups, Names{"Keep"}) << "it comes back without the deleted group";
-    EXPECT_EQ(SongsDatabase->GetSize() - before,
-              int64_t(songs[0]->RecordLength + songs[2]->RecordLength + offline->RecordLength +
-                      15));
+    EXPECT_EQ(
+        SongsDatabase->GetSize() - before,
+        int64_t(songs[0]->RecordLength + songs[2]->RecordLength + offline->RecordLength + 15));
     const std::map<std::string, Names> onDisk = GroupsOnDisk();
     EXPECT_EQ(onDisk.at(std::string(m_Folder / "song0.mp3")), Names{"keep"});
     EXPECT_EQ(onDisk.at(std::string(m_Folder / "song1.mp3")), Names{"Keep"});
