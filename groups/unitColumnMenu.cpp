@@ -332,9 +332,10 @@ void TColumnMenu::Popup(const QPoint& screenPoint) {
     m_Scroller->horizontalScrollBar()->setValue(0);
     m_Scroller->verticalScrollBar()->setValue(0);
     setGeometry(QRect(at, size));
+    // Shown as a menu is: not activated and given no focus of its own (an open pop-up gets
+    // every key anyway), so the window beneath keeps its focus and its keys work again at
+    // once when the menu closes.
     show();
-    activateWindow();
-    setFocus(Qt::PopupFocusReason);
 }
 
 void TColumnMenu::hideEvent(QHideEvent* event) {
