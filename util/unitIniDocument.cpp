@@ -194,10 +194,19 @@ cIniDocument::cLine* cIniDocument::LastLine() {
 
 void cIniDocument::SetValue(std::string_view section, std::string_view key,
                             std::string_view value) {
+    SetEntry(section, key, value, EncodedValue(value));
+}
+
+void cIniDocument::SetVerbatimValue(std::string_view section, std::string_view key,
+                                    std::string_view value) {
+    SetEntry(section, key, value, std::string(value));
+}
+
+void cIniDocument::SetEntry(std::string_view section, std::string_view key, std::string_view value,
+                            const std::string& encoded) {
     if (std::string problem = IniWriteProblem(section, key, value); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    const std::string encoded = EncodedValue(value);
     cSection* found = FindSection(section);
     if (found == nullptr) {
         AppendSection(Trimmed(section), std::string(Trimmed(key)) + "=" + encoded,
