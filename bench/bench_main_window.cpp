@@ -82,6 +82,9 @@ public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
     int RunDialog(QDialog&) override { return 0; }
+    cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest&) override { return {}; }
+    std::unique_ptr<cCopyObserver> OpenCopyProgress() override { return nullptr; }
+    void DragFiles(QWidget&, const QStringList&) override {}
 };
 
 cDesktop& BenchDesktop() {

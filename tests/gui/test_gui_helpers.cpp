@@ -1,11 +1,14 @@
 // The GUI building blocks: text edge, desktop services, folder tree, selection helpers, the
 // selector strip, the About box and the application-wide error handler.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -87,6 +90,57 @@ TEST(Desktop, ARunDialogWaitsModallyUntilTheDialogCloses) {
     EXPECT_EQ(desktop.RunDialog(dialog), QDialog::Accepted);
     EXPECT_TRUE(shownModally) << "the program waited while the dialog was open";
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(Desktop, TheSaveDialogGivesTheSuffixOfTheChosenKindAndAsksNothingMore) {
+    QTemporaryDir folder;
+    cSystemDesktop desktop;
+    const cSaveFileRequest request{
+        {{"Playlists (*.pls)", "pls"}, {"M3U playlists (*.m3u8)", "m3u8"}}, "Rock"};
+    // The user picks the M3U8 kind and types a name without a suffix.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->nameFilters(),
+                  QStringList({"Playlists (*.pls)", "M3U playlists (*.m3u8)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "Playlists (*.pls)");
+        EXPECT_EQ(dialog->defaultSuffix(), "pls");
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        dialog->selectNameFilter("M3U playlists (*.m3u8)");
+        emit dialog->filterSelected("M3U playlists (*.m3u8)");
+        dialog->setDirectory(folder.path());
+        dialog->selectFile("mix");
+        QMetaObject::invokeMethod(dialog, "accept"); // as the Save button does
+    });
+    const cSaveFileAnswer answer = desktop.ChooseSaveFile(request);
+    EXPECT_EQ(answer.Path, QDir(folder.path()).filePath("mix.m3u8"));
+    EXPECT_EQ(answer.Type, 1);
+}
+
+TEST(Desktop, TheCopyQuestionAnswersForOneFileOrForAll) {
+    cSystemDesktop desktop;
+    const std::unique_ptr<cCopyObserver> progress = desktop.OpenCopyProgress();
+    EXPECT_TRUE(progress->CopyProgress({"/m/a.mp3", 1, 2, 10, 20}));
+    const auto answerWith = [](const QString& button, bool forAll) {
+        QTimer::singleShot(0, [=] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_TRUE(box->text().contains("\"/m/a.mp3\" exists already"))
+                << box->text().toStdString();
+            box->checkBox()->setChecked(forAll);
+            for (QAbstractButton* candidate : box->buttons()) {
+                if (candidate->text() == button) {
+                    candidate->click();
+                }
+            }
+        });
+    };
+    answerWith("&Replace", true);
+    EXPECT_EQ(progress->AskReplace("/m/a.mp3"), eReplaceAnswer::ReplaceAll);
+    answerWith("&Skip", false);
+    EXPECT_EQ(progress->AskReplace("/m/a.mp3"), eReplaceAnswer::Skip);
+    answerWith("Cancel", false);
+    EXPECT_EQ(progress->AskReplace("/m/a.mp3"), eReplaceAnswer::Cancel);
 }
 
 TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
