@@ -288,6 +288,7 @@ QWidget* TfrmMain::CreateFolderPane() {
     lstFolders->setFrameShape(QFrame::NoFrame);
     lstFolders->setMinimumWidth(0);
     connect(lstFolders, &TFolderTree::SelectedFolderChanged, this, &TfrmMain::lstFoldersChange);
+    connect(lstFolders, &TFolderTree::FilesDroppedOnFolder, this, &TfrmMain::lstFoldersDrop);
     column->addWidget(lstFolders, 1);
     outer->addLayout(column, 1);
 
@@ -534,6 +535,10 @@ void TfrmMain::lstFoldersChange() {
         ScanFolder(m_State.SelectedFolder);
     }
     m_Pane->PopulateSongList();
+}
+
+void TfrmMain::lstFoldersDrop(const std::vector<std::string>& paths, const QString& folder) {
+    m_Pane->CopyFilesIntoFolderAndList(paths, AddTrailingBackslash(QStringToPath(folder)));
 }
 
 void TfrmMain::popViewModes_EntireCollectionClick(QAction* item) {

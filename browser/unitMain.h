@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "browser/unitBrowserState.h"
 #include "groups/unitGroupList.h"
@@ -79,6 +80,9 @@ public:
     /// Shows the selected folder in the file manager.
     void lblSelPathClick();
     void lstFoldersChange();
+    /// Files dropped on a folder of the tree: copied into it, and listed when it is the
+    /// selected folder.
+    void lstFoldersDrop(const std::vector<std::string>& paths, const QString& folder);
     void popViewModes_EntireCollectionClick(QAction* item);
     void fraViewModeimgViewModesClick();
     void tbViewFoldersListClick();

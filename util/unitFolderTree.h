@@ -2,10 +2,14 @@
 // The folder tree: every folder of the file system from the root "/" down, hidden folders
 // included. It selects a folder by path, tells the selected folder's path, and reports every
 // change of the selected folder. Its context menu opens a folder in the file manager or copies
-// its path.
+// its path. Folders can be dragged out of it to other programs (as a copy), and files dropped
+// on one of its folders are reported for copying into that folder.
 
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QTreeView>
+#include <string>
+#include <vector>
 
 class QFileSystemModel;
 class QMenu;
@@ -29,8 +33,17 @@ public:
 signals:
     /// The selected folder changed (reported once per change of path).
     void SelectedFolderChanged();
+    /// Files (paths) were dropped on the folder: they are to be copied into it.
+    void FilesDroppedOnFolder(const std::vector<std::string>& paths, const QString& folder);
 
 protected:
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -40,6 +53,9 @@ private:
     void FolderListed();
     void ScrollToSelection();
     void ShowContextMenu(const QPoint& position);
+    /// Accepts the drag over the folder under the pointer, or ignores it; marks that folder.
+    void TakeDragOver(QDropEvent* event);
+    void UnmarkDropFolder();
 
     cDesktop& m_Desktop;
     QFileSystemModel* m_Model;
@@ -48,6 +64,7 @@ private:
     QString m_ContextPath;
     bool m_FollowSelection = false; ///< keep the selection in view until the user takes over
     bool m_ScrollPending = false;
+    QPersistentModelIndex m_DropFolder; ///< the folder a drag is over, marked
 };
 
 /// The path itself when it is an existing folder, else its nearest existing parent folder; "/"

@@ -18,9 +18,11 @@
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
+#include "catalogue/unitSongsDatabaseClass.h"
 #include "support/desktop_fake.h"
 #include "support/song_fixtures.h"
 #include "util/unitFolderTree.h"
+#include "util/unitUtils.h"
 
 /// A program folder in a temporary folder, with room for music folders beside it.
 class cProgramFolder {
@@ -102,6 +104,37 @@ inline void SelectFolder(TfrmMain& window, const std::string& path) {
 
 inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
     Control<QAction>(window, itemName)->trigger();
+}
+
+/// Exactly these rows of the song list become selected, whole rows, in the given order.
+inline void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
+    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows) {
+        selection->select(window.SongListPane().Model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+/// The row showing the song whose file name (without folder and extension) is the name; -1.
+inline int RowNamed(TfrmMain& window, std::string_view name) {
+    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+/// The texts of one column of the song list, top to bottom.
+inline QStringList ColumnTexts(TfrmMain& window, int column) {
+    QStringList texts;
+    const TSongListModel* model = window.SongListPane().Model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        texts << model->index(row, column).data().toString();
+    }
+    return texts;
 }
 
 /// A left click on the header of the column, as the user sorts the list.
