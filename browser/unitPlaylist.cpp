@@ -20,7 +20,7 @@ constexpr size_t kMaxPlaylistBytes = 256u << 20;
 constexpr std::string_view kM3u8Suffix = ".m3u8";
 
 void RefuseLineBreak(std::string_view path) {
-    if (path.find_first_of("\r\n") != std::string_view::npos) {
+    if (path.find('\n') != std::string_view::npos || path.find('\r') != std::string_view::npos) {
         throw std::invalid_argument(
             "the song \"" + std::string(path) +
             "\" has a line break in its path, which a playlist cannot hold");

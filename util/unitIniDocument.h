@@ -83,8 +83,9 @@ private:
     cSection* FindSection(std::string_view section);
     cLine* LastLine();
     void AppendSection(std::string_view section, std::string entryText, std::string key);
+    /// Sets the entry's line to key=encoded; the value as given is what is checked.
     void SetEntry(std::string_view section, std::string_view key, std::string_view value,
-                  const std::string& encoded);
+                  std::string_view encoded);
 
     bool m_ByteOrderMark = false;
     std::vector<cLine> m_Preamble; // lines before the first header
