@@ -732,6 +732,9 @@ int TSongListPane::NewColumnWidth(int column) const {
 void TSongListPane::ShowColumns(std::vector<std::string> names) {
     SaveColumnWidths();
     m_State.VisibleColumns = std::move(names);
+    // The rows are filled anew below: new columns over the old rows would cost a pass over
+    // every song for nothing.
+    m_Model->Clear();
     BuildColumns();
     FillSongList();
 }
