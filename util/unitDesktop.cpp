@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDrag>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
@@ -21,41 +22,37 @@ namespace {
 /// before a file is replaced.
 class cCopyProgressBox final : public cCopyObserver {
 public:
-    cCopyProgressBox() : m_Box(QApplication::activeWindow()) {
-        m_Box.setObjectName(QStringLiteral("frmCopyProgress"));
-        m_Box.setWindowTitle(QObject::tr("Copying"));
-        m_Box.setWindowModality(Qt::ApplicationModal);
-        m_Box.setCancelButtonText(QObject::tr("Cancel"));
-        m_Box.setMinimumDuration(400);
-        m_Box.setAutoReset(false);
-        m_Box.setAutoClose(false);
-        m_Box.setRange(0, kSteps);
-        m_Box.setMinimumWidth(420);
-        m_Box.setValue(0);
-    }
+    cCopyProgressBox() { m_Clock.start(); }
 
     bool CopyProgress(const cCopyStep& step) override {
+        // Made only when the copy lasts: a short one shows nothing, and no box of its own
+        // accord comes up over a question.
+        if (!m_Box && m_Clock.elapsed() >= kShowAfterMilliseconds) {
+            MakeBox();
+        }
+        if (!m_Box) {
+            return true;
+        }
         if (step.File != m_ShownFile) {
             m_ShownFile = step.File;
             const QString file = PathToQString(step.File);
-            m_Box.setLabelText(step.FileNumber == 0 ? QObject::tr("Looking at \"%1\"").arg(file)
-                                                    : QObject::tr("Copying \"%1\"\n(file %2 of %3)")
-                                                          .arg(file)
-                                                          .arg(step.FileNumber)
-                                                          .arg(step.FileCount));
+            m_Box->setLabelText(step.FileNumber == 0
+                                    ? QObject::tr("Looking at \"%1\"").arg(file)
+                                    : QObject::tr("Copying \"%1\"\n(file %2 of %3)")
+                                          .arg(file)
+                                          .arg(step.FileNumber)
+                                          .arg(step.FileCount));
         }
         const double share = step.BytesTotal == 0 ? 0.0
                                                   : static_cast<double>(step.BytesDone) /
                                                         static_cast<double>(step.BytesTotal);
-        m_Box.setValue(std::max(1, static_cast<int>(share * kSteps)));
-        if (m_Box.isVisible()) {
-            QCoreApplication::processEvents(); // the label, and a click on Cancel
-        }
-        return !m_Box.wasCanceled();
+        m_Box->setValue(static_cast<int>(share * kSteps));
+        QCoreApplication::processEvents(); // the label, and a click on Cancel
+        return !m_Box->wasCanceled();
     }
 
     eReplaceAnswer AskReplace(const std::string& target) override {
-        QWidget* over = m_Box.isVisible() ? &m_Box : QApplication::activeWindow();
+        QWidget* over = m_Box ? m_Box.get() : QApplication::activeWindow();
         QMessageBox question(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
                              QObject::tr("\"%1\" exists already.\nReplace it with the file being "
                                          "copied?")
@@ -80,7 +77,24 @@ public:
 
 private:
     static constexpr int kSteps = 1000;
-    QProgressDialog m_Box;
+    static constexpr qint64 kShowAfterMilliseconds = 400;
+
+    void MakeBox() {
+        m_Box = std::make_unique<QProgressDialog>(QApplication::activeWindow());
+        m_Box->setObjectName(QStringLiteral("frmCopyProgress"));
+        m_Box->setWindowTitle(QObject::tr("Copying"));
+        m_Box->setWindowModality(Qt::ApplicationModal);
+        m_Box->setCancelButtonText(QObject::tr("Cancel"));
+        m_Box->setAutoReset(false);
+        m_Box->setAutoClose(false);
+        m_Box->setRange(0, kSteps);
+        m_Box->setMinimumWidth(420);
+        m_Box->setMinimumDuration(0);
+        m_Box->show();
+    }
+
+    QElapsedTimer m_Clock;
+    std::unique_ptr<QProgressDialog> m_Box;
     std::string m_ShownFile;
 };
 
