@@ -1,14 +1,12 @@
 // The GUI building blocks: text edge, desktop services, folder tree, selection helpers, the
 // selector strip, the About box and the application-wide error handler.
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -115,32 +113,6 @@ TEST(Desktop, TheSaveDialogGivesTheSuffixOfTheChosenKindAndAsksNothingMore) {
     const cSaveFileAnswer answer = desktop.ChooseSaveFile(request);
     EXPECT_EQ(answer.Path, QDir(folder.path()).filePath("mix.m3u8"));
     EXPECT_EQ(answer.Type, 1);
-}
-
-TEST(Desktop, TheCopyQuestionAnswersForOneFileOrForAll) {
-    cSystemDesktop desktop;
-    const std::unique_ptr<cCopyObserver> progress = desktop.OpenCopyProgress();
-    EXPECT_TRUE(progress->CopyProgress({"/m/a.mp3", 1, 2, 10, 20}));
-    const auto answerWith = [](const QString& button, bool forAll) {
-        QTimer::singleShot(0, [=] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            EXPECT_TRUE(box->text().contains("\"/m/a.mp3\" exists already"))
-                << box->text().toStdString();
-            box->checkBox()->setChecked(forAll);
-            for (QAbstractButton* candidate : box->buttons()) {
-                if (candidate->text() == button) {
-                    candidate->click();
-                }
-            }
-        });
-    };
-    answerWith("&Replace", true);
-    EXPECT_EQ(progress->AskReplace("/m/a.mp3"), eReplaceAnswer::ReplaceAll);
-    answerWith("&Skip", false);
-    EXPECT_EQ(progress->AskReplace("/m/a.mp3"), eReplaceAnswer::Skip);
-    answerWith("Cancel", false);
-    EXPECT_EQ(progress->AskReplace("/m/a.mp3"), eReplaceAnswer::Cancel);
 }
 
 TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
