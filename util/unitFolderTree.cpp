@@ -44,7 +44,14 @@ TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    setAutoExpandDelay(700);
+    // A folder the drag rests on opens (the view's own delay would also close an open one).
+    m_OpenDropFolder.setSingleShot(true);
+    m_OpenDropFolder.setInterval(700);
+    connect(&m_OpenDropFolder, &QTimer::timeout, this, [this] {
+        if (m_DropFolder.isValid()) {
+            expand(m_DropFolder);
+        }
+    });
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFolderTree::CurrentChanged);
@@ -201,10 +208,16 @@ void TFolderTree::TakeDragOver(QDropEvent* event) {
     if (marked != m_DropFolder) {
         m_DropFolder = marked;
         viewport()->update();
+        if (marked.isValid() && !isExpanded(marked)) {
+            m_OpenDropFolder.start();
+        } else {
+            m_OpenDropFolder.stop();
+        }
     }
 }
 
 void TFolderTree::UnmarkDropFolder() {
+    m_OpenDropFolder.stop();
     if (m_DropFolder.isValid()) {
         m_DropFolder = QPersistentModelIndex();
         viewport()->update();

@@ -7,6 +7,7 @@
 
 #include <QPersistentModelIndex>
 #include <QString>
+#include <QTimer>
 #include <QTreeView>
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ private:
     bool m_FollowSelection = false; ///< keep the selection in view until the user takes over
     bool m_ScrollPending = false;
     QPersistentModelIndex m_DropFolder; ///< the folder a drag is over, marked
+    QTimer m_OpenDropFolder;            ///< opens the marked folder when the drag rests on it
 };
 
 /// The path itself when it is an existing folder, else its nearest existing parent folder; "/"
