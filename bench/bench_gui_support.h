@@ -1,8 +1,10 @@
 #pragma once
-// What the benchmarks of windows share: a desktop that waits on nobody, and the program's own
-// application object on the offscreen platform around the benchmark run.
+// What the benchmarks of windows share: a desktop that waits on nobody (and whose trash keeps
+// nothing), and the program's own application object on the offscreen platform around the
+// benchmark run.
 
 #include <QDialog>
+#include <QFile>
 #include <benchmark/benchmark.h>
 
 #include "browser/unitApplication.h"
@@ -18,8 +20,20 @@ public:
     /// The save dialog answers with this file at once (cancelled while it is empty).
     QString SavePath;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest&) override { return {SavePath, 0}; }
-    std::unique_ptr<cCopyObserver> OpenCopyProgress() override { return nullptr; }
     void DragFiles(QWidget&, const QStringList&) override {}
+    /// The bench's trash keeps nothing: the file is removed.
+    bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
+    /// Progress is shown nowhere and never cancelled; a copy replaces nothing.
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString&) override {
+        return std::make_unique<cUnseenProgress>();
+    }
+    eReplaceAnswer AskReplaceFile(const QString&) override { return eReplaceAnswer::Skip; }
+
+private:
+    class cUnseenProgress final : public cProgressWindow {
+    public:
+        bool Report(const QString&) override { return true; }
+    };
 };
 
 /// The body of main(): the benchmarks run inside the application object.

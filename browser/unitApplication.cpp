@@ -1,7 +1,10 @@
 #include "browser/unitApplication.h"
 
+#include <QDir>
+#include <QStandardPaths>
 #include <exception>
 #include <malloc.h>
+#include <stdexcept>
 #include <string>
 
 #include "util/unitArt.h"
@@ -25,6 +28,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tunaria"));
     setApplicationDisplayName(QStringLiteral("Tunaria"));
     setApplicationVersion(QLatin1String(kProgramVersion));
+    // Desktops find the program's icon and name through its desktop entry of this name.
+    setDesktopFileName(QStringLiteral("org.tunaria.Tunaria"));
     setWindowIcon(ProgramIcon());
 }
 
@@ -44,6 +49,15 @@ void ApplicationEventsException(std::string_view errorText) {
     ShowErrorMessage("Unhandled exception: ", errorText);
 }
 
-std::string ProgramFolderOfExecutable() {
-    return AddTrailingBackslash(QStringToPath(QCoreApplication::applicationDirPath()));
+cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice) {
+    if (choice.Folder.empty()) {
+        throw std::runtime_error(choice.Problem);
+    }
+    if (choice.BesideProgram) {
+        return {choice.Folder, choice.Folder};
+    }
+    CreateDataFolder(choice.Folder);
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return {choice.Folder,
+            DefaultMusicFolder(QStringToPath(music), QStringToPath(QDir::homePath()))};
 }

@@ -4,98 +4,57 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QDrag>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
+#include <limits>
 
 #include "util/unitGuiText.h"
 
 namespace {
 
-/// The copy's progress box, shown once the copy takes longer than a moment, and its question
-/// before a file is replaced.
-class cCopyProgressBox final : public cCopyObserver {
+/// A file copy's reports shown in a desktop progress window, its questions asked by the
+/// desktop.
+class cDesktopCopyProgress final : public cCopyObserver {
 public:
-    cCopyProgressBox() { m_Clock.start(); }
+    explicit cDesktopCopyProgress(cDesktop& desktop)
+        : m_Desktop(desktop), m_Window(desktop.ShowProgress(QObject::tr("Copying"))) {}
 
     bool CopyProgress(const cCopyStep& step) override {
-        // Made only when the copy lasts: a short one shows nothing, and no box of its own
-        // accord comes up over a question.
-        if (!m_Box && m_Clock.elapsed() >= kShowAfterMilliseconds) {
-            MakeBox();
-        }
-        if (!m_Box) {
-            return true;
-        }
-        if (step.File != m_ShownFile) {
+        // The text is made once per file: a large file reports many times.
+        if (step.File != m_ShownFile || step.FileNumber != m_ShownNumber) {
             m_ShownFile = step.File;
+            m_ShownNumber = step.FileNumber;
             const QString file = PathToQString(step.File);
-            m_Box->setLabelText(step.FileNumber == 0
-                                    ? QObject::tr("Looking at \"%1\"").arg(file)
-                                    : QObject::tr("Copying \"%1\"\n(file %2 of %3)")
-                                          .arg(file)
-                                          .arg(step.FileNumber)
-                                          .arg(step.FileCount));
+            m_Text = step.FileNumber == 0 ? QObject::tr("Looking at \"%1\"").arg(file)
+                                          : QObject::tr("Copying \"%1\"\n(file %2 of %3)")
+                                                .arg(file)
+                                                .arg(step.FileNumber)
+                                                .arg(step.FileCount);
         }
-        const double share = step.BytesTotal == 0 ? 0.0
-                                                  : static_cast<double>(step.BytesDone) /
-                                                        static_cast<double>(step.BytesTotal);
-        m_Box->setValue(static_cast<int>(share * kSteps));
-        QCoreApplication::processEvents(); // the label, and a click on Cancel
-        return !m_Box->wasCanceled();
+        return m_Window->Report(m_Text);
     }
 
     eReplaceAnswer AskReplace(const std::string& target) override {
-        QWidget* over = m_Box ? m_Box.get() : QApplication::activeWindow();
-        QMessageBox question(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
-                             QObject::tr("\"%1\" exists already.\nReplace it with the file being "
-                                         "copied?")
-                                 .arg(PathToQString(target)),
-                             QMessageBox::NoButton, over);
-        question.setObjectName(QStringLiteral("frmReplaceFile"));
-        QPushButton* replace = question.addButton(QObject::tr("&Replace"), QMessageBox::YesRole);
-        QPushButton* skip = question.addButton(QObject::tr("&Skip"), QMessageBox::NoRole);
-        question.addButton(QMessageBox::Cancel);
-        question.setDefaultButton(skip);
-        auto* forAll = new QCheckBox(QObject::tr("Do the same for &all files"), &question);
-        question.setCheckBox(forAll);
-        question.exec();
-        if (question.clickedButton() == replace) {
-            return forAll->isChecked() ? eReplaceAnswer::ReplaceAll : eReplaceAnswer::Replace;
-        }
-        if (question.clickedButton() == skip) {
-            return forAll->isChecked() ? eReplaceAnswer::SkipAll : eReplaceAnswer::Skip;
-        }
-        return eReplaceAnswer::Cancel;
+        return m_Desktop.AskReplaceFile(PathToQString(target));
     }
 
 private:
-    static constexpr int kSteps = 1000;
-    static constexpr qint64 kShowAfterMilliseconds = 400;
-
-    void MakeBox() {
-        m_Box = std::make_unique<QProgressDialog>(QApplication::activeWindow());
-        m_Box->setObjectName(QStringLiteral("frmCopyProgress"));
-        m_Box->setWindowTitle(QObject::tr("Copying"));
-        m_Box->setWindowModality(Qt::ApplicationModal);
-        m_Box->setCancelButtonText(QObject::tr("Cancel"));
-        m_Box->setAutoReset(false);
-        m_Box->setAutoClose(false);
-        m_Box->setRange(0, kSteps);
-        m_Box->setMinimumWidth(420);
-        m_Box->setMinimumDuration(0);
-        m_Box->show();
-    }
-
-    QElapsedTimer m_Clock;
-    std::unique_ptr<QProgressDialog> m_Box;
+    cDesktop& m_Desktop;
+    std::unique_ptr<cProgressWindow> m_Window;
     std::string m_ShownFile;
+    size_t m_ShownNumber = 0;
+    QString m_Text;
 };
 
 } // namespace
@@ -144,10 +103,6 @@ cSaveFileAnswer cSystemDesktop::ChooseSaveFile(const cSaveFileRequest& request) 
             static_cast<int>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())))};
 }
 
-std::unique_ptr<cCopyObserver> cSystemDesktop::OpenCopyProgress() {
-    return std::make_unique<cCopyProgressBox>();
-}
-
 void cSystemDesktop::DragFiles(QWidget& source, const QStringList& paths) {
     auto* data = new QMimeData;
     QList<QUrl> urls;
@@ -185,6 +140,104 @@ void AcceptFileDrop(QDropEvent& event, bool acceptable) {
     }
     event.setDropAction(offered & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
     event.accept();
+}
+
+bool cSystemDesktop::MoveToTrash(const QString& path) {
+    // The user's trash lives in the data folder; where that folder is still missing, Qt would
+    // build the trash in the current folder instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QFile::moveToTrash(path);
+}
+
+namespace {
+/// A progress dialog over the active window: it shows itself when the task has lasted a moment
+/// and takes a new text a few times a second, so that reporting costs the task next to nothing.
+class cSystemProgressWindow final : public cProgressWindow {
+public:
+    explicit cSystemProgressWindow(const QString& title)
+        : m_Dialog(QString(), QObject::tr("Cancel"), 0, 0, QApplication::activeWindow()),
+          m_Label(new QLabel(&m_Dialog)) {
+        m_Label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_Dialog.setLabel(m_Label);
+        m_Dialog.setWindowTitle(title);
+        m_Dialog.setWindowModality(Qt::ApplicationModal);
+        m_Dialog.setAutoClose(false);
+        m_Dialog.setAutoReset(false);
+        // Report alone shows the window: the dialog's own timer would bring it up while the
+        // task waits on a question, and the later modal window would block the question.
+        // (Its timer runs from the value at the minimum; the bar shows a busy indicator.)
+        m_Dialog.setValue(0);
+        m_Dialog.setMinimumDuration(std::numeric_limits<int>::max());
+        m_Dialog.setFixedWidth(kWidth);
+        m_Clock.start();
+    }
+
+    bool Report(const QString& text) override {
+        const qint64 now = m_Clock.elapsed();
+        if (now - m_LastRefresh >= kRefreshMs) {
+            m_LastRefresh = now;
+            m_Label->setText(ElidedLines(text));
+            // A cancelled dialog hid itself and stays hidden.
+            if (now >= kShowAfterMs && !m_Dialog.isVisible() && !m_Dialog.wasCanceled()) {
+                m_Dialog.show();
+            }
+            QCoreApplication::processEvents();
+        }
+        return !m_Dialog.wasCanceled();
+    }
+
+private:
+    static constexpr int kShowAfterMs = 400;
+    static constexpr qint64 kRefreshMs = 50;
+    static constexpr int kWidth = 460;
+
+    /// Each line cut in the middle to the window's width: a deep folder's path must not make
+    /// the window grow past the screen.
+    QString ElidedLines(const QString& text) const {
+        QStringList lines = text.split(QLatin1Char('\n'));
+        const QFontMetrics metrics(m_Label->font());
+        for (QString& line : lines) {
+            line = metrics.elidedText(line, Qt::ElideMiddle, kWidth - 40);
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
+
+    QProgressDialog m_Dialog;
+    QLabel* m_Label; // owned by the dialog
+    QElapsedTimer m_Clock;
+    qint64 m_LastRefresh = -kRefreshMs;
+};
+} // namespace
+
+std::unique_ptr<cProgressWindow> cSystemDesktop::ShowProgress(const QString& title) {
+    return std::make_unique<cSystemProgressWindow>(title);
+}
+
+eReplaceAnswer cSystemDesktop::AskReplaceFile(const QString& path) {
+    QMessageBox question(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
+                         QObject::tr("\"%1\" exists already.\nReplace it with the file being "
+                                     "copied?")
+                             .arg(path),
+                         QMessageBox::NoButton, QApplication::activeWindow());
+    question.setObjectName(QStringLiteral("frmReplaceFile"));
+    QPushButton* replace = question.addButton(QObject::tr("&Replace"), QMessageBox::YesRole);
+    QPushButton* skip = question.addButton(QObject::tr("&Skip"), QMessageBox::NoRole);
+    question.addButton(QMessageBox::Cancel);
+    question.setDefaultButton(skip);
+    auto* forAll = new QCheckBox(QObject::tr("Do the same for &all files"), &question);
+    question.setCheckBox(forAll);
+    question.exec();
+    if (question.clickedButton() == replace) {
+        return forAll->isChecked() ? eReplaceAnswer::ReplaceAll : eReplaceAnswer::Replace;
+    }
+    if (question.clickedButton() == skip) {
+        return forAll->isChecked() ? eReplaceAnswer::SkipAll : eReplaceAnswer::Skip;
+    }
+    return eReplaceAnswer::Cancel;
+}
+
+std::unique_ptr<cCopyObserver> OpenCopyProgress(cDesktop& desktop) {
+    return std::make_unique<cDesktopCopyProgress>(desktop);
 }
 
 cDesktopMessageRoute::cDesktopMessageRoute(cDesktop& desktop)

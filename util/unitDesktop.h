@@ -1,9 +1,10 @@
 #pragma once
 // The desktop as the windows reach it: opening a document with the program the desktop
-// associates with it, message boxes and modal dialogs, the save dialog, the progress and the
-// questions of a file copy, and dragging files out to other programs. Every window and dialog gets
-// one cDesktop by reference and never calls the desktop itself, so tests hand in a recording
-// desktop and never start a program or wait on a modal window.
+// associates with it, message boxes and modal dialogs, the save dialog, progress windows, the
+// question before a copied file replaces another, dragging files out to other programs, and the
+// trash. Every window and dialog gets one cDesktop by reference and never calls the desktop
+// itself, so tests hand in a recording desktop and never start a program or wait on a modal
+// window.
 //
 // A new kind of desktop service is one more virtual function here, its real form in
 // cSystemDesktop, and its recording form in the tests' fake.
@@ -45,6 +46,15 @@ struct cSaveFileAnswer {
     int Type = 0;
 };
 
+/// The progress window of a long task that the user may cancel; it closes when destroyed.
+class cProgressWindow {
+public:
+    virtual ~cProgressWindow() = default;
+    /// Shows where the task stands and lets the window react to the user. Answers false once
+    /// the user has asked to cancel.
+    virtual bool Report(const QString& text) = 0;
+};
+
 class cDesktop {
 public:
     virtual ~cDesktop() = default;
@@ -62,14 +72,19 @@ public:
     /// The folder must exist; choosing an existing file asks nothing (the caller decides what
     /// happens to it).
     virtual cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) = 0;
-    /// The progress of one copy of files: a modal progress box that names the file being
-    /// copied and can cancel the copy, and the question before a file is replaced. It is shown
-    /// while the answered object lives.
-    virtual std::unique_ptr<cCopyObserver> OpenCopyProgress() = 0;
     /// Drags the files (full paths) out of the source control to another program: offered as
     /// a list of file URLs and as plain text, one path per line, for copying only, without a
     /// picture. Returns when the drag ends, dropped or not.
     virtual void DragFiles(QWidget& source, const QStringList& paths) = 0;
+    /// Moves the file to the desktop's trash (the freedesktop.org trash of its file system).
+    /// Answers whether it did; false also where the file system has no trash.
+    virtual bool MoveToTrash(const QString& path) = 0;
+    /// Opens a progress window with the title and a Cancel button. It appears only when the
+    /// task lasts, and while it is open the rest of the program takes no input.
+    virtual std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) = 0;
+    /// Asks, during a copy, whether the file being copied replaces the file at the path
+    /// (Replace, Skip, either for all files, or Cancel the copy).
+    virtual eReplaceAnswer AskReplaceFile(const QString& path) = 0;
 };
 
 /// The desktop of the running session.
@@ -79,9 +94,16 @@ public:
     void ShowMessage(const QString& text) override;
     int RunDialog(QDialog& dialog) override;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override;
-    std::unique_ptr<cCopyObserver> OpenCopyProgress() override;
     void DragFiles(QWidget& source, const QStringList& paths) override;
+    bool MoveToTrash(const QString& path) override;
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
+    eReplaceAnswer AskReplaceFile(const QString& path) override;
 };
+
+/// The progress of a file copy as the desktop shows it: a progress window "Copying" naming the
+/// file being copied, which can cancel the copy, and the desktop's question before a file is
+/// replaced. The window is open while the answered object lives.
+std::unique_ptr<cCopyObserver> OpenCopyProgress(cDesktop& desktop);
 
 /// The local files of dragged data (its file URLs) as paths, in order; empty when it holds
 /// none.

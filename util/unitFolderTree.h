@@ -1,9 +1,10 @@
 #pragma once
 // The folder tree: every folder of the file system from the root "/" down, hidden folders
 // included. It selects a folder by path, tells the selected folder's path, and reports every
-// change of the selected folder. Its context menu opens a folder in the file manager or copies
-// its path. Folders can be dragged out of it to other programs (as a copy), and files dropped
-// on one of its folders are reported for copying into that folder.
+// change of the selected folder. Its context menu opens a folder in the file manager, copies
+// its path, or asks for the folder and everything below it to be added to the collection.
+// Folders can be dragged out of it to other programs (as a copy), and files dropped on one of
+// its folders are reported for copying into that folder.
 
 #include <QPersistentModelIndex>
 #include <QString>
@@ -36,6 +37,8 @@ signals:
     void SelectedFolderChanged();
     /// Files (paths) were dropped on the folder: they are to be copied into it.
     void FilesDroppedOnFolder(const std::vector<std::string>& paths, const QString& folder);
+    /// "Add folder and subfolders to the collection" was chosen for the folder at the path.
+    void AddFolderTreeClicked(const QString& path);
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;

@@ -199,19 +199,3 @@ TEST(PlaylistExport, TheShownOrSelectedSongsInTheShownOrderInTheChosenFile) {
                                                   nowhere + "\": No such file or directory'")}));
     window->close();
 }
-
-TEST(PlaylistExport, TheLastItemsOfTheListMenuFollowTheViewStyles) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    auto window = StartWindow(folder, desktop);
-    QStringList items;
-    for (QAction* item : Control<QMenu>(*window, "popSongsList")->actions()) {
-        items << item->objectName() + (item->isSeparator() ? "" : "=" + item->text());
-    }
-    const QStringList last = items.mid(items.size() - 5);
-    EXPECT_EQ(last, QStringList({"popSongsList_ViewLargeIcons=&Large icons",
-                                 "popSongsList_ViewDetails=&Details", "N5",
-                                 "popSongsList_ViewColumns=&Visible columns...",
-                                 "popSongsList_ExportAsPlaylist=&Export as playlist..."}));
-    window->close();
-}

@@ -36,10 +36,6 @@ QString InLocale(const QString& text) {
     return result;
 }
 
-cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
-    return window.SongListPane().Model()->Song(RowNamed(window, name));
-}
-
 /// Offset of the Views field of the song's record in DB.txt: behind the Deleted byte, the
 /// record length and the six texts, each a 4-byte length and its bytes.
 int64_t ViewsOffset(const cSongInfo& song) {

@@ -3,10 +3,11 @@
 // it, so no test starts a program or waits on a modal window.
 
 #include <QDialog>
+#include <QFile>
 #include <QStringList>
+#include <deque>
 #include <functional>
 
-#include "support/copy_observer.h"
 #include "util/unitDesktop.h"
 
 class cRecordingDesktop : public cDesktop {
@@ -21,11 +22,25 @@ public:
     /// Every save dialog asked for, and the answer each gets (cancelled unless set).
     QList<cSaveFileRequest> SaveRequests;
     cSaveFileAnswer SaveAnswer;
-    /// The copies' progress: every copy reports here, and its questions are answered here.
-    cScriptedCopyObserver Copy;
-    int CopiesStarted = 0;
     /// The paths of every drag out, one list per drag.
     QList<QStringList> Drags;
+    /// Every file the program moved to the trash. The recording trash takes a file away
+    /// (removes it, as a real trash takes it out of its folder) unless RefuseTrash is set,
+    /// as on a file system without a trash.
+    QStringList Trashed;
+    bool RefuseTrash = false;
+
+    /// The title of every progress window the program opened, and every text it reported.
+    QStringList ProgressTitles;
+    QStringList ProgressTexts;
+    /// The user presses Cancel once this many texts have been reported (never when negative).
+    int CancelProgressAfter = -1;
+    /// What else happens while the task reports (the window is closed meanwhile, ...).
+    std::function<void()> OnProgress;
+    /// The path of every "replace the file?" question, and the answers given in turn (Skip
+    /// once they are used up).
+    QStringList ReplaceQuestions;
+    std::deque<eReplaceAnswer> ReplaceAnswers;
 
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
@@ -37,9 +52,42 @@ public:
         SaveRequests << request;
         return SaveAnswer;
     }
-    std::unique_ptr<cCopyObserver> OpenCopyProgress() override {
-        ++CopiesStarted;
-        return std::make_unique<cForwardingCopyObserver>(Copy);
-    }
     void DragFiles(QWidget&, const QStringList& paths) override { Drags << paths; }
+    bool MoveToTrash(const QString& path) override {
+        if (RefuseTrash || !QFile::remove(path)) {
+            return false;
+        }
+        Trashed << path;
+        return true;
+    }
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override {
+        ProgressTitles << title;
+        return std::make_unique<cRecordedProgress>(*this);
+    }
+    eReplaceAnswer AskReplaceFile(const QString& path) override {
+        ReplaceQuestions << path;
+        if (ReplaceAnswers.empty()) {
+            return eReplaceAnswer::Skip;
+        }
+        const eReplaceAnswer answer = ReplaceAnswers.front();
+        ReplaceAnswers.pop_front();
+        return answer;
+    }
+
+private:
+    class cRecordedProgress : public cProgressWindow {
+    public:
+        explicit cRecordedProgress(cRecordingDesktop& desktop) : m_Desktop(desktop) {}
+        bool Report(const QString& text) override {
+            m_Desktop.ProgressTexts << text;
+            if (m_Desktop.OnProgress) {
+                m_Desktop.OnProgress();
+            }
+            return m_Desktop.CancelProgressAfter < 0 ||
+                   m_Desktop.ProgressTexts.size() < m_Desktop.CancelProgressAfter;
+        }
+
+    private:
+        cRecordingDesktop& m_Desktop;
+    };
 };

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
@@ -81,15 +83,20 @@ private:
     QString m_Root;
 };
 
-/// A shown main window over the program folder and the desktop; close() writes the settings.
-inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder, cDesktop& desktop) {
-    auto window = std::make_unique<TfrmMain>(folder.Path(), desktop);
+/// A shown main window over the files and the desktop; close() writes the settings.
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFiles& files, cDesktop& desktop) {
+    auto window = std::make_unique<TfrmMain>(files, desktop);
     if (!window->StartupFailed()) {
         window->show();
         // The first activation fits the frame to the stored size.
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     return window;
+}
+
+/// A shown main window with its files in the program folder, which the tree opens first.
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder, cDesktop& desktop) {
+    return StartWindow(cProgramFiles{folder.Path(), folder.Path()}, desktop);
 }
 
 template <typename T> T* Control(TfrmMain& window, const char* name) {
@@ -104,27 +111,6 @@ inline void SelectFolder(TfrmMain& window, const std::string& path) {
 
 inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
     Control<QAction>(window, itemName)->trigger();
-}
-
-/// Exactly these rows of the song list become selected, whole rows, in the given order.
-inline void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
-    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
-    selection->clearSelection();
-    for (int row : rows) {
-        selection->select(window.SongListPane().Model()->index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-}
-
-/// The row showing the song whose file name (without folder and extension) is the name; -1.
-inline int RowNamed(TfrmMain& window, std::string_view name) {
-    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
-    for (size_t row = 0; row < rows.size(); ++row) {
-        if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
-            return static_cast<int>(row);
-        }
-    }
-    return -1;
 }
 
 /// The texts of one column of the song list, top to bottom.
@@ -175,6 +161,31 @@ inline void PressKey(TfrmMain& window, Qt::Key key, Qt::KeyboardModifiers modifi
         target = &window;
     }
     QTest::keyClick(target, key, modifiers);
+}
+
+/// The row showing the song whose file name (without folder and extension) is the name.
+inline int RowNamed(TfrmMain& window, std::string_view name) {
+    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+inline cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
+    return window.SongListPane().Model()->Song(RowNamed(window, name));
+}
+
+/// Exactly these rows become selected, as the user's clicks select them.
+inline void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
+    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows) {
+        selection->select(window.SongListPane().Model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 }
 
 /// Options.ini that opens the window on the folder, with more lines after it.
