@@ -20,7 +20,7 @@ public:
     /// The save dialog answers with this file at once (cancelled while it is empty).
     QString SavePath;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest&) override { return {SavePath, 0}; }
-    void DragFiles(QWidget&, const QStringList&) override {}
+    void DragFiles(QWidget&, const std::vector<std::string>&) override {}
     /// The bench's trash keeps nothing: the file is removed.
     bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
     /// Progress is shown nowhere and never cancelled; a copy replaces nothing.

@@ -607,6 +607,7 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
         const std::unique_ptr<cProgressWindow> progress =
             m_Desktop.ShowProgress(tr("Adding folders to the collection"));
         m_ImportRunning = true;
+        m_Pane->RefuseDrops(true);
         const auto reportProgress = [this, &progress](const cImportProgress& now) {
             return progress->Report(PathToQString(ImportProgressText(now))) && !m_CloseAfterImport;
         };
@@ -614,9 +615,11 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
             result = ImportFolderTree(QStringToPath(folder), reportProgress);
         } catch (...) {
             m_ImportRunning = false;
+            m_Pane->RefuseDrops(false);
             throw;
         }
         m_ImportRunning = false;
+        m_Pane->RefuseDrops(false);
     }
     if (m_CloseAfterImport) {
         close();

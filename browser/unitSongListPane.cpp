@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStyleOptionHeader>
@@ -609,11 +610,11 @@ bool TSongListPane::lstSongsMouseUp() {
 }
 
 void TSongListPane::StartSongDrag() {
-    QStringList paths;
+    std::vector<std::string> paths;
     for (const cSongInfo* song : SelectedSongs()) {
-        paths << PathToQString(song->FileName());
+        paths.emplace_back(song->FileName());
     }
-    if (!paths.isEmpty()) {
+    if (!paths.empty()) {
         m_Desktop.DragFiles(*ShownSongView()->viewport(), paths);
     }
 }
@@ -622,12 +623,11 @@ bool TSongListPane::SongViewDropEvent(QEvent* event) {
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove:
-        // No folder, no drop: nothing may be copied into a folder without a name.
-        AcceptFileDrop(*static_cast<QDropEvent*>(event), !m_State.SelectedFolder.empty());
+        AcceptFileDrop(*static_cast<QDropEvent*>(event), DropsWelcome());
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        AcceptFileDrop(*drop, !m_State.SelectedFolder.empty());
+        AcceptFileDrop(*drop, DropsWelcome());
         if (drop->isAccepted()) {
             DropFileTargetDrop(DroppedFilePaths(drop->mimeData()));
         }
@@ -638,16 +638,24 @@ bool TSongListPane::SongViewDropEvent(QEvent* event) {
     }
 }
 
+bool TSongListPane::DropsWelcome() const {
+    // No folder, no drop: nothing may be copied into a folder without a name.
+    return !m_State.SelectedFolder.empty() && !m_CopyRunning && !m_DropsRefused;
+}
+
 void TSongListPane::DropFileTargetDrop(const std::vector<std::string>& paths) {
     CopyFilesIntoFolderAndList(paths, m_State.SelectedFolder);
 }
 
 void TSongListPane::CopyFilesIntoFolderAndList(const std::vector<std::string>& paths,
                                                const std::string& folder) {
-    if (folder.empty()) {
+    if (folder.empty() || m_CopyRunning || m_DropsRefused) {
         return;
     }
-    CopyFilesIntoFolder(paths, folder, [this] { return OpenCopyProgress(m_Desktop); });
+    {
+        const QScopedValueRollback running(m_CopyRunning, true);
+        CopyFilesIntoFolder(paths, folder, [this] { return OpenCopyProgress(m_Desktop); });
+    }
     if (folder == m_State.SelectedFolder && MasterSongList != nullptr) {
         ScanFolder(folder);
         PopulateSongList();

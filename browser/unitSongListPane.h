@@ -107,6 +107,9 @@ public:
     /// is scanned and the list populated anew, also when nothing had to be copied.
     void CopyFilesIntoFolderAndList(const std::vector<std::string>& paths,
                                     const std::string& folder);
+    /// While refused, files dropped on the list or a folder are not taken (a task that holds
+    /// the catalogue runs). A copy refuses further drops by itself until it ends.
+    void RefuseDrops(bool refused) { m_DropsRefused = refused; }
 
     /// The status bar line for the current rows and selection.
     std::string StatusBarText();
@@ -173,6 +176,9 @@ private:
     bool SongViewDropEvent(QEvent* event);
     /// Files dropped on the list: copied into the selected folder, which is scanned and listed.
     void DropFileTargetDrop(const std::vector<std::string>& paths);
+    /// Whether files dropped now can be copied: a folder is selected, and no copy or other
+    /// task is running (its progress lets the window take events before it shows).
+    bool DropsWelcome() const;
 
     void CreateControls();
     void CreateMenu();
@@ -203,6 +209,8 @@ private:
     int m_DragMoveCount = 0;    ///< mouse moves since the drag was armed
     bool m_Dragged = false;     ///< a drag ran since the press: the rest is the drag's
     Qt::MouseButton m_PressedButton = Qt::NoButton;
+    bool m_DropsRefused = false; ///< see RefuseDrops
+    bool m_CopyRunning = false;  ///< dropped files are being copied
 
     // Controls, named as the program refers to them.
     QLabel* pnlActiveGroup = nullptr;

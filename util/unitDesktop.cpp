@@ -16,12 +16,15 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QUrl>
 #include <limits>
 
 #include "util/unitGuiText.h"
 
 namespace {
+
+const QString kUriList = QStringLiteral("text/uri-list");
 
 /// A file copy's reports shown in a desktop progress window, its questions asked by the
 /// desktop.
@@ -103,29 +106,56 @@ cSaveFileAnswer cSystemDesktop::ChooseSaveFile(const cSaveFileRequest& request) 
             static_cast<int>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())))};
 }
 
-void cSystemDesktop::DragFiles(QWidget& source, const QStringList& paths) {
-    auto* data = new QMimeData;
-    QList<QUrl> urls;
-    for (const QString& path : paths) {
-        urls << QUrl::fromLocalFile(path);
-    }
-    data->setUrls(urls);
-    data->setText(paths.join(QLatin1Char('\n')));
+void cSystemDesktop::DragFiles(QWidget& source, const std::vector<std::string>& paths) {
     // No picture: the pointer alone shows the drag.
     auto* drag = new QDrag(&source);
-    drag->setMimeData(data);
+    drag->setMimeData(DraggedFilesData(paths));
     drag->exec(Qt::CopyAction, Qt::CopyAction);
     drag->deleteLater();
 }
 
+QMimeData* DraggedFilesData(const std::vector<std::string>& paths) {
+    // The URLs are made of the paths' own bytes: a name that is no valid UTF-8 reaches the
+    // file manager as it lies on the disk.
+    QByteArray uris;
+    QStringList texts;
+    for (const std::string& path : paths) {
+        uris += "file://";
+        uris += QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size()))
+                    .toPercentEncoding("/");
+        uris += "\r\n";
+        texts << PathToQString(path);
+    }
+    auto* data = new QMimeData;
+    data->setData(kUriList, uris);
+    data->setText(texts.join(QLatin1Char('\n')));
+    return data;
+}
+
 std::vector<std::string> DroppedFilePaths(const QMimeData* data) {
     std::vector<std::string> paths;
-    if (data == nullptr || !data->hasUrls()) {
+    if (data == nullptr || !data->hasFormat(kUriList)) {
         return paths;
     }
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-            paths.push_back(QStringToPath(url.toLocalFile()));
+    // Read as bytes rather than as URLs, which would turn a name that is no valid UTF-8 into
+    // another name.
+    for (const QByteArray& entry : data->data(kUriList).split('\n')) {
+        const QByteArray line = entry.trimmed();
+        if (line.size() < 5 || line.startsWith('#') || line.left(5).toLower() != "file:") {
+            continue;
+        }
+        QByteArray path = line.mid(5);
+        if (path.startsWith("//")) {
+            const qsizetype slash = path.indexOf('/', 2);
+            const QByteArray host = path.mid(2, slash - 2).toLower();
+            if (slash < 0 || !(host.isEmpty() || host == "localhost" ||
+                               host == QSysInfo::machineHostName().toUtf8().toLower())) {
+                continue; // a file of another machine
+            }
+            path = path.mid(slash);
+        }
+        if (path.startsWith('/')) {
+            paths.push_back(QByteArray::fromPercentEncoding(path).toStdString());
         }
     }
     return paths;

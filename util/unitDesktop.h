@@ -75,7 +75,7 @@ public:
     /// Drags the files (full paths) out of the source control to another program: offered as
     /// a list of file URLs and as plain text, one path per line, for copying only, without a
     /// picture. Returns when the drag ends, dropped or not.
-    virtual void DragFiles(QWidget& source, const QStringList& paths) = 0;
+    virtual void DragFiles(QWidget& source, const std::vector<std::string>& paths) = 0;
     /// Moves the file to the desktop's trash (the freedesktop.org trash of its file system).
     /// Answers whether it did; false also where the file system has no trash.
     virtual bool MoveToTrash(const QString& path) = 0;
@@ -94,7 +94,7 @@ public:
     void ShowMessage(const QString& text) override;
     int RunDialog(QDialog& dialog) override;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override;
-    void DragFiles(QWidget& source, const QStringList& paths) override;
+    void DragFiles(QWidget& source, const std::vector<std::string>& paths) override;
     bool MoveToTrash(const QString& path) override;
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
     eReplaceAnswer AskReplaceFile(const QString& path) override;
@@ -105,8 +105,13 @@ public:
 /// replaced. The window is open while the answered object lives.
 std::unique_ptr<cCopyObserver> OpenCopyProgress(cDesktop& desktop);
 
-/// The local files of dragged data (its file URLs) as paths, in order; empty when it holds
-/// none.
+/// The data of files dragged out (full paths), as file managers take it: "text/uri-list" with a
+/// file URL per path, made of the path's bytes, and the paths as plain text, one per line. The
+/// caller owns it.
+QMimeData* DraggedFilesData(const std::vector<std::string>& paths);
+
+/// The local files of dragged data (the file URLs of its "text/uri-list", on this machine) as
+/// paths of the bytes the URLs spell, in order; empty when it holds none.
 std::vector<std::string> DroppedFilePaths(const QMimeData* data);
 
 /// Takes a drag over a drop target that copies files: accepted, as a copy, when the data holds

@@ -159,13 +159,13 @@ QString NearestExistingFolder(const QString& path) {
 }
 
 void TFolderTree::startDrag(Qt::DropActions) {
-    QStringList paths;
+    std::vector<std::string> paths;
     for (const QModelIndex& folder : selectedIndexes()) {
         if (folder.column() == 0) {
-            paths << m_Model->filePath(folder);
+            paths.push_back(QStringToPath(m_Model->filePath(folder)));
         }
     }
-    if (!paths.isEmpty()) {
+    if (!paths.empty()) {
         m_Desktop.DragFiles(*viewport(), paths);
     }
 }

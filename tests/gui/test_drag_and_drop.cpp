@@ -4,6 +4,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <utility>
 
 #include "catalogue/unitSongUtils.h"
 #include "support/main_window_fixture.h"
@@ -115,11 +116,22 @@ TEST(FileDrop, DroppedFilesAreCopiedIntoTheSelectedFolderScannedAndListed) {
     EXPECT_TRUE(PathExists(folder.Below("m/album/y.mp3")));
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"a", "x"}));
     EXPECT_EQ(desktop.ProgressTitles, QStringList({"Copying"}));
+    EXPECT_TRUE(desktop.ProgressTexts.contains(
+        QString::fromStdString("Copying \"" + x + "\"\n(file 1 of 2)")))
+        << desktop.ProgressTexts.join("|").toStdString();
+
+    // A file of the same name: the desktop asks before it is replaced.
+    WriteBytes(x, "newer");
+    desktop.ReplaceAnswers = {eReplaceAnswer::Replace};
+    EXPECT_TRUE(DropFiles(list, inList, {x}).Accepted);
+    EXPECT_EQ(desktop.ReplaceQuestions,
+              QStringList({QString::fromStdString(folder.Below("m/x.mp3"))}));
+    EXPECT_EQ(ReadBytes(folder.Below("m/x.mp3")), "newer");
 
     // Files of the folder itself are not copied, but the folder is scanned and listed again.
     folder.AddMp3("m/z.mp3");
     EXPECT_TRUE(DropFiles(list, inList, {folder.Below("m/a.mp3")}).Accepted);
-    EXPECT_EQ(desktop.ProgressTitles, QStringList({"Copying"}));
+    EXPECT_EQ(desktop.ProgressTitles.size(), 2);
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"a", "x", "z"}));
 
     // A folder is never copied into its own subfolder.
@@ -129,6 +141,21 @@ TEST(FileDrop, DroppedFilesAreCopiedIntoTheSelectedFolderScannedAndListed) {
     EXPECT_TRUE(desktop.Messages.value(0).startsWith("Cannot copy \""))
         << desktop.Messages.join("|").toStdString();
     EXPECT_FALSE(PathExists(folder.Below("m/album/m")));
+
+    // While a copy runs (its progress lets events in), a second drop is refused.
+    bool secondTried = false;
+    bool secondAccepted = false;
+    desktop.OnProgress = [&] {
+        if (!std::exchange(secondTried, true)) {
+            secondAccepted = DropFiles(list, inList, {folder.Below("m/z.mp3")}).Accepted;
+        }
+    };
+    EXPECT_TRUE(DropFiles(list, inList, {x}).Accepted);
+    desktop.OnProgress = nullptr;
+    EXPECT_TRUE(secondTried);
+    EXPECT_FALSE(secondAccepted);
+    EXPECT_TRUE(PathExists(folder.Below("m/album/x.mp3")));
+    EXPECT_FALSE(PathExists(folder.Below("m/album/z.mp3")));
 
     // Offered for moving only, or without a selected folder, the files are refused.
     EXPECT_FALSE(DropFiles(list, inList, {x}, Qt::MoveAction).Accepted);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -144,6 +145,26 @@ TEST(Desktop, TheSaveDialogGivesTheSuffixOfTheChosenKindAndAsksNothingMore) {
     const cSaveFileAnswer answer = desktop.ChooseSaveFile(request);
     EXPECT_EQ(answer.Path, QDir(folder.path()).filePath("mix.m3u8"));
     EXPECT_EQ(answer.Type, 1);
+}
+
+TEST(Desktop, DraggedFilesAreAUriListOfTheirOwnBytesThatADropGivesBack) {
+    const std::vector<std::string> paths = {"/m/a b/caf\xc3\xa9.mp3", "/m/100%#1.mp3",
+                                            "/m/caf\xe9.mp3"};
+    const std::unique_ptr<QMimeData> data(DraggedFilesData(paths));
+    EXPECT_EQ(data->data("text/uri-list"),
+              QByteArray("file:///m/a%20b/caf%C3%A9.mp3\r\nfile:///m/100%25%231.mp3\r\n"
+                         "file:///m/caf%E9.mp3\r\n"));
+    EXPECT_TRUE(
+        data->text().startsWith(QString::fromUtf8("/m/a b/caf\xc3\xa9.mp3\n/m/100%#1.mp3\n")));
+    EXPECT_EQ(DroppedFilePaths(data.get()), paths);
+
+    // As file managers offer them: comments, a host, other schemes and machines.
+    QMimeData offered;
+    offered.setData("text/uri-list", "# from a file manager\r\nfile://localhost/m/x%20y.mp3\r\n"
+                                     "https://example.org/z.mp3\r\nfile:/m/short.mp3\r\n"
+                                     "file://elsewhere/m/w.mp3\r\nFILE:///m/v.mp3");
+    EXPECT_EQ(DroppedFilePaths(&offered),
+              std::vector<std::string>({"/m/x y.mp3", "/m/short.mp3", "/m/v.mp3"}));
 }
 
 TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {

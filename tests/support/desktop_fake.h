@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "util/unitDesktop.h"
+#include "util/unitGuiText.h"
 
 class cRecordingDesktop : public cDesktop {
 public:
@@ -52,7 +53,13 @@ public:
         SaveRequests << request;
         return SaveAnswer;
     }
-    void DragFiles(QWidget&, const QStringList& paths) override { Drags << paths; }
+    void DragFiles(QWidget&, const std::vector<std::string>& paths) override {
+        QStringList shown;
+        for (const std::string& path : paths) {
+            shown << PathToQString(path);
+        }
+        Drags << shown;
+    }
     bool MoveToTrash(const QString& path) override {
         if (RefuseTrash || !QFile::remove(path)) {
             return false;
