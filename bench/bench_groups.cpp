@@ -260,11 +260,8 @@ BENCHMARK(BM_PurgeDeletedGroups1MSongBySong)->Unit(benchmark::kMillisecond)->Ite
 // ---- The window ----------------------------------------------------------------------------
 
 /// Prints messages and answers the group window by checking three boxes and OK.
-class cAnsweringDesktop final : public cDesktop {
+class cAnsweringDesktop final : public cPrintingDesktop {
 public:
-    void OpenDocument(const QString&) override {}
-    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
-    void ShowInformationBox(const QString&, const QString&) override {}
     int RunDialog(QDialog& dialog) override {
         auto* boxes = dialog.findChild<QListWidget*>("lstGroups");
         for (int row = 0; boxes && row < boxes->count(); ++row) {

@@ -12,14 +12,29 @@
 
 /// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
 /// opens nothing and cancels every dialog.
-class cPrintingDesktop final : public cDesktop {
+class cPrintingDesktop : public cDesktop {
 public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
     void ShowInformationBox(const QString&, const QString&) override {}
     int RunDialog(QDialog&) override { return 0; }
+    /// The save dialog answers with this file at once (cancelled while it is empty).
+    QString SavePath;
+    cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest&) override { return {SavePath, 0}; }
+    void DragFiles(QWidget&, const std::vector<std::string>&) override {}
     /// The bench's trash keeps nothing: the file is removed.
     bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
+    /// Progress is shown nowhere and never cancelled; a copy replaces nothing.
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString&) override {
+        return std::make_unique<cUnseenProgress>();
+    }
+    eReplaceAnswer AskReplaceFile(const QString&) override { return eReplaceAnswer::Skip; }
+
+private:
+    class cUnseenProgress final : public cProgressWindow {
+    public:
+        bool Report(const QString&) override { return true; }
+    };
 };
 
 /// The body of main(): the benchmarks run inside the application object.

@@ -1,5 +1,6 @@
 #include "util/unitIniDocument.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -40,6 +41,14 @@ std::string EncodedValue(std::string_view value) {
         return std::string(value);
     }
     return "\"" + std::string(value) + "\"";
+}
+
+/// The line of an entry: "key=value".
+std::string EntryText(std::string_view key, std::string_view value) {
+    std::string text;
+    text.reserve(key.size() + 1 + value.size());
+    text.append(key).append(1, '=').append(value);
+    return text;
 }
 
 std::string_view LineEndBytes(uint8_t end) {
@@ -123,6 +132,16 @@ void cIniDocument::IndexSections() {
 
 std::string cIniDocument::Bytes() const {
     std::string bytes;
+    size_t size = kByteOrderMark.size();
+    const auto count = [&size](const cLine& line) { size += line.text.size() + 2; };
+    for (const cLine& line : m_Preamble) {
+        count(line);
+    }
+    for (const cSection& section : m_Sections) {
+        count(section.header);
+        std::for_each(section.body.begin(), section.body.end(), count);
+    }
+    bytes.reserve(size);
     if (m_ByteOrderMark) {
         bytes += kByteOrderMark;
     }
@@ -194,20 +213,30 @@ cIniDocument::cLine* cIniDocument::LastLine() {
 
 void cIniDocument::SetValue(std::string_view section, std::string_view key,
                             std::string_view value) {
+    SetEntry(section, key, value, EncodedValue(value));
+}
+
+void cIniDocument::SetVerbatimValue(std::string_view section, std::string_view key,
+                                    std::string_view value) {
+    SetEntry(section, key, value, value);
+}
+
+void cIniDocument::SetEntry(std::string_view section, std::string_view key, std::string_view value,
+                            std::string_view encoded) {
     if (std::string problem = IniWriteProblem(section, key, value); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    const std::string encoded = EncodedValue(value);
+    const std::string_view name = Trimmed(key);
     cSection* found = FindSection(section);
     if (found == nullptr) {
-        AppendSection(Trimmed(section), std::string(Trimmed(key)) + "=" + encoded,
-                      std::string(Trimmed(key)));
+        AppendSection(Trimmed(section), EntryText(name, encoded), std::string(name));
         return;
     }
-    std::string foldedKey = Folded(key);
-    if (const auto entry = found->firstEntry.find(foldedKey); entry != found->firstEntry.end()) {
+    // One look-up finds an existing key or reserves the place of a new one.
+    const auto [entry, added] = found->firstEntry.try_emplace(Folded(key), found->entriesEnd);
+    if (!added) {
         cLine& line = found->body[entry->second];
-        line.text = line.name + "=" + encoded;
+        line.text = EntryText(line.name, encoded);
         return;
     }
     // Only the last line of the file can lack a terminator; the new line goes after it.
@@ -215,11 +244,10 @@ void cIniDocument::SetValue(std::string_view section, std::string_view key,
     if (before.end == eLineEnd::None) {
         before.end = eLineEnd::CrLf;
     }
-    std::string name(Trimmed(key));
-    found->body.insert(found->body.begin() + static_cast<std::ptrdiff_t>(found->entriesEnd),
-                       cLine{name + "=" + encoded, eLineEnd::CrLf, eLineKind::Entry, name});
     // Lines after the insertion point are no entries, so no index in firstEntry moves.
-    found->firstEntry.emplace(std::move(foldedKey), found->entriesEnd);
+    found->body.insert(
+        found->body.begin() + static_cast<std::ptrdiff_t>(found->entriesEnd),
+        cLine{EntryText(name, encoded), eLineEnd::CrLf, eLineKind::Entry, std::string(name)});
     ++found->entriesEnd;
 }
 
@@ -263,7 +291,10 @@ void cIniDocument::EraseSection(std::string_view section) {
 std::string IniWriteProblem(std::string_view section, std::string_view key,
                             std::string_view value) {
     const auto breakOrNul = [](std::string_view text) {
-        return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+        // Three quick scans: find_first_of would try each character against the set.
+        return text.find('\n') != std::string_view::npos ||
+               text.find('\r') != std::string_view::npos ||
+               text.find('\0') != std::string_view::npos;
     };
     if (breakOrNul(section)) {
         return "the section name contains a line break or a NUL character";

@@ -161,7 +161,7 @@ TEST_F(MainWindowGroups, GroupsPerArtistBarBreakAndManagingWithThePurge) {
     // A group file that cannot be written: one message, the groups in memory stay.
     m_Desktop.OnDialog = nullptr;
     {
-        song_fixtures::cFileSizeLimit full(4);
+        cFileSizeLimit full(4);
         PressKey(*m_Window, Qt::Key_M, Qt::ControlModifier);
     }
     ASSERT_EQ(m_Desktop.Messages.size(), 1) << m_Desktop.Messages.join("|").toStdString();

@@ -109,8 +109,9 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
                                       : item->text() + "\t" + item->shortcut().toString());
     }
     EXPECT_EQ(items, QStringList({"&Open\tEnter", "-N3", "&Rename file\tF2", "&Edit IDv3 tag\tF3",
-                                  "&Delete\tCtrl+Del", "&Groups...\tCtrl+G", "-N6",
-                                  "&Large icons\t", "&Details\t"}));
+                                  "&Delete	Ctrl+Del", "&Groups...	Ctrl+G", "-N6",
+                                  "&Large icons	", "&Details	", "-N5", "&Visible columns...	",
+                                  "&Export as playlist...	"}));
     EXPECT_EQ(menu->defaultAction(), Item("popSongsList_Open")) << "shown in bold";
 
     const auto enabled = [&] {

@@ -100,29 +100,6 @@ inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-/// While it lives, no file of this process can grow beyond the given size: a write past it
-/// fails as on a full disk (EFBIG).
-class cFileSizeLimit {
-public:
-    explicit cFileSizeLimit(int64_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_Previous);
-        m_PreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_Previous;
-        limit.rlim_cur = static_cast<rlim_t>(bytes);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~cFileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_Previous);
-        std::signal(SIGXFSZ, m_PreviousHandler);
-    }
-    cFileSizeLimit(const cFileSizeLimit&) = delete;
-    cFileSizeLimit& operator=(const cFileSizeLimit&) = delete;
-
-private:
-    rlimit m_Previous{};
-    void (*m_PreviousHandler)(int) = nullptr;
-};
-
 /// Runs the body in a forked child and answers its exit code (200 + signal when it was killed).
 /// The child never returns into the test framework: it ends with _exit.
 inline int RunInChild(const std::function<int()>& body) {
