@@ -9,6 +9,17 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+/// The byte order marks at the very start of the line. The file's own mark is the one at the
+/// start of its first line; one left at the start of a later line (files joined together) is
+/// read the same way, so that a line means the same wherever an edit moves it.
+std::string_view LeadingMarks(std::string_view text) {
+    size_t length = 0;
+    while (text.substr(length, kByteOrderMark.size()) == kByteOrderMark) {
+        length += kByteOrderMark.size();
+    }
+    return text.substr(0, length);
+}
+
 std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
@@ -52,7 +63,8 @@ std::string_view LineEndBytes(uint8_t end) {
 cIniDocument::cLine cIniDocument::MakeLine(std::string text, eLineEnd end) {
     cLine line;
     line.end = end;
-    const std::string_view content = Trimmed(text);
+    std::string_view content(text);
+    content = Trimmed(content.substr(LeadingMarks(content).size()));
     if (content.empty()) {
         line.kind = eLineKind::Blank;
     } else if (content.front() == ';') {
@@ -64,18 +76,19 @@ cIniDocument::cLine cIniDocument::MakeLine(std::string text, eLineEnd end) {
             line.name = Trimmed(content.substr(1, close - 1));
         }
     } else if (const size_t equals = content.find('='); equals != std::string_view::npos) {
-        line.kind = eLineKind::Entry;
-        line.name = Trimmed(content.substr(0, equals));
+        // A key or value the writer would refuse (a NUL in it) reads as absent: such a line
+        // is no entry, and a write of its key gives the key a proper line.
+        const std::string_view name = Trimmed(content.substr(0, equals));
+        if (IniWriteProblem({}, name, content.substr(equals + 1)).empty()) {
+            line.kind = eLineKind::Entry;
+            line.name = name;
+        }
     }
     line.text = std::move(text);
     return line;
 }
 
 cIniDocument::cIniDocument(std::string_view bytes) {
-    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        m_ByteOrderMark = true;
-        bytes.remove_prefix(kByteOrderMark.size());
-    }
     while (!bytes.empty()) {
         const size_t stop = bytes.find_first_of("\r\n");
         if (stop == std::string_view::npos) {
@@ -123,9 +136,6 @@ void cIniDocument::IndexSections() {
 
 std::string cIniDocument::Bytes() const {
     std::string bytes;
-    if (m_ByteOrderMark) {
-        bytes += kByteOrderMark;
-    }
     const auto append = [&bytes](const cLine& line) {
         bytes += line.text;
         bytes += LineEndBytes(static_cast<uint8_t>(line.end));
@@ -207,7 +217,7 @@ void cIniDocument::SetValue(std::string_view section, std::string_view key,
     std::string foldedKey = Folded(key);
     if (const auto entry = found->firstEntry.find(foldedKey); entry != found->firstEntry.end()) {
         cLine& line = found->body[entry->second];
-        line.text = line.name + "=" + encoded;
+        line.text = std::string(LeadingMarks(line.text)) + line.name + "=" + encoded;
         return;
     }
     // Only the last line of the file can lack a terminator; the new line goes after it.
@@ -224,11 +234,18 @@ void cIniDocument::SetValue(std::string_view section, std::string_view key,
 }
 
 void cIniDocument::AppendSection(std::string_view section, std::string entryText, std::string key) {
+    // A file that holds only its byte order mark: the header follows the mark on its line.
+    std::string marks;
+    if (m_Sections.empty() && m_Preamble.size() == 1 && m_Preamble[0].end == eLineEnd::None &&
+        LeadingMarks(m_Preamble[0].text).size() == m_Preamble[0].text.size()) {
+        marks = std::move(m_Preamble[0].text);
+        m_Preamble.clear();
+    }
     if (cLine* last = LastLine(); last != nullptr && last->end == eLineEnd::None) {
         last->end = eLineEnd::CrLf;
     }
     const std::string name(section);
-    AddLine(cLine{"[" + name + "]", eLineEnd::CrLf, eLineKind::Header, name});
+    AddLine(cLine{marks + "[" + name + "]", eLineEnd::CrLf, eLineKind::Header, name});
     AddLine(cLine{std::move(entryText), eLineEnd::CrLf, eLineKind::Entry, std::move(key)});
 }
 
@@ -281,6 +298,9 @@ std::string IniWriteProblem(std::string_view section, std::string_view key,
         return "the key contains \"=\"";
     }
     const std::string_view trimmedKey = Trimmed(key);
+    if (!LeadingMarks(trimmedKey).empty()) {
+        return "the key begins with a byte order mark";
+    }
     if (!trimmedKey.empty() && (trimmedKey.front() == ';' || trimmedKey.front() == '[')) {
         return "the key begins with \"" + std::string(1, trimmedKey.front()) + "\"";
     }

@@ -4,11 +4,15 @@
 // own for bytes that do not come from a file.
 //
 // Reading accepts what other writers and hand edits produce:
-// - lines end with CR LF, LF or a lone CR; a UTF-8 byte order mark at the start is skipped;
+// - lines end with CR LF, LF or a lone CR; UTF-8 byte order marks at the start of a line are
+//   skipped (the file's own at the start of the first line, and any left at the start of a later
+//   line), so every line is read by the same rule wherever it stands;
 // - spaces and tabs around section names, keys, "=" and values are ignored;
 // - a line whose first non-blank character is ";" is a comment;
 // - "[name]" starts a section (text after the "]" is ignored); a line "key=value" is an entry
-//   (the key ends at the first "="); any other line is neither and is ignored;
+//   (the key ends at the first "=") when the writer could store its key and value (see
+//   IniWriteProblem: no NUL byte, no key beginning with a byte order mark); any other line is
+//   neither and is ignored, so a key or value that cannot be stored reads as absent;
 // - a value wrapped in a pair of double or single quotes is read without them.
 // Names of sections and keys match without regard to the case of the letters A to Z. When a
 // name occurs twice, the first section of that name counts, and in it the first entry of a key.
@@ -80,7 +84,6 @@ private:
     cLine* LastLine();
     void AppendSection(std::string_view section, std::string entryText, std::string key);
 
-    bool m_ByteOrderMark = false;
     std::vector<cLine> m_Preamble; // lines before the first header
     std::vector<cSection> m_Sections;
     /// Folded section name -> index in m_Sections of its first section.
@@ -89,7 +92,7 @@ private:
 
 /// Why the section, key and value cannot be written to an INI file so that they read back as
 /// written (a line break or NUL in any of them, "]" in the section name, "=" in the key, a key
-/// beginning with ";" or "["), or an empty text when they can.
+/// beginning with ";", "[" or a byte order mark), or an empty text when they can.
 std::string IniWriteProblem(std::string_view section, std::string_view key, std::string_view value);
 
 /// A value as read from an INI file: decimal with an optional sign, or hexadecimal after
