@@ -23,8 +23,10 @@ namespace {
 // At most this many skipped files are named in the message; the rest are counted.
 constexpr size_t kMaxNamedSkippedFiles = 20;
 
-/// Views into the FileName of known records; valid while those records are not changed.
-using cKnownPaths = std::unordered_set<std::string_view, cFoldedHash, cFoldedEqual>;
+/// Views into the FileName of known records; valid while those records are not changed. A
+/// file is known when its path is equal byte for byte: "Intro.mp3" and "intro.mp3" are two
+/// files on Linux.
+using cKnownPaths = std::unordered_set<std::string_view>;
 
 cKnownPaths KnownPathsOf(const cSongPointersList& songs) {
     cKnownPaths paths;
@@ -64,7 +66,7 @@ bool IsFileEntry(int dirFd, const dirent& entry) {
 
 void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
               const cId3v1Block* tag) {
-    song.Size = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(info.st_size)));
+    song.Size = SizeField(info.st_size);
     song.Date =
         DateTimeFromUnixTime(info.st_mtim.tv_sec, static_cast<int32_t>(info.st_mtim.tv_nsec));
     if (tag == nullptr) {

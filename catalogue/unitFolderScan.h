@@ -10,10 +10,11 @@ class cSongInfo;
 /// Adds the folder's new MP3 files (not those of its subfolders) to MasterSongList and the
 /// catalogue, in the order the file system lists them. An entry counts as an MP3 file when its
 /// name ends in ".mp3" in any letter case and it is a file (or a link to one); hidden files
-/// count too. A file is known, and skipped unread, when a song of this folder has its path
-/// ignoring the case of A to Z. Files that cannot be read are left out and named in one
-/// message (ShowMessage); the rest of the folder is still added. A folder that cannot be
-/// listed adds nothing and reports nothing. The new records are written to the catalogue
+/// count too. A file is known, and skipped unread, when a song has its path byte for byte
+/// (file names that differ only in letter case are different files). A size of 2 GiB or more
+/// is stored as the largest the Size field holds (SizeField). Files that cannot be read are left
+/// out and named in one message (ShowMessage); the rest of the folder is still added. A folder that
+/// cannot be listed adds nothing and reports nothing. The new records are written to the catalogue
 /// together, then appended to MasterSongList; when the catalogue refuses them (it has shown
 /// its own message and cut its file back) none is added and a later scan tries again. Needs
 /// the open catalogue (std::logic_error). The folder should end in the separator; one is added

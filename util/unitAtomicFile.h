@@ -36,3 +36,10 @@ void FlushFolderOf(const std::string& path);
 /// cannot be read, is not a regular file (a folder, a pipe), or is longer than maxBytes.
 std::optional<std::string> ReadFileIfExists(const std::string& path,
                                             size_t maxBytes = static_cast<size_t>(-1));
+
+/// Copies the whole content of the open file into a new file at the path, created with
+/// O_CREAT|O_EXCL|O_NOFOLLOW (an existing entry or a planted link is never written through)
+/// with the source's permission bits, and flushed to the disk. Holes of a sparse file stay
+/// holes. Throws EFileError (code EEXIST when the path is taken); a half-written copy is
+/// removed.
+void CopyToNewFile(int sourceFd, const std::string& path);
