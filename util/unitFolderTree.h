@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <QTreeView>
+#include <memory>
 
+class QAbstractFileIconProvider;
 class QFileSystemModel;
 class QMenu;
 class cDesktop;
@@ -16,6 +18,7 @@ class TFolderTree : public QTreeView {
 public:
     /// The desktop opens folders in the file manager (context menu).
     explicit TFolderTree(cDesktop& desktop, QWidget* parent = nullptr);
+    ~TFolderTree() override;
 
     /// Selects the folder at the path, or when it does not exist its nearest existing parent,
     /// and scrolls it into view (also while the folders above it are still being listed).
@@ -44,6 +47,8 @@ private:
     cDesktop& m_Desktop;
     QFileSystemModel* m_Model;
     QMenu* m_ContextMenu;
+    /// The model's icon provider, which never reads a file; outlives the model's use of it.
+    std::unique_ptr<QAbstractFileIconProvider> m_Icons;
     QString m_ReportedPath;
     QString m_ContextPath;
     bool m_FollowSelection = false; ///< keep the selection in view until the user takes over
