@@ -37,8 +37,8 @@ template <typename Reader> auto cIniFile::Read(Reader&& reader) const {
     if (m_Snapshot) {
         return reader(*m_Snapshot);
     }
-    const std::optional<std::string> bytes = BytesForReading();
-    return reader(cIniDocument(bytes ? *bytes : std::string()));
+    std::optional<std::string> bytes = BytesForReading();
+    return reader(cIniDocument(bytes ? std::move(*bytes) : std::string()));
 }
 
 template <typename Change> void cIniFile::Modify(Change&& change) {
@@ -109,8 +109,8 @@ void cIniFile::EraseSection(std::string_view section) {
 
 cIniFile::cSnapshot::cSnapshot(const cIniFile& file) : m_File(&file) {
     if (!file.m_Snapshot) {
-        const std::optional<std::string> bytes = file.BytesForReading();
-        file.m_Snapshot = std::make_unique<cIniDocument>(bytes ? *bytes : std::string());
+        std::optional<std::string> bytes = file.BytesForReading();
+        file.m_Snapshot = std::make_unique<cIniDocument>(bytes ? std::move(*bytes) : std::string());
     } else {
         m_File = nullptr; // an outer snapshot holds the content already
     }
