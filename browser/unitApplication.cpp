@@ -79,6 +79,7 @@ cCloseOnTermination::~cCloseOnTermination() {
         ::sigaction(kTerminationSignals[i], &m_Former[i], nullptr);
     }
     g_TerminationPipe = -1;
+    delete m_Notifier; // before its descriptor closes
     ::close(m_Pipe[0]);
     ::close(m_Pipe[1]);
 }
@@ -94,15 +95,15 @@ void cCloseOnTermination::CloseWindow(int attemptsLeft) {
     if (!m_Window) {
         return;
     }
-    if (QWidget* popup = QApplication::activePopupWidget()) {
-        popup->close();
-    }
-    // A modal dialog runs an event loop of its own: the window closes once that has returned,
-    // so that the code waiting on the dialog finishes before the songs are released. A dialog
+    // A menu or a modal dialog runs an event loop of its own: the window closes once that has
+    // returned, so that the code waiting on it finishes before the songs are released. One
     // that refuses to close does not keep the program from ending.
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal != nullptr && modal != m_Window && attemptsLeft > 0) {
-        modal->close();
+    QWidget* open = QApplication::activePopupWidget();
+    if (open == nullptr) {
+        open = QApplication::activeModalWidget();
+    }
+    if (open != nullptr && open != m_Window && attemptsLeft > 0) {
+        open->close();
         QTimer::singleShot(0, this, [this, attemptsLeft] { CloseWindow(attemptsLeft - 1); });
         return;
     }
