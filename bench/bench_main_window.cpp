@@ -16,14 +16,13 @@
 #include <map>
 #include <memory>
 
+#include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
-#include "browser/unitApplication.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
-#include "util/unitDesktop.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
 
@@ -76,15 +75,6 @@ cCollection& Collection() {
     static cCollection collection;
     return collection;
 }
-
-/// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
-/// opens nothing and cancels every dialog.
-class cPrintingDesktop final : public cDesktop {
-public:
-    void OpenDocument(const QString&) override {}
-    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
-    int RunDialog(QDialog&) override { return 0; }
-};
 
 cDesktop& BenchDesktop() {
     static cPrintingDesktop desktop;
@@ -438,10 +428,5 @@ BENCHMARK(BM_StartupSparseCatalogueOf64GiB)->Unit(benchmark::kMillisecond)->Iter
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }

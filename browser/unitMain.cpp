@@ -27,6 +27,7 @@
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
 #include "groups/unitGroupList.h"
+#include "search/unitFindSong.h"
 #include "util/unitArt.h"
 #include "util/unitFolderTree.h"
 #include "util/unitGuiText.h"
@@ -118,6 +119,11 @@ TfrmMain::TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget*
 
 TfrmMain::~TfrmMain() {
     qApp->removeEventFilter(this);
+    // A search window still open (the window was destroyed without closing) goes with it.
+    if (m_FindWindow) {
+        disconnect(m_FindWindow, nullptr, this, nullptr);
+        delete m_FindWindow;
+    }
     // The controls outlive this object's own part while they are destroyed: nothing they
     // report from now on may reach it.
     for (QObject* sender : std::initializer_list<QObject*>{lstFolders, lstFolders->selectionModel(),
@@ -435,6 +441,10 @@ void TfrmMain::FormClose() {
     if (!m_StartupFailed) {
         SaveSettings();
     }
+    // The search window writes its own keys as it closes.
+    if (m_FindWindow) {
+        m_FindWindow->close();
+    }
     ReleaseSharedState();
 }
 
@@ -594,7 +604,34 @@ void TfrmMain::lblSelPathClick() {
 }
 
 void TfrmMain::tbToggleFindWindowClick() {
-    // The search window comes with the search; until then the button only keeps its state.
+    if (!tbToggleFindWindow->isChecked()) {
+        if (m_FindWindow) {
+            m_FindWindow->close();
+        }
+        return;
+    }
+    if (!m_FindWindow) {
+        m_FindWindow = new TfrmFindSong(
+            m_State, *m_Settings, [this] { m_Pane->FillSongList(); }, &ApplicationEventsException);
+        connect(m_FindWindow, &TfrmFindSong::FormClosed, this, &TfrmMain::FindWindowClosed);
+    }
+    m_FindWindow->show();
+    m_FindWindow->raise();
+    m_FindWindow->activateWindow();
+}
+
+TfrmFindSong* TfrmMain::FindWindow() const {
+    return m_FindWindow;
+}
+
+void TfrmMain::FindWindowClosed() {
+    tbToggleFindWindow->setChecked(false);
+    m_FindWindow = nullptr;
+    // The list showed a search result: the view comes back. Not while this window closes, as
+    // the list is emptied then.
+    if (m_State.SearchResultShown && !m_Closed) {
+        m_Pane->PopulateSongList();
+    }
 }
 
 void TfrmMain::FormKeyDown(const QKeyEvent& key) {
@@ -602,6 +639,12 @@ void TfrmMain::FormKeyDown(const QKeyEvent& key) {
         (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) ==
         Qt::NoModifier;
     switch (key.key()) {
+    case Qt::Key_F:
+        if (key.modifiers().testFlag(Qt::ControlModifier)) {
+            tbToggleFindWindow->setChecked(!tbToggleFindWindow->isChecked());
+            tbToggleFindWindowClick();
+        }
+        break;
     case Qt::Key_F1:
         if (plain) {
             ShowAbout();

@@ -5,6 +5,7 @@
 // the browser state (browser/unitBrowserState); the list itself is TSongListPane.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,7 @@ class QWidget;
 class TFolderTree;
 class TSongListPane;
 class TfraCategoriesList;
+class TfrmFindSong;
 class cIniFile;
 
 class TfrmMain : public QMainWindow {
@@ -47,6 +49,8 @@ public:
     const cGroupList& GroupList() const { return m_GroupList; }
     TSongListPane& SongListPane() const { return *m_Pane; }
     TFolderTree* FolderTree() const { return lstFolders; }
+    /// The search window while it is open, else null.
+    TfrmFindSong* FindWindow() const;
 
     /// The selected folder with a trailing separator ("/" for the root); empty when the tree
     /// has no selection.
@@ -82,12 +86,14 @@ public:
     void popViewModes_EntireCollectionClick(QAction* item);
     void fraViewModeimgViewModesClick();
     void tbViewFoldersListClick();
+    /// The search toggle: down opens the search window (made when there is none), up closes
+    /// it. The button is down exactly while the window exists.
     void tbToggleFindWindowClick();
     /// Shows the About box (header logo, F1).
     void ShowAbout();
     /// Every key pressed anywhere in this window, seen before the focused control; the key is
-    /// not consumed, so the control still gets it. F1 About, F4 the folder pane, F6 the
-    /// view-mode menu (the function keys only without Shift, Ctrl and Alt).
+    /// not consumed, so the control still gets it. Ctrl+F the search toggle, F1 About, F4 the
+    /// folder pane, F6 the view-mode menu (the function keys only without Shift, Ctrl and Alt).
     void FormKeyDown(const QKeyEvent& key);
 
 protected:
@@ -115,6 +121,8 @@ private:
     void ShowFolderPane(bool shown);
     void PlaceSplitter();
     void ApplyStoredFrameSize();
+    /// The search window closed: the toggle goes up, and a search result gives way to the view.
+    void FindWindowClosed();
 
     cDesktop& m_Desktop;
     cDesktopMessageRoute m_MessageRoute;
@@ -149,6 +157,7 @@ private:
     TFolderTree* lstFolders = nullptr;
     TSongListPane* m_Pane = nullptr;
     QLabel* StatusBarPanel = nullptr;
+    QPointer<TfrmFindSong> m_FindWindow;
 
     QMenu* popViewModes = nullptr;
     QAction* popViewModesItems[3] = {};

@@ -100,6 +100,25 @@ void TSongListModel::SetSongs(std::vector<cSongInfo*> songs) {
     endResetModel();
 }
 
+void TSongListModel::SetSongs(const std::vector<cSongInfo*>& songs, const std::vector<int>& order) {
+    if (order.size() != songs.size()) {
+        return;
+    }
+    std::vector<size_t> captions(songs.size());
+    for (size_t i = 0; i < songs.size(); ++i) {
+        captions[i] = CaptionOf(songs[i]);
+    }
+    beginResetModel();
+    m_Songs.resize(songs.size());
+    m_Captions.resize(songs.size());
+    for (size_t row = 0; row < order.size(); ++row) {
+        const auto from = static_cast<size_t>(order[row]);
+        m_Songs[row] = songs[from];
+        m_Captions[row] = captions[from];
+    }
+    endResetModel();
+}
+
 void TSongListModel::AppendSong(cSongInfo* song) {
     const int row = rowCount();
     beginInsertRows({}, row, row);

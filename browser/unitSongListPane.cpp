@@ -340,9 +340,9 @@ void TSongListPane::FillSongList() {
     m_DisplayedBytes = TotalOfSongs(m_State.DisplayedSongs.Items()).Bytes;
     m_DisplayedBytesStale = false;
     // The rows arrive sorted: the views lay them out once, in their final order.
-    std::vector<cSongInfo*> rows = m_State.DisplayedSongs.Items();
-    SortSongRows(rows, m_State.SortOrder.Kind(), m_State.SortOrder.Reversed);
-    m_Model->SetSongs(std::move(rows));
+    const std::vector<cSongInfo*>& songs = m_State.DisplayedSongs.Items();
+    m_Model->SetSongs(songs,
+                      SortedRowOrder(songs, m_State.SortOrder.Kind(), m_State.SortOrder.Reversed));
     SelectListItem(lstSongs, 0, [this] { emit SelectionChanged(); });
     emit ListFilled();
 }

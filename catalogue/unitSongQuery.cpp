@@ -1,11 +1,11 @@
 #include "catalogue/unitSongQuery.h"
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
+#include <optional>
 
 #include "catalogue/unitSongUtils.h"
 #include "util/unitAsciiCase.h"
+#include "util/unitTextUtils.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -39,6 +39,15 @@ size_t FindLowered(std::string_view text, std::string_view needle) {
     const char first = needle.front();
     const char firstUpper = FoldUpper(first);
     const size_t last = text.size() - needle.size();
+    if (first == firstUpper) {
+        // Not a letter: the candidates are found by the library's fast byte search.
+        for (size_t i = text.find(first); i <= last; i = text.find(first, i + 1)) {
+            if (EqualsLowered(text.data() + i + 1, needle.data() + 1, needle.size() - 1)) {
+                return i;
+            }
+        }
+        return std::string_view::npos;
+    }
     for (size_t i = 0; i <= last; ++i) {
         const char c = text[i];
         if ((c == first || c == firstUpper) &&
@@ -56,29 +65,14 @@ bool IsNumberField(uint8_t field) {
     return field == kFieldSize || field == kFieldViewsCount;
 }
 
-// The text as a signed 32-bit integer: optional spaces around it, an optional sign, decimal
-// digits. False when it is anything else or out of range.
-bool ParseInt32(std::string_view text, int32_t& number) {
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) {
-        return false;
-    }
-    text = text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-    if (text.starts_with('+')) {
-        text.remove_prefix(1);
-        if (text.empty() || text.front() == '-' || text.front() == '+') {
-            return false;
-        }
-    }
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() ||
-        value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<int32_t>::max()) {
-        return false;
-    }
-    number = static_cast<int32_t>(value);
-    return true;
+// The conversion error's message names the text; a pasted text of thousands of characters is
+// cut, so the message stays readable.
+constexpr size_t kQuotedNumberTextLimit = 60;
+
+std::string NotAnIntegerMessage(std::string_view text) {
+    const std::string_view shown = CutToFieldWidth(text, kQuotedNumberTextLimit);
+    return "'" + std::string(shown) + (shown.size() < text.size() ? "..." : "") +
+           "' is not a valid integer value";
 }
 
 // One condition made ready for testing many songs: its text lower-cased once, its number read
@@ -103,11 +97,14 @@ cPreparedCriterion Prepare(const SongCriterion& criterion) {
     } else if (IsNumberField(criterion.Field)) {
         // The text is read before the operator is checked: a non-number with a text operator
         // reports the number.
-        if (!ParseInt32(criterion.Text, prepared.Number)) {
-            prepared.Error = "'" + criterion.Text + "' is not a valid integer value";
+        const std::optional<int32_t> number = TextToInt32(criterion.Text);
+        if (!number) {
+            prepared.Error = NotAnIntegerMessage(criterion.Text);
         } else if (criterion.Operator < kOpIs || criterion.Operator > kOpLessOrEqual ||
                    (criterion.Operator >= kOpContains && criterion.Operator <= kOpEndsWith)) {
             prepared.Error = kInvalidNumericCondition;
+        } else {
+            prepared.Number = *number;
         }
     } else {
         prepared.Error = "Invalid search field code " + std::to_string(criterion.Field);
@@ -250,6 +247,14 @@ private:
 
 SongCriterion MakeCriterion(uint8_t field, uint8_t op, std::string text) {
     return SongCriterion{field, op, std::move(text)};
+}
+
+void CheckCriteria(const std::vector<SongCriterion>& criteria) {
+    for (const SongCriterion& criterion : criteria) {
+        if (const cPreparedCriterion prepared = Prepare(criterion); !prepared.Error.empty()) {
+            throw EInvalidSearchCombination(prepared.Error);
+        }
+    }
 }
 
 cSongPointersList QuerySongs(const std::vector<SongCriterion>& criteria,

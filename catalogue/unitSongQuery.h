@@ -70,14 +70,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// Raises EInvalidSearchCombination for the first condition, in their order, that QuerySongs
+/// rejects when it tests it (with the same message); nothing when every condition is valid.
+/// A search checks its conditions first, so a condition the user got wrong is reported even
+/// when no song reaches it.
+void CheckCriteria(const std::vector<SongCriterion>& criteria);
+
 /// The songs of the source (null: the master song list) that meet every condition, in source
 /// order; empty slots are skipped. The records stay owned by the master list.
 ///
 /// Texts are compared with the letters A to Z folded to lower case and every other byte as it
 /// is. " begins with" / " ends with" ask where the FIRST occurrence of the text lies (so "la"
 /// does not end "la la la"); an empty text occurs nowhere. For "Groups", " contains" and
-/// " doesn't contain" test whole group names. A number field reads its text as a signed
-/// 32-bit integer.
+/// " doesn't contain" test whole group names. A number field reads its text with TextToInt32
+/// (util/unitTextUtils): leading spaces, a sign, decimal or "$"/"0x" hexadecimal, nothing after.
 ///
 /// Conditions are tested per song in their given order, stopping at the first false one, and
 /// an invalid condition raises EInvalidSearchCombination when it is first tested (so a source

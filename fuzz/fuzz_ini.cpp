@@ -24,6 +24,7 @@
 #include "util/unitAtomicFile.h"
 #include "util/unitIniDocument.h"
 #include "util/unitIniFile.h"
+#include "util/unitTextUtils.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ void ReadEverything(const cIniDocument& document, const cNames& names) {
         }
         for (const auto& key : names.keys) {
             if (const auto value = document.Value(section, key)) {
-                (void)ParseIniInteger(*value);
+                (void)TextToInt32(*value);
             }
         }
     }
@@ -193,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const cNames names = NamesIn(content);
     ReadEverything(document, names);
-    (void)ParseIniInteger(content);
+    (void)TextToInt32(content);
 
     // The write: a name from the content (or a fixed one) and the last bytes as the value.
     const std::string& section = names.sections[size % names.sections.size()];

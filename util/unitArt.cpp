@@ -94,6 +94,30 @@ void DrawNotes(QPainter& painter, qreal x, qreal y, qreal s, const QColor& ink,
     painter.drawPath(notes.simplified());
 }
 
+/// A sheet of songs (lines with notes) and a magnifier over its lower right corner, drawn in
+/// a 64 by 64 square.
+void DrawFindSongs(QPainter& painter) {
+    const QRectF sheet(6, 4, 38, 48);
+    painter.setPen(QPen(QColor(0x7A, 0x96, 0xC2), 1.5));
+    painter.setBrush(QColor(0xF7, 0xFA, 0xFF));
+    painter.drawRoundedRect(sheet, 4, 4);
+    painter.setPen(QPen(kMidBlue, 3.0, Qt::SolidLine, Qt::RoundCap));
+    for (int line = 0; line < 4; ++line) {
+        const qreal y = 14 + line * 9;
+        painter.drawPoint(QPointF(13, y));
+        painter.drawLine(QPointF(19, y), QPointF(line % 2 ? 30 : 36, y));
+    }
+    const QPointF lens(40, 38);
+    painter.setPen(QPen(kDeepBlue, 9.0, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(49, 47), QPointF(58, 56));
+    QRadialGradient glass(lens - QPointF(4, 4), 16);
+    glass.setColorAt(0.0, QColor(255, 255, 255, 235));
+    glass.setColorAt(1.0, QColor(0xB8, 0xD0, 0xF4, 200));
+    painter.setPen(QPen(kDeepBlue, 4.5));
+    painter.setBrush(glass);
+    painter.drawEllipse(lens, 13, 13);
+}
+
 QIcon IconFromDrawer(const std::function<void(QPainter&)>& drawer) {
     QIcon icon;
     for (qreal ratio : {1.0, 2.0}) {
@@ -259,4 +283,40 @@ QPixmap FilterBandPixmap() {
         p.setBrush(QColor(255, 255, 255, 90));
         p.drawPath(funnel);
     });
+}
+
+QIcon FindSongsIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64}) {
+        icon.addPixmap(Draw(
+            size, size,
+            [size](QPainter& p) {
+                p.scale(size / 64.0, size / 64.0);
+                DrawFindSongs(p);
+            },
+            1.0));
+    }
+    return icon;
+}
+
+QPixmap FindSongsPixmap() {
+    return Draw(32, 32, [](QPainter& p) {
+        p.scale(0.5, 0.5);
+        DrawFindSongs(p);
+    });
+}
+
+QIcon CloseRowGlyph() {
+    QIcon icon;
+    for (qreal ratio : {1.0, 2.0}) {
+        icon.addPixmap(Draw(
+            10, 10,
+            [](QPainter& p) {
+                p.setPen(QPen(QColor(0x55, 0x55, 0x55), 1.6, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(2, 2), QPointF(8, 8));
+                p.drawLine(QPointF(8, 2), QPointF(2, 8));
+            },
+            ratio));
+    }
+    return icon;
 }

@@ -24,3 +24,9 @@ QPixmap DownArrowPixmap(const QColor& colour);
 QPixmap ViewModesPixmap();
 /// The small picture at the right end of the band above the list (a funnel), 16 by 16.
 QPixmap FilterBandPixmap();
+/// The search window's icon: a magnifier over a sheet of songs.
+QIcon FindSongsIcon();
+/// The picture of the search window's framed box, 32 by 32: the same drawing.
+QPixmap FindSongsPixmap();
+/// The glyph of a condition row's close button (a small cross), 10 by 10.
+QIcon CloseRowGlyph();

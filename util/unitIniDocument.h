@@ -142,8 +142,3 @@ private:
 /// written (a line break or NUL in any of them, "]" in the section name, "=" in the key, a key
 /// beginning with ";", "[" or a byte order mark), or an empty text when they can.
 std::string IniWriteProblem(std::string_view section, std::string_view key, std::string_view value);
-
-/// A value as read from an INI file: decimal with an optional sign, or hexadecimal after
-/// "0x", "0X" or "$" (at most FFFFFFFF, taken as a 32-bit pattern, so $FFFFFFFF is -1).
-/// Nothing when the text is not such a number or does not fit 32 bits.
-std::optional<int32_t> ParseIniInteger(std::string_view text);

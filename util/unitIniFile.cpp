@@ -7,6 +7,7 @@
 
 #include "util/unitAtomicFile.h"
 #include "util/unitIniDocument.h"
+#include "util/unitTextUtils.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ int32_t cIniFile::ReadInteger(std::string_view section, std::string_view key,
                               int32_t defaultValue) const {
     return Read([&](const cIniDocument& document) {
         const std::optional<std::string> value = document.Value(section, key);
-        return value ? ParseIniInteger(*value).value_or(defaultValue) : defaultValue;
+        return value ? TextToInt32(*value).value_or(defaultValue) : defaultValue;
     });
 }
 

@@ -1,5 +1,6 @@
 #include "util/unitTextUtils.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -81,4 +82,45 @@ std::string_view TrimTrailingControlChars(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::optional<int32_t> TextToInt32(std::string_view text) {
+    text.remove_prefix(std::min(text.size(), text.find_first_not_of(' ')));
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    unsigned base = 10;
+    if (text.substr(0, 2) == "0x" || text.substr(0, 2) == "0X") {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.substr(0, 1) == "$") {
+        base = 16;
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    // Decimal must fit int32 with its sign; hexadecimal is a 32-bit pattern.
+    const uint64_t limit = base == 16 ? 0xFFFFFFFFULL : (negative ? 0x80000000ULL : 0x7FFFFFFFULL);
+    uint64_t magnitude = 0;
+    for (const char c : text) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit) {
+            return std::nullopt;
+        }
+    }
+    const auto pattern = static_cast<uint32_t>(negative ? 0 - magnitude : magnitude);
+    return static_cast<int32_t>(pattern);
 }

@@ -1,9 +1,11 @@
 #pragma once
 // Small routines on byte texts shared by the catalogue and the windows: UTF-8 validity, cutting
-// a text to a field width without splitting a character, trimming control characters.
-// Standard library only.
+// a text to a field width without splitting a character, trimming control characters, reading
+// a whole number. Standard library only.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 /// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most
@@ -19,3 +21,11 @@ std::string_view CutToFieldWidth(std::string_view text, size_t width);
 std::string_view TrimControlChars(std::string_view text);
 /// The text without characters of codes 0 to 32 at its end; leading spaces stay.
 std::string_view TrimTrailingControlChars(std::string_view text);
+
+/// The text as a 32-bit integer, the one integer conversion of the program (settings values and
+/// number conditions): spaces before it, an optional sign, then decimal digits or a hexadecimal
+/// number after "$", "0x" or "0X", and nothing after it (a trailing space is not a number).
+/// A decimal number must fit the signed 32-bit range with its sign; a hexadecimal number is a
+/// 32-bit pattern of at most 8 significant digits, so $FFFFFFFF is -1. Leading zeros are
+/// allowed. Nothing when the text is not such a number.
+std::optional<int32_t> TextToInt32(std::string_view text);

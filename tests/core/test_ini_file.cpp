@@ -164,7 +164,8 @@ TEST_F(IniFile, IntegersAndBooleans) {
                      "hex=0xff\r\nhexUpper=0XAbC\r\ndollar=$7FFFFFFF\r\nallbits=$FFFFFFFF\r\n"
                      "over=2147483648\r\nunder=-2147483649\r\nhexover=0x100000000\r\n"
                      "trailing=12abc\r\nspace=1 2\r\nempty=\r\nbare0x=0x\r\nbaredollar=$\r\n"
-                     "float=1.5\r\nword=yes\r\nquoted=\"9\"\r\nzeros=007\r\n");
+                     "float=1.5\r\nword=yes\r\nquoted=\"9\"\r\nzeros=007\r\n"
+                     "blanksBefore=\"  12\"\r\nblankAfter=\"12 \"\r\n");
     const auto read = [&](const char* key) { return ini.ReadInteger("N", key, -99); };
     EXPECT_EQ(read("dec"), 42);
     EXPECT_EQ(read("neg"), INT32_MIN);
@@ -176,8 +177,10 @@ TEST_F(IniFile, IntegersAndBooleans) {
     EXPECT_EQ(read("allbits"), -1);
     EXPECT_EQ(read("quoted"), 9);
     EXPECT_EQ(read("zeros"), 7);
-    for (const char* notAnInteger : {"over", "under", "hexover", "trailing", "space", "empty",
-                                     "bare0x", "baredollar", "float", "word", "missing"}) {
+    EXPECT_EQ(read("blanksBefore"), 12);
+    for (const char* notAnInteger :
+         {"over", "under", "hexover", "trailing", "space", "empty", "blankAfter", "bare0x",
+          "baredollar", "float", "word", "missing"}) {
         EXPECT_EQ(read(notAnInteger), -99) << notAnInteger;
     }
 

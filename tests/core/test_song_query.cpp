@@ -136,7 +136,11 @@ TEST_F(SongQuery, NumberFieldsCompareAsSigned32BitIntegers) {
     EXPECT_EQ(Titles(kFieldViewsCount, kOpGreaterOrEqual, "3").size(), 2u);
     EXPECT_EQ(Titles(kFieldViewsCount, kOpLess, "4"), cTitles{"three"});
     EXPECT_EQ(Titles(kFieldViewsCount, kOpLessOrEqual, "+3"), cTitles{"three"});
-    EXPECT_EQ(Titles(kFieldViewsCount, kOpIsNot, " 3 "), cTitles{"four"});
+    // Blanks before the number, a sign, hexadecimal after "$" or "0x".
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpIsNot, "  3"), cTitles{"four"});
+    EXPECT_EQ(Titles(kFieldViewsCount, kOpIs, " +$4"), cTitles{"four"});
+    EXPECT_EQ(Titles(kFieldSize, kOpIs, "-0x5"), cTitles{"three"});
+    EXPECT_EQ(Titles(kFieldSize, kOpIs, "0X7fffFFFF"), cTitles{"four"});
     EXPECT_EQ(Titles(kFieldSize, kOpIs, "-5"), cTitles{"three"});
     EXPECT_EQ(Titles(kFieldSize, kOpIs, "2147483647"), cTitles{"four"});
     EXPECT_EQ(Titles(kFieldSize, kOpLess, "-2147483648"), cTitles{});
@@ -157,6 +161,16 @@ TEST_F(SongQuery, InvalidCombinationsRaiseTheirOwnMessages) {
               "'2147483648' is not a valid integer value");
     EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "3.0"), "'3.0' is not a valid integer value");
     EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "+-3"), "'+-3' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "3 "), "'3 ' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "-2147483649"),
+              "'-2147483649' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "$100000000"),
+              "'$100000000' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "0x"), "'0x' is not a valid integer value");
+    EXPECT_EQ(ErrorOf(kFieldSize, kOpIs, "\t3"), "'\t3' is not a valid integer value");
+    // A pasted text of 10,000 digits is no number; the message quotes its beginning only.
+    EXPECT_EQ(ErrorOf(kFieldViewsCount, kOpIs, std::string(10'000, '9')),
+              "'" + std::string(60, '9') + "...' is not a valid integer value");
     EXPECT_EQ(ErrorOf(8, kOpIs, "x"), "Invalid search field code 8");
 }
 

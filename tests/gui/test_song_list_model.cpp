@@ -186,3 +186,17 @@ TEST_F(SongListModelTest, ARefreshTellsWhetherTheCaptionChangedWhereverTheRowWen
     EXPECT_TRUE(Model.RefreshRow(Model.RowOfSong(first)));
     EXPECT_FALSE(Model.RefreshRow(7)) << "no such row";
 }
+
+TEST_F(SongListModelTest, SongsGivenWithTheirOrderKeepEachCaptionWithItsRow) {
+    ShowSongs(3, {"FileName"});
+    const std::vector<cSongInfo*> songs = Songs();
+    Model.SetSongs(songs, {2, 0, 1});
+    ASSERT_EQ(Model.Song(0), songs[2]);
+    ASSERT_EQ(Model.Song(2), songs[1]);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_FALSE(Model.RefreshRow(row)) << row;
+    }
+    songs[0]->SetFileName("/m/renamed.mp3");
+    EXPECT_FALSE(Model.RefreshRow(0));
+    EXPECT_TRUE(Model.RefreshRow(1));
+}

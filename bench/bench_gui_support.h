@@ -1,0 +1,28 @@
+#pragma once
+// What the benchmarks of windows share: a desktop that waits on nobody, and the program's own
+// application object on the offscreen platform around the benchmark run.
+
+#include <QDialog>
+#include <benchmark/benchmark.h>
+
+#include "browser/unitApplication.h"
+#include "util/unitDesktop.h"
+
+/// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
+/// opens nothing and cancels every dialog.
+class cPrintingDesktop final : public cDesktop {
+public:
+    void OpenDocument(const QString&) override {}
+    void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
+    int RunDialog(QDialog&) override { return 0; }
+};
+
+/// The body of main(): the benchmarks run inside the application object.
+inline int RunGuiBenchmarks(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
