@@ -1,8 +1,10 @@
 #pragma once
-// What the benchmarks of windows share: a desktop that waits on nobody, and the program's own
-// application object on the offscreen platform around the benchmark run.
+// What the benchmarks of windows share: a desktop that waits on nobody (and whose trash keeps
+// nothing), and the program's own application object on the offscreen platform around the
+// benchmark run.
 
 #include <QDialog>
+#include <QFile>
 #include <benchmark/benchmark.h>
 
 #include "browser/unitApplication.h"
@@ -15,6 +17,8 @@ public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
     int RunDialog(QDialog&) override { return 0; }
+    /// The bench's trash keeps nothing: the file is removed.
+    bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
 };
 
 /// The body of main(): the benchmarks run inside the application object.

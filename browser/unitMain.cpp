@@ -166,6 +166,11 @@ void TfrmMain::CreateControls() {
         UpdateStatusBar();
         UpdateHeader();
     });
+    connect(m_Pane, &TSongListPane::MostPopularChanged, this, &TfrmMain::ShowMostPopular);
+    connect(m_Pane, &TSongListPane::SongsDeleted, this, [this] {
+        UpdateHeader();
+        UpdateStatusBar();
+    });
 
     Splitter = new QSplitter(Qt::Horizontal, central);
     Splitter->setObjectName(QStringLiteral("Splitter"));
@@ -433,6 +438,17 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmMain::FormResize() {
+    if (StatusBarPanel != nullptr) {
+        StatusBarPanel->update();
+    }
+}
+
 void TfrmMain::FormClose() {
     if (m_Closed) {
         return;
@@ -544,7 +560,12 @@ void TfrmMain::UpdateHeader() {
 // ---- Handlers ----------------------------------------------------------------------------
 
 void TfrmMain::lstSongsChange() {
-    UpdateStatusBar();
+    try {
+        UpdateStatusBar();
+        m_Pane->UpdateSongCommands();
+    } catch (const std::exception& error) {
+        ShowErrorMessage("In TfrmMain.lstSongsChange: ", error.what());
+    }
 }
 
 void TfrmMain::lstFoldersChange() {

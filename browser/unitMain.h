@@ -76,7 +76,7 @@ public:
     void UpdateHeader();
 
     // Handlers of the controls, also what keys and menus run.
-    /// The list's selection (or focus) changed.
+    /// The list's selection (or focus) changed: the status bar and the song commands follow.
     void lstSongsChange();
     /// Opens the most popular song, counts the opening and stores it.
     void lblMostPopularFileClick();
@@ -101,6 +101,7 @@ protected:
     virtual std::string ComposeStatusBarText();
 
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -110,6 +111,7 @@ private:
     void LoadSettings();
     void FormActivate();
     void FormClose();
+    void FormResize();
     void SaveSettings();
     void ReleaseSharedState();
 

@@ -14,6 +14,8 @@
 
 namespace {
 
+/// Up to this many blocks of rows are removed block by block; beyond, the views take one reset.
+constexpr size_t kMaxBlockRemovals = 16;
 constexpr qint64 kMillisecondsPerDay = 24LL * 60 * 60 * 1000;
 
 QString GroupsText(const cSongInfo& song) {
@@ -222,6 +224,47 @@ void TSongListModel::RemoveRow(int row) {
     endRemoveRows();
 }
 
+void TSongListModel::RemoveRows(const std::vector<int>& rows) {
+    // Blocks of consecutive rows, from the bottom up so the rows above keep their numbers.
+    std::vector<std::pair<int, int>> blocks;
+    for (const int row : rows) {
+        if (row < 0 || row >= rowCount()) {
+            continue;
+        }
+        if (!blocks.empty() && blocks.back().second + 1 == row) {
+            blocks.back().second = row;
+        } else {
+            blocks.emplace_back(row, row);
+        }
+    }
+    if (blocks.size() <= kMaxBlockRemovals) {
+        for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+            beginRemoveRows({}, block->first, block->second);
+            m_Songs.erase(m_Songs.begin() + block->first, m_Songs.begin() + block->second + 1);
+            m_Captions.erase(m_Captions.begin() + block->first,
+                             m_Captions.begin() + block->second + 1);
+            endRemoveRows();
+        }
+        return;
+    }
+    beginResetModel();
+    std::vector<char> removed(m_Songs.size(), 0);
+    for (const auto& [first, last] : blocks) {
+        std::fill(removed.begin() + first, removed.begin() + last + 1, 1);
+    }
+    size_t kept = 0;
+    for (size_t row = 0; row < m_Songs.size(); ++row) {
+        if (!removed[row]) {
+            m_Songs[kept] = m_Songs[row];
+            m_Captions[kept] = m_Captions[row];
+            ++kept;
+        }
+    }
+    m_Songs.resize(kept);
+    m_Captions.resize(kept);
+    endResetModel();
+}
+
 int TSongListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_Songs.size());
 }
@@ -237,6 +280,7 @@ QVariant TSongListModel::data(const QModelIndex& index, int role) const {
     const cSongInfo& song = *m_Songs[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
         return SongCellText(m_Columns[static_cast<size_t>(index.column())], song, m_Locale);
     case Qt::DecorationRole:
         if (index.column() == 0) {
@@ -262,5 +306,6 @@ Qt::ItemFlags TSongListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    return index.column() == 0 ? flags | Qt::ItemIsEditable : flags;
 }

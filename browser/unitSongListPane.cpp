@@ -9,19 +9,29 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <functional>
+#include <optional>
+#include <unordered_set>
 #include <utility>
 
+#include "browser/unitApplication.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitStatusTexts.h"
+#include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
+#include "catalogue/unitTagEditor.h"
 #include "util/unitArt.h"
+#include "util/unitDesktop.h"
 #include "util/unitGuiText.h"
 #include "util/unitIniFile.h"
 #include "util/unitListViewUtils.h"
@@ -114,6 +124,53 @@ private:
     std::vector<char> m_Marks; ///< per row: 1 selected; empty when nothing was selected
 };
 
+/// The in-place editor of a caption: a committed text goes to the pane's rename, never into
+/// the model (the row shows the record, which follows the file only when the rename worked).
+class cCaptionEditDelegate final : public QStyledItemDelegate {
+public:
+    using cCommit = std::function<void(const QModelIndex&, const QString&)>;
+    cCaptionEditDelegate(cCommit commit, QObject* parent)
+        : QStyledItemDelegate(parent), m_Commit(std::move(commit)) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        if (const auto* line = qobject_cast<const QLineEdit*>(editor)) {
+            m_Commit(index, line->text());
+        }
+    }
+
+private:
+    cCommit m_Commit;
+};
+
+/// A batch of row changes for the length of a scope: the list sorts once at its end, also when
+/// a command stops half way.
+class cSongListBatch {
+public:
+    explicit cSongListBatch(TSongListPane& pane) : m_Pane(pane) { m_Pane.BeginSongListUpdate(); }
+    ~cSongListBatch() { m_Pane.EndSongListUpdate(); }
+    cSongListBatch(const cSongListBatch&) = delete;
+    cSongListBatch& operator=(const cSongListBatch&) = delete;
+
+private:
+    TSongListPane& m_Pane;
+};
+
+/// The caption of the first column, as a rename needs it: Path, FileName, or neither.
+std::optional<eRenameColumn> RenameColumnOf(const std::vector<std::string>& columnNames) {
+    if (columnNames.empty()) {
+        return std::nullopt;
+    }
+    switch (ColumnFromName(columnNames.front())) {
+    case eSongColumn::Path:
+        return eRenameColumn::kPath;
+    case eSongColumn::FileName:
+        return eRenameColumn::kFileName;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 TSongListPane::TSongListPane(cBrowserState& state, cIniFile& settings, cDesktop& desktop,
@@ -204,6 +261,7 @@ void TSongListPane::CreateControls() {
     connect(lstSongs->header(), &QHeaderView::sectionClicked, this,
             &TSongListPane::lstSongsColumnClick);
     lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Resizes of the list, and double clicks in either view style.
     lstSongs->viewport()->installEventFilter(this);
     KeepSelectionVisible(lstSongs);
     connect(lstSongs->header(), &QHeaderView::sectionResized, this, [this](int column, int, int) {
@@ -236,9 +294,17 @@ void TSongListPane::CreateControls() {
     lstSongsIcons->setFrameShape(QFrame::NoFrame);
     lstSongsIcons->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(lstSongsIcons);
+    lstSongsIcons->viewport()->installEventFilter(this);
     // The keys of the list, in both view styles.
     lstSongs->installEventFilter(this);
     lstSongsIcons->installEventFilter(this);
+    // Captions are edited in place only by the rename command; the edit goes to the rename.
+    // One editor delegate per view: a shared one would close the other view's editors too.
+    const auto rename = [this](const QModelIndex& index, const QString& text) {
+        lstSongsEdited(index, text);
+    };
+    lstSongs->setItemDelegateForColumn(0, new cCaptionEditDelegate(rename, lstSongs));
+    lstSongsIcons->setItemDelegate(new cCaptionEditDelegate(rename, lstSongsIcons));
 
     SongViews->addWidget(lstSongs);
     SongViews->addWidget(lstSongsIcons);
@@ -249,9 +315,36 @@ void TSongListPane::CreateControls() {
             &TSongListPane::SelectionChanged);
 }
 
+QAction* TSongListPane::AddSongCommand(const char* name, const QString& caption,
+                                       const QKeySequence& keys, void (TSongListPane::*command)()) {
+    QAction* item = popSongsList->addAction(caption);
+    item->setObjectName(QString::fromLatin1(name));
+    // The key is shown in the menu; the list's key handler carries it out.
+    item->setShortcut(keys);
+    item->setShortcutContext(Qt::WidgetShortcut);
+    item->setEnabled(false); // nothing is selected yet
+    connect(item, &QAction::triggered, this, command);
+    return item;
+}
+
 void TSongListPane::CreateMenu() {
     popSongsList = new QMenu(this);
     popSongsList->setObjectName(QStringLiteral("popSongsList"));
+    popSongsList_Open =
+        AddSongCommand("popSongsList_Open", tr("&Open"), QKeySequence(Qt::Key_Enter),
+                       &TSongListPane::popSongsList_OpenClick);
+    popSongsList->setDefaultAction(popSongsList_Open);
+    popSongsList->addSeparator()->setObjectName(QStringLiteral("N3"));
+    popSongsList_Rename =
+        AddSongCommand("popSongsList_Rename", tr("&Rename file"), QKeySequence(Qt::Key_F2),
+                       &TSongListPane::popSongsList_RenameClick);
+    popSongsList_EditTag =
+        AddSongCommand("popSongsList_EditTag", tr("&Edit IDv3 tag"), QKeySequence(Qt::Key_F3),
+                       &TSongListPane::popSongsList_EditTagClick);
+    popSongsList_Delete = AddSongCommand("popSongsList_Delete", tr("&Delete"),
+                                         QKeySequence(Qt::CTRL | Qt::Key_Delete),
+                                         &TSongListPane::popSongsList_DeleteClick);
+    popSongsList->addSeparator()->setObjectName(QStringLiteral("N6"));
     auto* styles = new QActionGroup(this);
     styles->setExclusive(true);
     popSongsList_ViewLargeIcons = popSongsList->addAction(tr("&Large icons"));
@@ -275,16 +368,42 @@ bool TSongListPane::eventFilter(QObject* watched, QEvent* event) {
     if (lstSongs && watched == lstSongs->viewport() && event->type() == QEvent::Resize) {
         ShareAutoSizedColumnWidths();
     } else if (event->type() == QEvent::KeyPress &&
-               (watched == lstSongs || watched == lstSongsIcons)) {
+               (watched == lstSongs || watched == lstSongsIcons) && IsKeyForView(watched)) {
         return lstSongsKeyDown(*static_cast<QKeyEvent*>(event));
+    } else if (event->type() == QEvent::MouseButtonDblClick && lstSongs &&
+               (watched == lstSongs->viewport() || watched == lstSongsIcons->viewport()) &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        lstSongsDblClick();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TSongListPane::IsKeyForView(const QObject* watched) const {
+    // A key the in-place editor left unused (Enter, which commits the edit) travels on to the
+    // view: it must not run a command there too.
+    return QApplication::focusWidget() == watched;
 }
 
 bool TSongListPane::lstSongsKeyDown(const QKeyEvent& key) {
     const bool ctrl = key.modifiers().testFlag(Qt::ControlModifier);
     const bool anySelected = lstSongs->selectionModel()->hasSelection();
+    // The command keys go through their menu items, so a disabled command does nothing.
+    const auto run = [anySelected](QAction* item) {
+        if (anySelected) {
+            item->trigger();
+        }
+        return true;
+    };
     switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return run(popSongsList_Open);
+    case Qt::Key_F2:
+        return run(popSongsList_Rename);
+    case Qt::Key_F3:
+        return run(popSongsList_EditTag);
+    case Qt::Key_Delete:
+        return ctrl && run(popSongsList_Delete);
     case Qt::Key_A:
         if (!ctrl) {
             return false;
@@ -577,4 +696,168 @@ std::string TSongListPane::StatusBarText() {
     return ::StatusBarText(selected, m_Model->rowCount(), m_DisplayedBytes,
                            locale.decimalPoint().toStdString(),
                            locale.groupSeparator().toStdString());
+}
+
+// ---- Song commands -----------------------------------------------------------------------
+
+std::vector<int> TSongListPane::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void TSongListPane::UpdateSongCommands() {
+    const size_t selected = SelectedRows().size();
+    popSongsList_Open->setEnabled(selected >= 1);
+    popSongsList_Delete->setEnabled(selected >= 1);
+    popSongsList_Rename->setEnabled(selected == 1);
+    popSongsList_EditTag->setEnabled(selected == 1);
+}
+
+void TSongListPane::lstSongsDblClick() {
+    popSongsList_Open->trigger();
+}
+
+void TSongListPane::popSongsList_OpenClick() {
+    {
+        const cSongListBatch batch(*this);
+        for (const int row : SelectedRows()) {
+            cSongInfo* song = m_Model->Song(row);
+            // A count the catalogue could not store is reported there; it counts for this run.
+            CountSongOpening(*song);
+            ::OfferMostPopular(m_State.MostPopularSong, song);
+            FillListItem(row);
+            // Whether a program could open the file is not examined.
+            m_Desktop.OpenDocument(PathToQString(song->FileName()));
+        }
+    }
+    emit MostPopularChanged();
+}
+
+void TSongListPane::popSongsList_RenameClick() {
+    if (!RenameColumnOf(m_Model->ColumnNames())) {
+        m_Desktop.ShowMessage(
+            tr("To rename a file, you must display either the Path or the FileName columns."));
+        return;
+    }
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    QAbstractItemView* view = ShownSongView();
+    const QModelIndex caption = m_Model->index(rows.front(), 0);
+    view->scrollTo(caption);
+    view->setFocus();
+    view->edit(caption);
+}
+
+void TSongListPane::lstSongsEdited(const QModelIndex& index, const QString& text) {
+    cSongInfo* song = m_Model->Song(index.row());
+    const std::optional<eRenameColumn> column = RenameColumnOf(m_Model->ColumnNames());
+    // An edit left as it was opened renames nothing: a name shown with stand-ins for bytes
+    // that are not text must not be rewritten with those stand-ins.
+    if (song == nullptr || !column || text == index.data(Qt::EditRole).toString()) {
+        return;
+    }
+    if (!RenameSong(*song, *column, QStringToPath(text), m_State.SelectedFolder)) {
+        return;
+    }
+    FillListItem(index.row());
+    if (song == m_State.MostPopularSong) {
+        emit MostPopularChanged();
+    }
+}
+
+void TSongListPane::popSongsList_DeleteClick() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    std::vector<cSongInfo*> songs;
+    songs.reserve(rows.size());
+    for (const int row : rows) {
+        songs.push_back(m_Model->Song(row));
+    }
+    {
+        // Cleared at once rather than row by row as the rows go; the songs that stay are
+        // selected again below, and the selection is reported once.
+        const QSignalBlocker quiet(lstSongs->selectionModel());
+        lstSongs->selectionModel()->clearSelection();
+    }
+    const auto moveToTrash = [this](const std::string& path) {
+        // A name the desktop cannot spell exactly might name another file there.
+        const QString shown = PathToQString(path);
+        return QStringToPath(shown) == path && m_Desktop.MoveToTrash(shown);
+    };
+    bool mostPopularGone = false;
+    const auto forgetSongs = [&](const std::vector<cSongInfo*>& gone) {
+        const std::unordered_set<const cSongInfo*> goneSet(gone.begin(), gone.end());
+        std::vector<int> goneRows;
+        goneRows.reserve(gone.size());
+        for (size_t i = 0; i < songs.size(); ++i) {
+            if (goneSet.contains(songs[i])) {
+                goneRows.push_back(rows[i]);
+            }
+        }
+        m_Model->RemoveRows(goneRows);
+        for (const cSongInfo* song : gone) {
+            m_DisplayedBytes -= song->Size; // rather than a walk over every song left
+        }
+        if (goneSet.contains(m_State.MostPopularSong)) {
+            m_State.MostPopularSong = nullptr;
+            mostPopularGone = true;
+        }
+    };
+    const std::vector<cSongInfo*> stayed =
+        DeleteSongs(songs, m_State.DisplayedSongs, moveToTrash, forgetSongs);
+    if (mostPopularGone) {
+        // The same song a fill would name: the first with the highest count in master order.
+        m_State.MostPopularSong = FindMostPopular(m_State.DisplayedSongs.Items());
+        emit MostPopularChanged();
+    }
+    SelectSongs(stayed, std::min(rows.front(), m_Model->rowCount() - 1));
+    emit SongsDeleted();
+    emit SelectionChanged();
+}
+
+void TSongListPane::SelectSongs(const std::vector<cSongInfo*>& songs, int focusRow) {
+    QItemSelectionModel* selection = lstSongs->selectionModel();
+    if (!songs.empty()) {
+        const std::unordered_set<const cSongInfo*> wanted(songs.begin(), songs.end());
+        QItemSelection rows;
+        const int lastColumn = std::max(0, m_Model->columnCount() - 1);
+        for (int row = 0; row < m_Model->rowCount(); ++row) {
+            if (wanted.contains(m_Model->Song(row))) {
+                rows.select(m_Model->index(row, 0), m_Model->index(row, lastColumn));
+            }
+        }
+        selection->select(rows, QItemSelectionModel::Select);
+    }
+    if (!selection->currentIndex().isValid() && focusRow >= 0) {
+        selection->setCurrentIndex(m_Model->index(focusRow, 0), QItemSelectionModel::NoUpdate);
+    }
+    if (selection->currentIndex().isValid()) {
+        ShownSongView()->scrollTo(selection->currentIndex());
+    }
+}
+
+void TSongListPane::popSongsList_EditTagClick() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    cSongInfo* song = m_Model->Song(rows.front());
+    try {
+        if (EditSongTag(*song, m_Settings, m_Desktop, this) == eTagEditResult::kSaved) {
+            FillListItem(m_Model->RowOfSong(song));
+        }
+    } catch (const std::exception& error) {
+        ApplicationEventsException(error.what());
+    }
 }

@@ -15,7 +15,9 @@
 
 class QAbstractItemView;
 class QAction;
+class QModelIndex;
 class QKeyEvent;
+class QKeySequence;
 class QLabel;
 class QListView;
 class QMenu;
@@ -89,14 +91,48 @@ public:
 
     /// A key pressed while the list has the focus (either view style), after the window saw
     /// it. With no song selected every command key is ignored. Answers true when the key was
-    /// used up (the view must not act on it too): Ctrl+A selects every song.
+    /// used up (the view must not act on it too): Enter opens, F2 renames, F3 edits the tag,
+    /// Ctrl+Del (Shift and Alt may be held too) deletes, each through its menu item, so a
+    /// disabled command does nothing; Ctrl+A selects every song.
     bool lstSongsKeyDown(const QKeyEvent& key);
+
+    /// The commands of popSongsList follow the selection: "&Open" and "&Delete" are enabled
+    /// with at least one song selected, "&Rename file" and "&Edit IDv3 tag" with exactly one.
+    void UpdateSongCommands();
+    /// The selected rows, top to bottom.
+    std::vector<int> SelectedRows() const;
+
+    // The song commands, as their menu items run them (the keys and the double click trigger
+    // the menu items).
+    /// Every selected song, top to bottom: Views + 1 stored in place, the most popular song
+    /// offered it, its row refreshed, its file opened through the desktop; then one sort and
+    /// the most popular label.
+    void popSongsList_OpenClick();
+    /// Opens the in-place editor on the first selected song's caption; only with the Path or
+    /// FileName column first (a message otherwise).
+    void popSongsList_RenameClick();
+    /// The in-place edit of the row's caption was committed with the text (RenameSong). A
+    /// text left as it was changes nothing.
+    void lstSongsEdited(const QModelIndex& index, const QString& text);
+    /// Deletes every selected song (DeleteSongs, the files to the desktop's trash); a song
+    /// whose file stays keeps its row, selected. The most popular song is found anew when it
+    /// went.
+    void popSongsList_DeleteClick();
+    /// The tag editor for the first selected song; its row follows a saved tag. Errors are
+    /// shown as errors nobody handled.
+    void popSongsList_EditTagClick();
+    /// A double click in the list opens the selected songs.
+    void lstSongsDblClick();
 
 signals:
     /// The selection (or the focus) of the list changed; also once after an empty fill.
     void SelectionChanged();
     /// The rows were rebuilt from the displayed songs: the texts about them are due.
     void ListFilled();
+    /// The most popular song may have changed or been renamed: its label is due.
+    void MostPopularChanged();
+    /// Songs left the list: the header and the status bar are due.
+    void SongsDeleted();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,6 +140,12 @@ protected:
 private:
     void CreateControls();
     void CreateMenu();
+    QAction* AddSongCommand(const char* name, const QString& caption, const QKeySequence& keys,
+                            void (TSongListPane::*command)());
+    /// Whether the key reached the view itself, not an open in-place editor inside it.
+    bool IsKeyForView(const QObject* watched) const;
+    /// Selects the rows of the songs (one walk over the rows) and keeps the focus row in sight.
+    void SelectSongs(const std::vector<cSongInfo*>& songs, int focusRow);
     int NewColumnWidth(int column) const;
     void ShareAutoSizedColumnWidths();
     /// Moves the row to its place in the sort order, selection and focus with it.
@@ -126,6 +168,10 @@ private:
     QListView* lstSongsIcons = nullptr;
     TSongListModel* m_Model = nullptr;
     QMenu* popSongsList = nullptr;
+    QAction* popSongsList_Open = nullptr;
+    QAction* popSongsList_Rename = nullptr;
+    QAction* popSongsList_EditTag = nullptr;
+    QAction* popSongsList_Delete = nullptr;
     QAction* popSongsList_ViewLargeIcons = nullptr;
     QAction* popSongsList_ViewDetails = nullptr;
 };

@@ -93,11 +93,11 @@ bool ReadId3v1Tail(int fd, int64_t fileSize, const std::string& path, cId3v1Bloc
     return true;
 }
 
-cSongTag ReadSongTag(const std::string& path) {
-    const cRegularFile file = OpenRegularFile(path, O_RDONLY, kCannotOpen);
+cSongTag ReadSongTag(const std::string& path, eTagAccess access) {
+    const cRegularFile file =
+        OpenRegularFile(path, access == eTagAccess::kReadWrite ? O_RDWR : O_RDONLY, kCannotOpen);
     cSongTag tag;
-    tag.FileDate = DateTimeFromUnixTime(file.Info.st_mtim.tv_sec,
-                                        static_cast<int32_t>(file.Info.st_mtim.tv_nsec));
+    tag.FileTime = file.Info.st_mtim;
     cId3v1Block tail{};
     if (ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) && IsId3v1Tag(BlockView(tail))) {
         tag.HasTag = true;

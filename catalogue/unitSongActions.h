@@ -1,14 +1,20 @@
 #pragma once
 // What the user does to songs, as the windows ask for it: each operation changes the song
 // record, the song's file and the open catalogue together, so no window touches the catalogue
-// itself. Standard library only.
+// itself. Failures the user must hear about are shown through ShowMessage (util/unitMessages).
+// Standard library only.
 
+#include <ctime>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "catalogue/unitId3v1.h"
 #include "util/unitUtils.h"
 
 class cSongInfo;
+class cSongPointersList;
 
 /// The song was opened: its Views goes up by one (stopping at the largest 32-bit value rather
 /// than turning negative) and its record is rewritten in place in the open catalogue. Answers
@@ -16,16 +22,73 @@ class cSongInfo;
 /// fails (the catalogue reports that itself), the count still goes up for this run.
 bool CountSongOpening(cSongInfo& song);
 
-/// The tag editor's OK: writes the texts into the song's file; then either sets the file's
-/// last-modified time back to fileDate (keepFileDate; the record's Date stays) or sets the
-/// record's Date to now; then the record takes all five texts as written to the file (Title,
-/// Author, Album, Year, Comment, each cut to its field's width and otherwise as typed) and is
-/// written anew to the open catalogue (UpdateSongEntry). When the file cannot be written the
-/// std::system_error reaches the caller and neither the record nor the catalogue has changed.
-/// Needs the open catalogue (std::logic_error otherwise, before anything is touched).
-void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileDate, TDateTime fileDate);
+/// The message of every rename that did not happen.
+inline constexpr std::string_view kRenameFailedMessage =
+    "File rename failed, make sure the new name doesn't contain illegal characters";
 
-/// The tag editor's Remove ID3: cuts the tag off the file and, when keepFileDate holds, sets
-/// the file's last-modified time back to fileDate. The record and the catalogue are not
-/// changed. Answers whether a tag was removed; errors as RemoveId3v1Tag.
-bool RemoveSongTag(const std::string& path, bool keepFileDate, TDateTime fileDate);
+/// The first column of the list, whose caption is edited to rename a song's file.
+enum class eRenameColumn {
+    kPath,     ///< the caption is the full path
+    kFileName, ///< the caption is the file name without folder and extension
+};
+
+/// The caption of the song was edited to `typed`. The new path is, with the Path column, the
+/// typed text, which must be an absolute path; with the FileName column, the selected folder
+/// (with its trailing separator) + the typed text + ".mp3", so the file moves into the selected
+/// folder, and the typed text must be a plain name (not empty, not "." or "..", no "/"). A NUL
+/// byte, a relative path, or a FileName rename without a selected folder is refused.
+///
+/// The file gets the new path without ever replacing another file (MoveFileNoReplace), then the
+/// record's FileName and its catalogue entry (UpdateSongEntry) follow; when the catalogue cannot
+/// take the entry, the file is moved back. Any failure shows kRenameFailedMessage (followed by
+/// the system's reason when that is not about the name) and answers false, with the file, the
+/// record and the catalogue as they were. The song's own path again changes nothing and
+/// answers true. Needs the open catalogue (std::logic_error otherwise, before anything is
+/// touched).
+bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
+                std::string_view selectedFolderPath);
+
+/// Moves one file to the desktop's trash; answers whether it did.
+using cMoveToTrash = std::function<bool(const std::string& path)>;
+/// Hears which songs left the catalogue, just before their records are disposed.
+using cForgetSongs = std::function<void(const std::vector<cSongInfo*>& songs)>;
+
+/// The first line of the message naming the files that could not be deleted.
+inline constexpr std::string_view kUndeletedFilesMessage =
+    "These files could not be deleted, so their songs stay in the list:";
+/// The message of a song that the master song list does not hold where its MasterIndex says.
+inline constexpr std::string_view kMasterListMismatchMessage =
+    "Something weird while deleting file, you better restart the app.";
+/// How many files the message names before it only counts the rest.
+inline constexpr size_t kUndeletedFilesNamed = 20;
+
+/// Deletes the songs, given in list order, from the last to the first: each file goes to the
+/// trash (moveToTrash) or, where that fails, is deleted for good. A song whose file is gone
+/// then (or was already) leaves the catalogue (DeleteSongEntry), its master-list slot (emptied
+/// when it holds the song at MasterIndex) and the displayed song list; forgetSongs hears of all
+/// of them at once, and then their records are disposed, except a record that the master list
+/// still holds in another slot. A file that stays where it was keeps its song untouched.
+/// Afterwards one message names the files that stayed (with the reason), and one message
+/// reports master-list slots that did not hold their song (kMasterListMismatchMessage). The
+/// displayed song list is walked once, however many songs go. Answers the songs that stayed.
+/// Needs the open catalogue and master list (std::logic_error otherwise, before anything is
+/// touched).
+std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
+                                    cSongPointersList& displayedSongs,
+                                    const cMoveToTrash& moveToTrash,
+                                    const cForgetSongs& forgetSongs);
+
+/// The tag editor's OK: writes the texts into the song's file; then either sets the file's
+/// last-modified time back to fileTime exactly (keepFileTime; the record's Date stays) or sets
+/// the record's Date to now; then the record takes all five texts as written to the file
+/// (Title, Author, Album, Year, Comment, each cut to its field's width and otherwise as typed)
+/// and is written anew to the open catalogue (UpdateSongEntry). When the file cannot be written
+/// the std::system_error reaches the caller and neither the record nor the catalogue has
+/// changed. Needs the open catalogue (std::logic_error otherwise, before anything is touched).
+void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileTime,
+                 const std::timespec& fileTime);
+
+/// The tag editor's Remove ID3: cuts the tag off the file and, when keepFileTime holds, sets
+/// the file's last-modified time back to fileTime exactly. The record and the catalogue are
+/// not changed. Answers whether a tag was removed; errors as RemoveId3v1Tag.
+bool RemoveSongTag(const std::string& path, bool keepFileTime, const std::timespec& fileTime);

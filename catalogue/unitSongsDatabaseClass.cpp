@@ -692,8 +692,13 @@ void cSongsDatabase::DeleteSongEntry(const cSongInfo& song) {
 
 bool cSongsDatabase::UpdateSongEntry(cSongInfo& song) {
     const int64_t oldPosition = song.Position;
+    const uint32_t oldLength = song.RecordLength;
     if (!AddSongEntry(song)) {
-        return false; // the old copy stays live
+        // The old copy stays live, and the record goes on naming it: an overwrite in place
+        // later must see that copy's position and length.
+        song.Position = oldPosition;
+        song.RecordLength = oldLength;
+        return false;
     }
     const int64_t end = m_Position;
     FlagDeleted(oldPosition);

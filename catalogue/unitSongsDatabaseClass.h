@@ -198,7 +198,8 @@ public:
     void DeleteSongEntry(const cSongInfo& song);
     /// Appends the song anew, then flags its old copy deleted: a crash in between leaves two
     /// live copies (the loader keeps the later), never none. The position ends at the end of
-    /// the file.
+    /// the file. When the append fails (reported, false), the song keeps the old copy's Position
+    /// and RecordLength.
     bool UpdateSongEntry(cSongInfo& song);
     /// Writes the song over its copy at its Position (changes that keep the length, such as
     /// Views + 1). When the new payload's length differs from RecordLength, an overwrite would

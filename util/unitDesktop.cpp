@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "util/unitGuiText.h"
@@ -20,6 +23,13 @@ void cSystemDesktop::ShowMessage(const QString& text) {
 
 int cSystemDesktop::RunDialog(QDialog& dialog) {
     return dialog.exec();
+}
+
+bool cSystemDesktop::MoveToTrash(const QString& path) {
+    // The user's trash lives in the data folder; where that folder is still missing, Qt would
+    // build the trash in the current folder instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QFile::moveToTrash(path);
 }
 
 cDesktopMessageRoute::cDesktopMessageRoute(cDesktop& desktop)

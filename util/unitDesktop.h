@@ -1,6 +1,6 @@
 #pragma once
 // The desktop as the windows reach it: opening a document with the program the desktop
-// associates with it, message boxes and modal dialogs. Every window and dialog gets one
+// associates with it, message boxes, modal dialogs and the trash. Every window and dialog gets one
 // cDesktop by reference and never calls the desktop itself, so tests hand in a recording
 // desktop and never start a program or wait on a modal window.
 //
@@ -26,6 +26,9 @@ public:
     /// Runs the dialog modally: the rest of the program waits until it closes. Answers the
     /// dialog's result (QDialog::Accepted or QDialog::Rejected).
     virtual int RunDialog(QDialog& dialog) = 0;
+    /// Moves the file to the desktop's trash (the freedesktop.org trash of its file system).
+    /// Answers whether it did; false also where the file system has no trash.
+    virtual bool MoveToTrash(const QString& path) = 0;
 };
 
 /// The desktop of the running session.
@@ -34,6 +37,7 @@ public:
     void OpenDocument(const QString& path) override;
     void ShowMessage(const QString& text) override;
     int RunDialog(QDialog& dialog) override;
+    bool MoveToTrash(const QString& path) override;
 };
 
 /// While it lives, the core's user messages (ShowMessage of util/unitMessages, also the

@@ -1,6 +1,7 @@
 #include "util/unitGuiText.h"
 
 #include <QFile>
+#include <algorithm>
 
 #include "util/unitTextUtils.h"
 
@@ -18,4 +19,10 @@ QString TextToQString(std::string_view text) {
         return QString::fromUtf8(text.data(), size);
     }
     return QString::fromLatin1(text.data(), size);
+}
+
+std::string QStringToText(const QString& text) {
+    const bool fitsLatin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return fitsLatin1 ? text.toLatin1().toStdString() : text.toUtf8().toStdString();
 }

@@ -16,3 +16,6 @@ std::string QStringToPath(const QString& path);
 
 /// A stored tag text or group name as shown: UTF-8 when valid, else Latin-1.
 QString TextToQString(std::string_view text);
+
+/// A typed tag text as stored: Latin-1 when every character fits it, else UTF-8.
+std::string QStringToText(const QString& text);

@@ -209,6 +209,12 @@ void WriteFileDate(const std::string& path, TDateTime date) {
     }
 }
 
+void WriteFileTime(const std::string& path, const std::timespec& modified) {
+    const timespec times[2] = {{0, UTIME_OMIT}, modified};
+    // utimensat never creates a file.
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
 std::string JoinStrings(const std::vector<std::string>& texts, std::string_view separator) {
     std::string result;
     for (const auto& text : texts) {

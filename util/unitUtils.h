@@ -3,6 +3,7 @@
 // byte count, a file's date and size, the join of a list of texts. Standard library only.
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,11 @@ int32_t SizeField(int64_t byteCount);
 /// a second. A date that no clock can show (see UnixTimeFromDateTime) or that the file system
 /// cannot store leaves the file's time as it was. Failures are not reported.
 void WriteFileDate(const std::string& path, TDateTime date);
+
+/// Sets the last-modified time of an existing file to exactly the given time (as stat gave it,
+/// to the nanosecond), keeping its last-access time; a path without a file stays without one.
+/// Failures are not reported.
+void WriteFileTime(const std::string& path, const std::timespec& modified);
 
 /// The current local date-time.
 TDateTime NowDateTime();

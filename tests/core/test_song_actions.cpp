@@ -2,11 +2,15 @@
 // real catalogue and real files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
@@ -21,19 +25,32 @@ namespace {
 // 2001-02-03 04:05:06 local time: far from now, so a restored time cannot pass by accident.
 const TDateTime kOldDate = 36925.0 + (4 * 3600 + 5 * 60 + 6) / 86400.0;
 
-TEST(RemoveSongTag, CanKeepTheFileTime) {
+/// The file's last-modified time as the file system holds it.
+std::timespec FileTime(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mtim;
+}
+
+bool SameTime(const std::timespec& a, const std::timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+TEST(RemoveSongTag, CanKeepTheFileTimeToTheNanosecond) {
     cTempFolder folder;
     const std::string path = folder / "s.mp3";
     WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
-    WriteFileDate(path, kOldDate);
+    // An odd nanosecond count, which a day-count double cannot carry back exactly.
+    const std::timespec old[2] = {{0, UTIME_OMIT}, {981173106, 123456789}};
+    ::utimensat(AT_FDCWD, path.c_str(), old, 0);
     const cSongTag before = ReadSongTag(path);
-    EXPECT_TRUE(RemoveSongTag(path, true, before.FileDate));
+    EXPECT_TRUE(RemoveSongTag(path, true, before.FileTime));
     EXPECT_EQ(ReadBytes(path).size(), 300u);
-    EXPECT_NEAR(ReadFileDate(path), kOldDate, 1e-6);
+    EXPECT_TRUE(SameTime(FileTime(path), old[1]));
 
     WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
     WriteFileDate(path, kOldDate);
-    EXPECT_TRUE(RemoveSongTag(path, false, kOldDate));
+    EXPECT_TRUE(RemoveSongTag(path, false, old[1]));
     EXPECT_GT(ReadFileDate(path), kOldDate + 1);
 }
 
@@ -103,7 +120,7 @@ TEST_F(SongActionsTest, SavedTagRecordAndCatalogueFollowAllFiveTextsAndKeepTheTi
     const cSongTag tag = ReadSongTag(m_Path);
     ASSERT_FALSE(tag.HasTag);
     const cId3v1Texts typed{"  Time ", "", "Dark Side", "1973", "remaster "};
-    SaveSongTag(*m_Song, typed, true, tag.FileDate);
+    SaveSongTag(*m_Song, typed, true, tag.FileTime);
 
     EXPECT_EQ(ReadBytes(m_Path).size(), 2128u);
     int64_t oldSeconds = 0;
@@ -129,7 +146,7 @@ TEST_F(SongActionsTest, SavedTagRecordAndCatalogueFollowAllFiveTextsAndKeepTheTi
 
 TEST_F(SongActionsTest, WithoutKeepingTheTimeTheRecordDateBecomesNow) {
     const TDateTime before = NowDateTime();
-    SaveSongTag(*m_Song, {"Time", "Pink Floyd", "", "", ""}, false, kOldDate);
+    SaveSongTag(*m_Song, {"Time", "Pink Floyd", "", "", ""}, false, FileTime(m_Path));
     EXPECT_GE(m_Song->Date, before);
     EXPECT_LE(m_Song->Date, NowDateTime());
     EXPECT_GE(ReadFileDate(m_Path), before - 1.0 / 86400);
@@ -143,7 +160,7 @@ TEST_F(SongActionsTest, TextsLongerThanTheirFieldsAreStoredAsWritten) {
     for (int i = 0; i < 11; ++i) {
         title += euro;
     }
-    SaveSongTag(*m_Song, {title, "a", "b", "19999", "c"}, true, kOldDate);
+    SaveSongTag(*m_Song, {title, "a", "b", "19999", "c"}, true, FileTime(m_Path));
     EXPECT_EQ(m_Song->Title(), title.substr(0, 30));
     EXPECT_EQ(m_Song->Year(), "1999");
     EXPECT_EQ(ReadSongTag(m_Path).Texts.Title, title.substr(0, 30));
@@ -154,7 +171,7 @@ TEST_F(SongActionsTest, AFailedWriteLeavesRecordAndCatalogueAlone) {
     const int64_t position = m_Song->Position;
     std::filesystem::remove(m_Path);
     try {
-        SaveSongTag(*m_Song, {"New", "Other", "x", "2000", "y"}, false, kOldDate);
+        SaveSongTag(*m_Song, {"New", "Other", "x", "2000", "y"}, false, {});
         FAIL();
     } catch (const std::system_error& error) {
         EXPECT_NE(std::string(error.what()).find(m_Path), std::string::npos);
@@ -165,6 +182,249 @@ TEST_F(SongActionsTest, AFailedWriteLeavesRecordAndCatalogueAlone) {
     EXPECT_EQ(SongsDatabase->GetSize(), catalogueSize);
 }
 
+TEST_F(SongActionsTest, ATagCutShortByAFullDiskIsCutBackAndNothingElseChanges) {
+    const std::string file = ReadBytes(m_Path);
+    const std::string catalogue = ReadBytes(m_Folder / "DB.txt");
+    const int code = RunInChildWithFileLimit(2050, [&] {
+        try {
+            SaveSongTag(*m_Song, {"New", "Other", "", "", ""}, true, FileTime(m_Path));
+            return 1;
+        } catch (const std::system_error& error) {
+            if (std::string(error.what()).find(m_Path) == std::string::npos) {
+                return 2;
+            }
+        }
+        return m_Song->Title() == "Time" ? 0 : 3;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(m_Path), file) << "no part of the tag is left behind the audio";
+    EXPECT_EQ(ReadBytes(m_Folder / "DB.txt"), catalogue);
+}
+
+// ---- rename ---------------------------------------------------------------------------------
+
+TEST_F(SongActionsTest, ARenameMovesTheFileWhateverTheNameAndTheCatalogueFollows) {
+    cMessageRecorder messages;
+    const std::string other = m_Folder / "other";
+    std::filesystem::create_directory(other);
+    // Blanks, quotes, a line break and a byte that is no UTF-8.
+    const std::string name = "a \"b\" 'c'\nd \xff";
+    ASSERT_TRUE(RenameSong(*m_Song, eRenameColumn::kFileName, name, other + "/"));
+    const std::string moved = other + "/" + name + ".mp3";
+    EXPECT_FALSE(PathExists(m_Path));
+    EXPECT_EQ(ReadBytes(moved), Mp3Bytes(2000));
+    const cSongInfo stored = Reloaded();
+    EXPECT_EQ(stored.FileName(), moved);
+    EXPECT_EQ(stored.Views, 3);
+    EXPECT_EQ(stored.Groups, std::vector<std::string>{"Rock"});
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
+TEST_F(SongActionsTest, RefusedRenamesShowTheMessageAndTouchNothing) {
+    const std::string folder = m_Folder.Path() + "/";
+    const std::string taken = m_Folder / "Taken.mp3";
+    WriteBytes(taken, "another song");
+    const std::string catalogue = ReadBytes(m_Folder / "DB.txt");
+    struct cCase {
+        eRenameColumn Column;
+        std::string Typed;
+        std::string Folder;
+    };
+    const cCase refused[] = {
+        {eRenameColumn::kFileName, "Taken", folder}, // an existing file is never replaced
+        {eRenameColumn::kPath, taken, ""},
+        {eRenameColumn::kFileName, "sub/x", folder},
+        {eRenameColumn::kFileName, "", folder},
+        {eRenameColumn::kFileName, ".", folder},
+        {eRenameColumn::kFileName, "..", folder},
+        {eRenameColumn::kFileName, std::string("a\0b", 3), folder},
+        {eRenameColumn::kFileName, "x", ""}, // no folder selected
+        {eRenameColumn::kPath, "relative.mp3", ""},
+        {eRenameColumn::kPath, m_Folder / "missing/x.mp3", ""},
+        {eRenameColumn::kFileName, std::string(252, 'n'), folder}, // a 256-byte name
+    };
+    for (const cCase& rename : refused) {
+        cMessageRecorder messages;
+        EXPECT_FALSE(RenameSong(*m_Song, rename.Column, rename.Typed, rename.Folder))
+            << rename.Typed;
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{std::string(kRenameFailedMessage)})
+            << rename.Typed;
+    }
+    EXPECT_EQ(m_Song->FileName(), m_Path);
+    EXPECT_EQ(ReadBytes(m_Path), Mp3Bytes(2000));
+    EXPECT_EQ(ReadBytes(taken), "another song");
+    EXPECT_EQ(ReadBytes(m_Folder / "DB.txt"), catalogue);
+    EXPECT_TRUE(RenameSong(*m_Song, eRenameColumn::kFileName, std::string(251, 'n'), folder))
+        << "a 255-byte name fits";
+
+    if (!cUnprivileged::Possible()) {
+        GTEST_SKIP() << "file permissions cannot be met as this user";
+    }
+    OpenToEveryone(m_Folder.Path());
+    ::chmod(m_Folder.Path().c_str(), 0555);
+    cMessageRecorder messages;
+    {
+        cUnprivileged asUser;
+        EXPECT_FALSE(RenameSong(*m_Song, eRenameColumn::kFileName, "x", folder));
+    }
+    ::chmod(m_Folder.Path().c_str(), 0755);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_TRUE(StartsWith(messages.Messages()[0],
+                           std::string(kRenameFailedMessage) + "\n\nCould not move \""))
+        << "a read-only folder is not the name's fault: the reason is told";
+    EXPECT_NE(messages.Messages()[0].find("Permission denied"), std::string::npos);
+}
+
+TEST_F(SongActionsTest, ACatalogueThatCannotTakeTheRenameGetsTheFileBack) {
+    const std::string catalogue = ReadBytes(m_Folder / "DB.txt");
+    const int64_t position = m_Song->Position;
+    const int code = RunInChildWithFileLimit(static_cast<off_t>(catalogue.size()), [&] {
+        cMessageRecorder messages;
+        if (RenameSong(*m_Song, eRenameColumn::kFileName, "New", m_Folder.Path() + "/")) {
+            return 1;
+        }
+        if (m_Song->FileName() != m_Path || !PathExists(m_Path) ||
+            PathExists(m_Folder / "New.mp3")) {
+            return 2;
+        }
+        if (m_Song->Position != position) {
+            return 3; // a later overwrite in place would hit the wrong bytes
+        }
+        return messages.Messages().size() == 2 && messages.Messages()[1] == kRenameFailedMessage
+                   ? 0
+                   : 4;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(m_Folder / "DB.txt"), catalogue);
+    EXPECT_EQ(Reloaded().FileName(), m_Path);
+}
+
+// ---- delete ---------------------------------------------------------------------------------
+
+// Songs in a real catalogue, all of them displayed; a trash that records what it takes.
+class DeleteSongsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt")); }
+    void TearDown() override { FreeAllSongs(); }
+
+    cSongInfo* Add(const std::string& path, int32_t views = 0) {
+        Touch(path);
+        cSongInfo* song = NewSongInfo();
+        song->SetTexts(path, "", "", "", "", "");
+        song->Views = views;
+        song->MasterIndex = MasterSongList->Count();
+        MasterSongList->Add(song);
+        SongsDatabase->AddSongEntry(*song);
+        m_Displayed.Add(song);
+        return song;
+    }
+    std::vector<cSongInfo*> Delete(const std::vector<cSongInfo*>& songs) {
+        m_Forgotten.clear();
+        return DeleteSongs(songs, m_Displayed, m_Trash,
+                           [this](const std::vector<cSongInfo*>& gone) { m_Forgotten = gone; });
+    }
+    std::vector<std::string> Reloaded() {
+        FreeAllSongs();
+        EXPECT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt"));
+        std::vector<std::string> paths;
+        for (const cSongInfo* song : *MasterSongList) {
+            paths.emplace_back(song->FileName());
+        }
+        return paths;
+    }
+
+    cTempFolder m_Folder;
+    cSongPointersList m_Displayed;
+    std::vector<cSongInfo*> m_Forgotten;
+    std::vector<std::string> m_Asked;
+    std::vector<std::string> m_Trashed;
+    bool m_TrashRefuses = false;
+    cMoveToTrash m_Trash = [this](const std::string& path) {
+        m_Asked.push_back(path);
+        if (m_TrashRefuses || ::unlink(path.c_str()) != 0) {
+            return false;
+        }
+        m_Trashed.push_back(path);
+        return true;
+    };
+};
+
+TEST_F(DeleteSongsTest, FilesGoToTheTrashOrForGoodAndTheirSongsLeaveEverywhere) {
+    cMessageRecorder messages;
+    cSongInfo* a = Add(m_Folder / "a.mp3");
+    cSongInfo* b = Add(m_Folder / "b.mp3", 2);
+    cSongInfo* c = Add(m_Folder / "c.mp3");
+    cSongInfo* d = Add(m_Folder / "d.mp3");
+    cSongInfo* e = Add(m_Folder / "e.mp3", 5);
+    std::filesystem::remove(m_Folder / "c.mp3"); // gone before the delete
+    EXPECT_TRUE(Delete({a, c}).empty());
+    EXPECT_EQ(m_Asked, (std::vector<std::string>{m_Folder / "c.mp3", m_Folder / "a.mp3"}))
+        << "from the last to the first";
+    EXPECT_EQ(m_Trashed, std::vector<std::string>{m_Folder / "a.mp3"});
+    EXPECT_EQ(m_Forgotten, (std::vector<cSongInfo*>{c, a}));
+
+    m_TrashRefuses = true; // a file system without a trash: deleted for good
+    EXPECT_TRUE(Delete({d}).empty());
+    EXPECT_FALSE(PathExists(m_Folder / "d.mp3"));
+    EXPECT_EQ(m_Displayed.Items(), (std::vector<cSongInfo*>{b, e}));
+    for (int slot : {0, 2, 3}) {
+        EXPECT_EQ(MasterSongList->Get(slot), nullptr) << slot;
+    }
+    EXPECT_EQ(MasterSongList->Get(4), e);
+    EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_EQ(Reloaded(), (std::vector<std::string>{m_Folder / "b.mp3", m_Folder / "e.mp3"}));
+}
+
+TEST_F(DeleteSongsTest, FilesThatStayKeepTheirSongsAndAreNamedInOneMessage) {
+    if (!cUnprivileged::Possible()) {
+        GTEST_SKIP() << "file permissions cannot be met as this user";
+    }
+    const std::string locked = m_Folder / "locked";
+    std::vector<cSongInfo*> songs{Add(m_Folder / "free.mp3", 1)};
+    for (int i = 0; i < 22; ++i) {
+        songs.push_back(Add(locked + "/" + std::to_string(100 + i) + ".mp3", 7));
+    }
+    ::chmod(m_Folder.Path().c_str(), 0777);
+    ::chmod(locked.c_str(), 0555);
+    cMessageRecorder messages;
+    std::vector<cSongInfo*> stayed;
+    {
+        cUnprivileged asUser;
+        stayed = Delete(songs);
+    }
+    ::chmod(locked.c_str(), 0755);
+    EXPECT_EQ(stayed, std::vector<cSongInfo*>(songs.begin() + 1, songs.end())) << "in list order";
+    EXPECT_EQ(m_Displayed.Items(), stayed);
+    EXPECT_EQ(m_Forgotten, std::vector<cSongInfo*>{songs[0]});
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    std::string expected(kUndeletedFilesMessage);
+    for (int i = 21; i >= 2; --i) { // the order of the attempts: from the last song up
+        expected += "\n" + locked + "/" + std::to_string(100 + i) + ".mp3 (Permission denied)";
+    }
+    EXPECT_EQ(messages.Messages()[0], expected + "\n... and 2 more");
+    EXPECT_EQ(Reloaded().size(), 22u) << "their records, views and all, stay in the catalogue";
+    EXPECT_EQ(MasterSongList->Get(0)->Views, 7);
+}
+
+TEST_F(DeleteSongsTest, AMasterSlotHoldingAnotherSongIsLeftAndAHeldRecordNotDisposed) {
+    cSongInfo* a = Add(m_Folder / "a.mp3");
+    cSongInfo* b = Add(m_Folder / "b.mp3");
+    b->MasterIndex = 0; // slot 0 holds a
+    // A record no master slot holds at all: it belongs to nobody else and is released.
+    cSongInfo* stray = NewSongInfo();
+    stray->SetFileName(m_Folder / "stray.mp3");
+    stray->MasterIndex = 7;
+    m_Displayed.Add(stray);
+    cMessageRecorder messages;
+    EXPECT_TRUE(Delete({b, stray}).empty());
+    EXPECT_EQ(messages.Messages(),
+              std::vector<std::string>{std::string(kMasterListMismatchMessage)});
+    EXPECT_EQ(MasterSongList->Get(0), a);
+    ASSERT_EQ(MasterSongList->Get(1), b);
+    EXPECT_EQ(b->FileName(), m_Folder / "b.mp3") << "still a live record";
+    EXPECT_EQ(m_Displayed.Items(), std::vector<cSongInfo*>{a});
+}
+
 TEST(SaveSongTagWithoutCatalogue, IsRefusedBeforeTheFileIsTouched) {
     cTempFolder folder;
     const std::string path = folder / "a.mp3";
@@ -172,7 +432,7 @@ TEST(SaveSongTagWithoutCatalogue, IsRefusedBeforeTheFileIsTouched) {
     cSongInfo song;
     song.SetFileName(path);
     ASSERT_EQ(SongsDatabase, nullptr);
-    EXPECT_THROW(SaveSongTag(song, {"x", "", "", "", ""}, true, kOldDate), std::logic_error);
+    EXPECT_THROW(SaveSongTag(song, {"x", "", "", "", ""}, true, FileTime(path)), std::logic_error);
     EXPECT_EQ(ReadBytes(path).size(), 200u);
 }
 

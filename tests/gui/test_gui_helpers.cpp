@@ -61,6 +61,37 @@ TEST(GuiText, TagTextsShowAsUtf8OrLatin1AndPathsRoundTrip) {
     EXPECT_EQ(QStringToPath(PathToQString("/m/\xc3\xa9t\xc3\xa9")), "/m/\xc3\xa9t\xc3\xa9");
 }
 
+TEST(GuiText, TypedTagTextsAreStoredAsLatin1WhenTheyFitElseAsUtf8) {
+    EXPECT_EQ(QStringToText(QString::fromUtf8("café")), "caf\xe9");
+    EXPECT_EQ(QStringToText(QString::fromUtf8("café €")), "caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(TextToQString(QStringToText(QString::fromUtf8("Ümlaut €"))),
+              QString::fromUtf8("Ümlaut €"));
+}
+
+TEST(Desktop, TheTrashTakesTheFileIntoTheUsersTrash) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    const QString song = home.path() + "/a song.mp3";
+    QFile file(song);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    cSystemDesktop desktop;
+    const bool trashed = desktop.MoveToTrash(song);
+    const bool missingTrashed = desktop.MoveToTrash(home.path() + "/missing.mp3");
+    qputenv("HOME", oldHome);
+    qputenv("XDG_DATA_HOME", oldData);
+    EXPECT_TRUE(trashed);
+    EXPECT_FALSE(QFile::exists(song));
+    // The data folder did not exist yet: the trash is made there, not in the current folder.
+    EXPECT_TRUE(QFile::exists(home.path() + "/data/Trash/files/a song.mp3"));
+    EXPECT_TRUE(QFile::exists(home.path() + "/data/Trash/info/a song.mp3.trashinfo"));
+    EXPECT_FALSE(QFile::exists("files/a song.mp3"));
+    EXPECT_FALSE(missingTrashed);
+}
+
 TEST(Desktop, CoreMessagesReachTheRoutedDesktopUntilTheRouteEnds) {
     std::vector<std::string> before;
     const cMessageSink old =

@@ -36,30 +36,6 @@ QString InLocale(const QString& text) {
     return result;
 }
 
-/// The row showing the song whose file name (without folder and extension) is the name.
-int RowNamed(TfrmMain& window, std::string_view name) {
-    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
-    for (size_t row = 0; row < rows.size(); ++row) {
-        if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
-            return static_cast<int>(row);
-        }
-    }
-    return -1;
-}
-
-cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
-    return window.SongListPane().Model()->Song(RowNamed(window, name));
-}
-
-void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
-    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
-    selection->clearSelection();
-    for (int row : rows) {
-        selection->select(window.SongListPane().Model()->index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-}
-
 /// Offset of the Views field of the song's record in DB.txt: behind the Deleted byte, the
 /// record length and the six texts, each a 4-byte length and its bytes.
 int64_t ViewsOffset(const cSongInfo& song) {

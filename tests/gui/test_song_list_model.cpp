@@ -107,7 +107,12 @@ TEST_F(SongListModelTest, RolesGiveTextsIconAndSong) {
     EXPECT_EQ(Model.Song(0), song);
     EXPECT_EQ(Model.Song(1), nullptr);
     EXPECT_EQ(Model.RowOfSong(song), 0);
-    EXPECT_FALSE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
+    // Only the caption is edited in place (by the rename), and never written into the model.
+    EXPECT_TRUE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(Model.flags(Model.index(0, 1)) & Qt::ItemIsEditable);
+    EXPECT_EQ(Model.index(0, 0).data(Qt::EditRole).toString(), "Blue");
+    EXPECT_FALSE(Model.setData(Model.index(0, 0), "Green"));
+    EXPECT_EQ(Model.index(0, 0).data().toString(), "Blue");
 }
 
 TEST_F(SongListModelTest, IconsAreLookedUpOncePerFileType) {
@@ -199,4 +204,25 @@ TEST_F(SongListModelTest, SongsGivenWithTheirOrderKeepEachCaptionWithItsRow) {
     songs[0]->SetFileName("/m/renamed.mp3");
     EXPECT_FALSE(Model.RefreshRow(0));
     EXPECT_TRUE(Model.RefreshRow(1));
+}
+
+TEST_F(SongListModelTest, RowsGoBlockByBlockOrInOneResetWhenScattered) {
+    ShowSongs(60, {"FileName"});
+    QSignalSpy removed(&Model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy resets(&Model, &QAbstractItemModel::modelReset);
+    Model.RemoveRows({0, 1, 2, 10, 59});
+    EXPECT_EQ(removed.size(), 3) << "three blocks of rows";
+    EXPECT_EQ(resets.size(), 0);
+    ASSERT_EQ(Model.rowCount(), 55);
+    EXPECT_EQ(Captions().left(6), "345678");
+
+    std::vector<int> everyOther;
+    for (int row = 0; row < Model.rowCount(); row += 2) {
+        everyOther.push_back(row);
+    }
+    Model.RemoveRows(everyOther);
+    EXPECT_EQ(resets.size(), 1) << "28 blocks: one reset";
+    ASSERT_EQ(Model.rowCount(), 27);
+    EXPECT_EQ(Model.Song(0)->FileName(), "/m/4.mp3");
+    EXPECT_EQ(Model.Song(26)->FileName(), "/m/57.mp3");
 }

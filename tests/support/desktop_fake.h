@@ -3,6 +3,7 @@
 // it, so no test starts a program or waits on a modal window.
 
 #include <QDialog>
+#include <QFile>
 #include <QStringList>
 #include <functional>
 
@@ -17,11 +18,23 @@ public:
     /// What the test does with a dialog the program runs: look at it, fill it in, and answer.
     /// Without one the dialog is answered as cancelled, never shown.
     std::function<int(QDialog&)> OnDialog;
+    /// Every file the program moved to the trash. The recording trash takes a file away
+    /// (removes it, as a real trash takes it out of its folder) unless RefuseTrash is set,
+    /// as on a file system without a trash.
+    QStringList Trashed;
+    bool RefuseTrash = false;
 
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
     int RunDialog(QDialog& dialog) override {
         Dialogs << dialog.objectName();
         return OnDialog ? OnDialog(dialog) : QDialog::Rejected;
+    }
+    bool MoveToTrash(const QString& path) override {
+        if (RefuseTrash || !QFile::remove(path)) {
+            return false;
+        }
+        Trashed << path;
+        return true;
     }
 };

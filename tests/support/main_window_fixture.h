@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
@@ -21,6 +23,7 @@
 #include "support/desktop_fake.h"
 #include "support/song_fixtures.h"
 #include "util/unitFolderTree.h"
+#include "util/unitUtils.h"
 
 /// A program folder in a temporary folder, with room for music folders beside it.
 class cProgramFolder {
@@ -142,6 +145,31 @@ inline void PressKey(TfrmMain& window, Qt::Key key, Qt::KeyboardModifiers modifi
         target = &window;
     }
     QTest::keyClick(target, key, modifiers);
+}
+
+/// The row showing the song whose file name (without folder and extension) is the name.
+inline int RowNamed(TfrmMain& window, std::string_view name) {
+    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+inline cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
+    return window.SongListPane().Model()->Song(RowNamed(window, name));
+}
+
+/// Exactly these rows become selected, as the user's clicks select them.
+inline void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
+    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows) {
+        selection->select(window.SongListPane().Model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 }
 
 /// Options.ini that opens the window on the folder, with more lines after it.

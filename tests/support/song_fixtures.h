@@ -6,11 +6,13 @@
 
 #include <fcntl.h>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -98,7 +100,6 @@ inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-
 /// Runs the body in a forked child and answers its exit code (200 + signal when it was killed).
 /// The child never returns into the test framework: it ends with _exit.
 inline int RunInChild(const std::function<int()>& body) {
@@ -114,6 +115,16 @@ inline int RunInChild(const std::function<int()>& body) {
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+}
+
+/// RunInChild with every file write of the child limited to `limit` bytes: a write beyond it
+/// fails as on a full disk (EFBIG, the signal ignored). Answers 97 when the limit cannot be set.
+inline int RunInChildWithFileLimit(off_t limit, const std::function<int()>& body) {
+    return RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 ? body() : 97;
+    });
 }
 
 /// A 128-byte tag block: marker, then each field copied in at its offset; the rest of every

@@ -1,0 +1,88 @@
+#pragma once
+// The main window over a large synthetic collection for the window benchmarks: a program folder
+// whose catalogue lists 100,000 songs, and a shown window over it.
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "bench/bench_gui_support.h"
+#include "browser/unitMain.h"
+#include "browser/unitSongListPane.h"
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitDesktop.h"
+
+namespace bench_window {
+
+constexpr int kFolders = 100;
+constexpr int kSongsPerFolder = 1000;
+
+/// A program folder whose DB.txt lists 100,000 existing (empty) MP3 files in 100 folders below
+/// one music folder. Built once per run.
+class cCollection {
+public:
+    cCollection() {
+        m_Root = QDir(m_Temp.path()).canonicalPath().toStdString();
+        QDir().mkpath(QString::fromStdString(ProgramFolder()));
+        cSongsDatabase catalogue;
+        catalogue.Open(ProgramFolder() + "DB.txt");
+        for (int folder = 0; folder < kFolders; ++folder) {
+            const std::string path = FolderPath(folder);
+            QDir().mkpath(QString::fromStdString(path));
+            for (int i = 0; i < kSongsPerFolder; ++i) {
+                const std::string file = path + "/Artist " + std::to_string(i % 37) + " - Song " +
+                                         std::to_string(i) + ".mp3";
+                std::ofstream{file};
+                cSongInfo song;
+                song.SetTexts(file, "Song " + std::to_string(i), "Artist " + std::to_string(i % 37),
+                              "Album " + std::to_string(folder), "", "2001");
+                song.Size = 3000000 + i;
+                song.Date = 40000.5 + i;
+                song.Views = (i * 7) % 13;
+                catalogue.AddSongEntry(song);
+            }
+        }
+    }
+
+    std::string ProgramFolder() const { return m_Root + "/program/"; }
+    std::string FolderPath(int folder) const {
+        return m_Root + "/music/folder" + std::to_string(folder);
+    }
+    void WriteSettings(const std::string& text) const {
+        std::ofstream(ProgramFolder() + "Options.ini", std::ios::binary) << text;
+    }
+
+private:
+    QTemporaryDir m_Temp;
+    std::string m_Root;
+};
+
+inline cCollection& Collection() {
+    static cCollection collection;
+    return collection;
+}
+
+inline cDesktop& BenchDesktop() {
+    static cPrintingDesktop desktop;
+    return desktop;
+}
+
+inline void PaintList(TfrmMain& window) {
+    window.SongListPane().SongList()->viewport()->repaint();
+}
+
+inline std::unique_ptr<TfrmMain> ShownWindow(const std::string& programFolder) {
+    auto window = std::make_unique<TfrmMain>(programFolder, BenchDesktop());
+    window->show();
+    QCoreApplication::processEvents();
+    PaintList(*window);
+    return window;
+}
+
+} // namespace bench_window

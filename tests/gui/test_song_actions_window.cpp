@@ -1,0 +1,407 @@
+// The song commands as the user meets them in the window: the list's menu and its enabling,
+// opening, renaming in place, deleting, and the tag editor.
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeView>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "catalogue/unitSongActions.h"
+#include "catalogue/unitSongUtils.h"
+#include "catalogue/unitTagEditor.h"
+#include "support/main_window_fixture.h"
+
+using namespace song_fixtures;
+
+namespace {
+
+constexpr timespec kOldTime{981173106, 123456789};
+
+void SetFileTime(const std::string& path, timespec time) {
+    const timespec times[2] = {{0, UTIME_OMIT}, time};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+bool HasFileTime(const std::string& path, timespec time) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mtim.tv_sec == time.tv_sec && info.st_mtim.tv_nsec == time.tv_nsec;
+}
+
+/// Types the text as the keyboard does, one character per key press, any character at all.
+void Type(QWidget* edit, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+    }
+}
+
+class SongActionsWindow : public ::testing::Test {
+protected:
+    /// The window on the folder "music" below the temporary root, with more settings lines;
+    /// a second start runs on what the first one stored at close.
+    TfrmMain& Start(const std::string& more = {}) {
+        if (m_Window) {
+            m_Window->close();
+        } else {
+            Folder.WriteFile("Options.ini", SettingsOpening(Folder.Below("music/"), more));
+        }
+        m_Window = StartWindow(Folder, Desktop);
+        m_Window->SongListPane().ShownSongView()->setFocus();
+        return *m_Window;
+    }
+    void TearDown() override {
+        if (m_Window) {
+            m_Window->close();
+        }
+    }
+
+    TfrmMain& Window() { return *m_Window; }
+    TSongListPane& Pane() { return m_Window->SongListPane(); }
+    QAction* Item(const char* name) { return Control<QAction>(*m_Window, name); }
+    QString Text(const char* label) { return Control<QLabel>(*m_Window, label)->text(); }
+    QStringList Captions() {
+        QStringList captions;
+        for (int row = 0; row < Pane().Model()->rowCount(); ++row) {
+            captions << Pane().Model()->index(row, 0).data().toString();
+        }
+        return captions;
+    }
+    QLineEdit* Editor() { return Pane().ShownSongView()->findChild<QLineEdit*>(); }
+    /// Types the text into the open in-place editor and commits it with Enter.
+    void TypeAndCommit(const QString& text) {
+        QLineEdit* editor = Editor();
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        Type(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        CloseEditor();
+    }
+    /// Lets the editor's queued commit run and the closed editor go.
+    void CloseEditor() {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    cRecordingDesktop Desktop;
+    cProgramFolder Folder;
+
+private:
+    std::unique_ptr<TfrmMain> m_Window;
+};
+
+TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing) {
+    Folder.AddMp3("music/a.mp3");
+    Folder.AddMp3("music/b.mp3");
+    Folder.AddMp3("music/c.mp3");
+    Start();
+    auto* menu = Control<QMenu>(Window(), "popSongsList");
+    QStringList items;
+    for (QAction* item : menu->actions()) {
+        items << (item->isSeparator() ? "-" + item->objectName()
+                                      : item->text() + "\t" + item->shortcut().toString());
+    }
+    EXPECT_EQ(items, QStringList({"&Open\tEnter", "-N3", "&Rename file\tF2", "&Edit IDv3 tag\tF3",
+                                  "&Delete\tCtrl+Del", "-N6", "&Large icons\t", "&Details\t"}));
+    EXPECT_EQ(menu->defaultAction(), Item("popSongsList_Open")) << "shown in bold";
+
+    const auto enabled = [&] {
+        QString flags;
+        for (const char* name : {"popSongsList_Open", "popSongsList_Rename", "popSongsList_EditTag",
+                                 "popSongsList_Delete"}) {
+            flags += Item(name)->isEnabled() ? "1" : "0";
+        }
+        return flags;
+    };
+    EXPECT_EQ(enabled(), "1111") << "the first row is selected after the fill";
+    SelectRows(Window(), {0, 2});
+    EXPECT_EQ(enabled(), "1001");
+    PressKey(Window(), Qt::Key_F2);
+    PressKey(Window(), Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_TRUE(Desktop.Dialogs.isEmpty());
+    PressKey(Window(), Qt::Key_Delete);
+    EXPECT_EQ(Pane().Model()->rowCount(), 3) << "Delete without Ctrl deletes nothing";
+    SelectRows(Window(), {});
+    EXPECT_EQ(enabled(), "0000");
+    PressKey(Window(), Qt::Key_Return);
+    PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(Desktop.Opened.isEmpty());
+    EXPECT_EQ(Pane().Model()->rowCount(), 3);
+
+    // The right button selects the row under the pointer and opens the menu there.
+    QTreeView* list = Pane().SongList();
+    const QPoint onRow = list->visualRect(Pane().Model()->index(1, 0)).center();
+    const QPoint global = list->viewport()->mapToGlobal(onRow);
+    QCursor::setPos(global);
+    // The press, then the context-menu request the platform makes of it.
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, onRow);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, onRow, global);
+    QApplication::sendEvent(list->viewport(), &request);
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, onRow);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->pos(), QCursor::pos());
+    EXPECT_EQ(Pane().SelectedRows(), std::vector<int>{1});
+    EXPECT_EQ(enabled(), "1111");
+    menu->close();
+}
+
+TEST_F(SongActionsWindow, OpeningCountsEachSelectedSongOnceInListOrder) {
+    const std::string a = Folder.AddMp3("music/a.mp3");
+    Folder.AddMp3("music/b.mp3");
+    const std::string c = Folder.AddMp3("music/c.mp3");
+    Start();
+    SelectRows(Window(), {2});
+    PressKey(Window(), Qt::Key_Enter);
+    EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 1 time)");
+    SelectRows(Window(), {0, 2});
+    PressKey(Window(), Qt::Key_Return);
+    EXPECT_EQ(Desktop.Opened, QStringList({QString::fromStdString(c), QString::fromStdString(a),
+                                           QString::fromStdString(c)}));
+    EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
+    EXPECT_EQ(SongNamed(Window(), "b")->Views, 0);
+
+    // A double click opens the song under the pointer, which the first click selected.
+    QTreeView* list = Pane().SongList();
+    const QPoint onA = list->visualRect(Pane().Model()->index(RowNamed(Window(), "a"), 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onA);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onA);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onA);
+    EXPECT_EQ(SongNamed(Window(), "a")->Views, 3);
+    EXPECT_EQ(Text("lblMostPopularFile"), "a (opened 3 times)") << "at once, not at the next fill";
+    Start();
+    EXPECT_EQ(SongNamed(Window(), "a")->Views, 3) << "the catalogue holds every count";
+    EXPECT_EQ(SongNamed(Window(), "c")->Views, 2);
+}
+
+TEST_F(SongActionsWindow, RenameEditsTheCaptionInPlaceAndMovesTheFile) {
+    Folder.AddMp3("music/a.mp3");
+    const std::string b = Folder.AddMp3("music/sub/b.mp3");
+    Start("[MainWindow.VisibleColumns]\r\nTitle=1\r\nFileName=1\r\n");
+    PressKey(Window(), Qt::Key_F2);
+    EXPECT_EQ(Desktop.Messages, QStringList({"To rename a file, you must display either the Path "
+                                             "or the FileName columns."}));
+    EXPECT_EQ(Editor(), nullptr);
+    Pane().ShowColumns({"FileName", "Title"});
+    ClickHeader(Window(), 0); // sorted by file name
+
+    // The entire collection with "music" selected: the renamed file moves into "music".
+    SelectFolder(Window(), Folder.Below("music/sub"));
+    SelectFolder(Window(), Folder.Below("music"));
+    ChooseViewMode(Window(), "popViewModes_EntireCollection");
+    ASSERT_EQ(Captions(), QStringList({"a", "b"}));
+    SelectRows(Window(), {1});
+    PressKey(Window(), Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editor()->text(), "b");
+    TypeAndCommit("0 \"first\"");
+    const std::string moved = Folder.Below("music/0 \"first\".mp3");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(b)));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(moved)));
+    EXPECT_EQ(Captions(), QStringList({"0 \"first\"", "a"})) << "sorted at once";
+    EXPECT_EQ(Pane().SelectedRows(), std::vector<int>{0}) << "the selection moved with it";
+    EXPECT_TRUE(Desktop.Opened.isEmpty()) << "the Enter that commits opens nothing";
+
+    // A name that is taken, and an edit left with Esc, change nothing.
+    SelectRows(Window(), {1});
+    PressKey(Window(), Qt::Key_F2);
+    TypeAndCommit("0 \"first\"");
+    EXPECT_EQ(Desktop.Messages.last(), QString::fromLatin1(kRenameFailedMessage.data()));
+    PressKey(Window(), Qt::Key_F2);
+    QTest::keyClicks(Editor(), "zzz");
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    CloseEditor();
+    EXPECT_EQ(Captions(), QStringList({"0 \"first\"", "a"}));
+    EXPECT_EQ(Desktop.Messages.size(), 2);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder.Below("music/a.mp3"))));
+
+    // Large icons edit the caption under the icon the same way.
+    Item("popSongsList_ViewLargeIcons")->trigger();
+    Pane().ShownSongView()->setFocus();
+    PressKey(Window(), Qt::Key_F2);
+    ASSERT_EQ(Editor()->parentWidget()->parentWidget(), Pane().SongIcons());
+    TypeAndCommit("c");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder.Below("music/c.mp3"))));
+    Item("popSongsList_ViewDetails")->trigger();
+
+    // With the Path column first the typed path is the new path, in any existing folder.
+    Pane().ShowColumns({"Path"});
+    SelectRows(Window(), {RowNamed(Window(), "c")});
+    Pane().ShownSongView()->setFocus();
+    PressKey(Window(), Qt::Key_F2);
+    TypeAndCommit(QString::fromStdString(Folder.Below("music/sub/d.mp3")));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder.Below("music/sub/d.mp3"))));
+    EXPECT_EQ(SongNamed(Window(), "d")->FileName(), Folder.Below("music/sub/d.mp3"));
+}
+
+TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStayKeepTheirRows) {
+    for (const char* name : {"a", "b", "c", "d"}) {
+        Folder.AddMp3(std::string("music/") + name + ".mp3");
+    }
+    Start();
+    SongNamed(Window(), "b")->Views = 5;
+    SongNamed(Window(), "c")->Views = 2;
+    Pane().PopulateSongList();
+    ASSERT_EQ(Text("lblMostPopularFile"), "b (opened 5 times)");
+    SelectRows(Window(), {0, 1});
+    PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Desktop.Trashed, QStringList({QString::fromStdString(Folder.Below("music/b.mp3")),
+                                            QString::fromStdString(Folder.Below("music/a.mp3"))}));
+    EXPECT_EQ(Captions(), QStringList({"c", "d"}));
+    EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
+    EXPECT_EQ(Text("lblFolderContents"), "Displaying 2 songs, divided into 0 groups");
+    EXPECT_EQ(Text("StatusBarPanel"), " 2 files in total, 600 bytes");
+    EXPECT_EQ(Pane().SongList()->currentIndex().row(), 0) << "the focus stays where the rows were";
+
+    if (cUnprivileged::Possible()) {
+        // A read-only folder on a file system without a trash: the file and its song stay.
+        Desktop.RefuseTrash = true;
+        ::chmod(Folder.Below("music").c_str(), 0555);
+        OpenToEveryone(Folder.Below(""));
+        SelectRows(Window(), {0, 1});
+        {
+            cUnprivileged asUser;
+            PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
+        }
+        ::chmod(Folder.Below("music").c_str(), 0755);
+        EXPECT_EQ(Captions(), QStringList({"c", "d"}));
+        EXPECT_EQ(Pane().SelectedRows(), std::vector<int>({0, 1})) << "what stayed is selected";
+        ASSERT_EQ(Desktop.Messages.size(), 1);
+        EXPECT_TRUE(Desktop.Messages[0].startsWith(kUndeletedFilesMessage.data()));
+        EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
+        Desktop.RefuseTrash = false;
+    }
+
+    // Every shown song deleted: an empty list, counted as such.
+    PressKey(Window(), Qt::Key_A, Qt::ControlModifier);
+    PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(Pane().Model()->rowCount(), 0);
+    EXPECT_EQ(Text("lblFolderContents"), "Displaying 0 songs, divided into 0 groups");
+    EXPECT_EQ(Text("StatusBarPanel"), " 0 files in total, 0 bytes");
+    EXPECT_EQ(Text("lblMostPopularFile"), "(not yet determined)");
+    EXPECT_FALSE(Item("popSongsList_Delete")->isEnabled());
+    Start();
+    EXPECT_EQ(Pane().Model()->rowCount(), 0) << "the catalogue forgot them";
+}
+
+TEST_F(SongActionsWindow, ANameThatIsNoTextIsKeptOrDeletedByItsOwnBytes) {
+    const std::string odd = Folder.AddMp3("music/\xff.mp3");
+    const std::string shownAs = Folder.AddMp3("music/\xef\xbf\xbd.mp3"); // how "\xff" shows
+    Start();
+    SelectRows(Window(), {RowNamed(Window(), "\xff")});
+    PressKey(Window(), Qt::Key_F2);
+    TypeAndCommit(Editor()->text()); // left as it was
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
+    EXPECT_TRUE(PathExists(odd)) << "not renamed to the name it shows as";
+    PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_FALSE(PathExists(odd));
+    EXPECT_TRUE(PathExists(shownAs)) << "the other file, whose name it shows as, stays";
+    EXPECT_TRUE(Desktop.Trashed.isEmpty()) << "the desktop cannot name it";
+}
+
+TEST_F(SongActionsWindow, TheTagEditorWritesTheTagKeepsTheTimeAndRemembersItsCheckBox) {
+    const std::string untagged = Folder.AddMp3("music/u.mp3");
+    const std::string tagged = Folder.AddTaggedMp3("music/t.mp3", "Old", "Artist");
+    SetFileTime(untagged, kOldTime);
+    SetFileTime(tagged, kOldTime);
+    Start();
+    Desktop.OnDialog = [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Tag editor - u");
+        EXPECT_EQ(dialog.findChild<QGroupBox*>("GroupBox1")->title(), " ID3v1 ");
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("btnRemoveID3")->isEnabled());
+        EXPECT_TRUE(dialog.findChild<QPushButton*>("btnOK")->isDefault());
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkPreserveTimestamp")->isChecked());
+        auto* title = dialog.findChild<QLineEdit*>("edtTitle");
+        EXPECT_TRUE(title->text().isEmpty());
+        QTest::keyClicks(title, QString(31, 'x'));
+        EXPECT_EQ(title->text(), QString(30, 'x'));
+        title->selectAll();
+        QTest::keyClicks(title, "Help");
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("edtYear"), "19999");
+        // The limits count stored bytes: 30 Latin-1 letters fill the field, a euro sign (which
+        // makes the text UTF-8) does not fit any more; ten euro signs do, an eleventh not.
+        auto* comment = dialog.findChild<QLineEdit*>("edtComment");
+        Type(comment, QString(30, QChar(0xE9)) + QChar(0x20AC));
+        EXPECT_EQ(comment->text(), QString(30, QChar(0xE9)));
+        auto* album = dialog.findChild<QLineEdit*>("edtAlbum");
+        Type(album, QString(11, QChar(0x20AC)));
+        EXPECT_EQ(album->text(), QString(10, QChar(0x20AC)));
+        return int(QDialog::Accepted);
+    };
+    SelectRows(Window(), {RowNamed(Window(), "u")});
+    PressKey(Window(), Qt::Key_F3);
+    ASSERT_EQ(Desktop.Dialogs, QStringList({"frmTagEditor"}));
+    std::string tag = ReadBytes(untagged);
+    ASSERT_EQ(tag.size(), 300u + 128u);
+    tag = tag.substr(300);
+    EXPECT_EQ(tag.substr(0, 33), "TAGHelp" + std::string(26, ' '));
+    EXPECT_EQ(tag.substr(63, 30), QString(10, QChar(0x20AC)).toUtf8().toStdString());
+    EXPECT_EQ(tag.substr(93, 4), "1999");
+    EXPECT_EQ(tag.substr(97, 30), std::string(30, '\xE9'));
+    EXPECT_EQ(tag[127], ' ');
+    EXPECT_TRUE(HasFileTime(untagged, kOldTime)) << "to the nanosecond";
+    EXPECT_EQ(SongNamed(Window(), "u")->Title(), "Help");
+
+    // Remove ID3 with the check box cleared: the tag goes, the record stays, the time moves.
+    Desktop.OnDialog = [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtTitle")->text(), "Old");
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtAuthor")->text(), "Artist");
+        dialog.findChild<QCheckBox*>("chkPreserveTimestamp")->setChecked(false);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("btnRemoveID3"), Qt::LeftButton);
+        return dialog.result();
+    };
+    SelectRows(Window(), {RowNamed(Window(), "t")});
+    PressKey(Window(), Qt::Key_F3);
+    EXPECT_EQ(ReadBytes(tagged).size(), 300u);
+    EXPECT_FALSE(HasFileTime(tagged, kOldTime));
+    EXPECT_EQ(SongNamed(Window(), "t")->Title(), "Old");
+
+    // The check box comes back as it was left, also in the next run.
+    Start();
+    EXPECT_NE(Folder.ReadFile("Options.ini").find("[TagEditor]\r\nPreserveTimeStamp=0\r\n"),
+              std::string::npos);
+    bool checked = true;
+    Desktop.OnDialog = [&](QDialog& dialog) {
+        checked = dialog.findChild<QCheckBox*>("chkPreserveTimestamp")->isChecked();
+        return int(QDialog::Rejected);
+    };
+    SelectRows(Window(), {RowNamed(Window(), "u")});
+    PressKey(Window(), Qt::Key_F3);
+    EXPECT_FALSE(checked);
+}
+
+TEST_F(SongActionsWindow, AFileThatCannotBeRetaggedGivesTheErrorAndNoWindow) {
+    const std::string gone = Folder.AddMp3("music/gone.mp3");
+    const std::string locked = Folder.AddMp3("music/locked.mp3");
+    Start();
+    QFile::remove(QString::fromStdString(gone));
+    SelectRows(Window(), {RowNamed(Window(), "gone")});
+    PressKey(Window(), Qt::Key_F3);
+    EXPECT_TRUE(Desktop.Dialogs.isEmpty());
+    EXPECT_EQ(Desktop.Messages,
+              QStringList({QString::fromStdString("Unhandled exception: 'Cannot open \"" + gone +
+                                                  "\": No such file or directory'")}));
+    if (!cUnprivileged::Possible()) {
+        GTEST_SKIP() << "file permissions cannot be met as this user";
+    }
+    ::chmod(locked.c_str(), 0444);
+    OpenToEveryone(Folder.Below(""));
+    OpenToEveryone(Folder.Below("music"));
+    SelectRows(Window(), {RowNamed(Window(), "locked")});
+    {
+        cUnprivileged asUser;
+        PressKey(Window(), Qt::Key_F3);
+    }
+    EXPECT_TRUE(Desktop.Dialogs.isEmpty());
+    EXPECT_TRUE(Desktop.Messages.last().endsWith("Permission denied'"));
+    EXPECT_EQ(ReadBytes(locked).size(), 300u);
+}
+
+} // namespace

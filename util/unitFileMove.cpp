@@ -1,0 +1,135 @@
+#include "util/unitFileMove.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "util/unitAtomicFile.h"
+#include "util/unitFileHandle.h"
+
+namespace {
+
+constexpr size_t kCopyBlock = 1 << 20;
+
+EFileError MoveError(int error, const std::string& from, const std::string& to) {
+    return EFileError(error, "Could not move \"" + from + "\" to", to);
+}
+
+bool LinksUnsupported(int error) {
+    // No hard links on this file system, or links refused to this user (protected links).
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK;
+}
+
+/// Copies the open source's content into the open target, then its permission bits, owner
+/// (where this user may) and times, and flushes the target to the disk.
+void CopyContentAndAttributes(const cRegularFile& source, cFileHandle& target,
+                              const std::string& from, const std::string& to) {
+    const auto buffer = std::make_unique<char[]>(kCopyBlock);
+    int64_t offset = 0;
+    for (;;) {
+        const cTransfer read = ReadFullyAt(source.Handle.Get(), buffer.get(), kCopyBlock, offset);
+        if (read.Error != 0) {
+            throw EFileError(read.Error, kCouldNotRead, from);
+        }
+        const cTransfer written =
+            WriteFullyAt(target.Get(), std::string_view(buffer.get(), read.Done), offset);
+        if (written.Error != 0) {
+            throw EFileError(written.Error, kCouldNotWrite, to);
+        }
+        offset += static_cast<int64_t>(read.Done);
+        if (read.Done < kCopyBlock) {
+            break;
+        }
+    }
+    const struct stat& info = source.Info;
+    [[maybe_unused]] const int ownerKept = ::fchown(target.Get(), info.st_uid, info.st_gid);
+    const timespec times[2] = {info.st_atim, info.st_mtim};
+    if (::fchmod(target.Get(), info.st_mode & 07777) != 0 || ::futimens(target.Get(), times) != 0 ||
+        ::fsync(target.Get()) != 0) {
+        throw EFileError(errno, kCouldNotWrite, to);
+    }
+    if (const int error = target.Close()) {
+        throw EFileError(error, kCouldNotWrite, to);
+    }
+}
+
+/// The move to another file system: the copy is complete and on the disk before the source
+/// goes; a failure on the way removes the copy and leaves the source.
+void CopyAcrossFileSystems(const std::string& from, const std::string& to) {
+    const cRegularFile source = OpenRegularFile(from, O_RDONLY, kCannotOpen);
+    cFileHandle target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!target.IsOpen()) {
+        throw MoveError(errno, from, to);
+    }
+    try {
+        CopyContentAndAttributes(source, target, from, to);
+        FlushFolderOf(to);
+        if (::unlink(from.c_str()) != 0) {
+            throw MoveError(errno, from, to);
+        }
+    } catch (...) {
+        target.Close();
+        ::unlink(to.c_str());
+        throw;
+    }
+    FlushFolderOf(from);
+}
+
+/// Where there are no hard links: an exclusively created empty file holds the name `to`, so
+/// that the rename replaces nothing but it.
+void MoveOverPlaceholder(const std::string& from, const std::string& to) {
+    cFileHandle placeholder(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!placeholder.IsOpen()) {
+        throw MoveError(errno, from, to);
+    }
+    placeholder.Close();
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        throw MoveError(error, from, to);
+    }
+}
+
+} // namespace
+
+void MoveFileByLink(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        const int error = errno;
+        if (LinksUnsupported(error)) {
+            MoveOverPlaceholder(from, to);
+            return;
+        }
+        throw MoveError(error, from, to);
+    }
+    if (::unlink(from.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        throw MoveError(error, from, to);
+    }
+}
+
+void MoveFileNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return;
+    }
+    const int error = errno;
+    if (error == EXDEV) {
+        CopyAcrossFileSystems(from, to);
+    } else if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        // This file system cannot rename without replacing by itself.
+        try {
+            MoveFileByLink(from, to);
+        } catch (const EFileError& linkError) {
+            if (linkError.code().value() != EXDEV) {
+                throw;
+            }
+            CopyAcrossFileSystems(from, to);
+        }
+    } else {
+        throw MoveError(error, from, to);
+    }
+}
