@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cerrno>
 #include <exception>
 #include <malloc.h>
+#include <stdexcept>
 #include <string>
 
 #include "util/unitArt.h"
@@ -31,6 +34,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tunaria"));
     setApplicationDisplayName(QStringLiteral("Tunaria"));
     setApplicationVersion(QLatin1String(kProgramVersion));
+    // Desktops find the program's icon and name through its desktop entry of this name.
+    setDesktopFileName(QStringLiteral("org.tunaria.Tunaria"));
     setWindowIcon(ProgramIcon());
 }
 
@@ -50,8 +55,17 @@ void ApplicationEventsException(std::string_view errorText) {
     ShowErrorMessage("Unhandled exception: ", errorText);
 }
 
-std::string ProgramFolderOfExecutable() {
-    return AddTrailingBackslash(QStringToPath(QCoreApplication::applicationDirPath()));
+cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice) {
+    if (choice.Folder.empty()) {
+        throw std::runtime_error(choice.Problem);
+    }
+    if (choice.BesideProgram) {
+        return {choice.Folder, choice.Folder};
+    }
+    CreateDataFolder(choice.Folder);
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return {choice.Folder,
+            DefaultMusicFolder(QStringToPath(music), QStringToPath(QDir::homePath()))};
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include <csignal>
 #include <string_view>
 
+#include "util/unitDataFolder.h"
+
 class QSocketNotifier;
 
 class TApplication : public QApplication {
@@ -25,8 +27,12 @@ public:
 /// "Unhandled exception: " + the text in single quotes (single quotes inside doubled).
 void ApplicationEventsException(std::string_view errorText);
 
-/// The program folder: the executable's folder with a trailing separator.
-std::string ProgramFolderOfExecutable();
+/// The folders the main window starts with, for the data folder chosen by ChooseDataFolder:
+/// beside the program its files and the program folder as the first folder of the tree (as a
+/// program in a folder of its own works); otherwise the user's data folder, created here when
+/// missing, and the user's music folder (else the home folder). Throws (EFileError or
+/// std::runtime_error) with a text for the user when no data folder can be had.
+cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice);
 
 /// While it lives, SIGTERM (logout, shutdown) and SIGHUP (a closed terminal) close the window
 /// the way the user does, so its settings are saved and the catalogue is closed. A menu or

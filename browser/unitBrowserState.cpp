@@ -37,7 +37,7 @@ eGroupViewMode GroupViewModeFromStored(int storedValue) {
                                      : eGroupViewMode::AllGroups;
 }
 
-void cBrowserState::Load(const cIniFile& settings, const std::string& programFolder) {
+void cBrowserState::Load(const cIniFile& settings, const std::string& defaultFolder) {
     const cWindowLayout defaults;
     Layout.Left = settings.ReadInteger(kMainSection, "Left", defaults.Left);
     Layout.Top = settings.ReadInteger(kMainSection, "Top", defaults.Top);
@@ -63,7 +63,7 @@ void cBrowserState::Load(const cIniFile& settings, const std::string& programFol
     SelectedGroup = settings.ReadString(kMainSection, "LastSelGroup", "");
     ViewMode = ViewModeFromStored(settings.ReadInteger(kMainSection, "ViewMode", 0));
     SelectedFolder =
-        AddTrailingBackslash(settings.ReadString(kMainSection, "FoldersListPath", programFolder));
+        AddTrailingBackslash(settings.ReadString(kMainSection, "FoldersListPath", defaultFolder));
 }
 
 void cBrowserState::KeepGroupFilterValid(const cGroupList& groups) {

@@ -87,8 +87,9 @@ public:
     /// Reads every key of "MainWindow" and the visible columns, each with its default: a
     /// missing file gives a first start's state. Stored modes outside 0..2 give the key's
     /// default; a stored sort position that names no column gives the first column. The
-    /// selected folder defaults to the program folder and always gets a trailing separator.
-    void Load(const cIniFile& settings, const std::string& programFolder);
+    /// selected folder defaults to defaultFolder (the program folder, or for an installed
+    /// program the user's music folder) and always gets a trailing separator.
+    void Load(const cIniFile& settings, const std::string& defaultFolder);
     /// A remembered group that the group list no longer holds (compared without regard to
     /// case) lets the filter fall back to all file groups; the name itself is kept.
     void KeepGroupFilterValid(const cGroupList& groups);

@@ -22,7 +22,9 @@
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
 #include "browser/unitStatusTexts.h"
+#include "catalogue/unitFolderImport.h"
 #include "catalogue/unitFolderScan.h"
+#include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
@@ -110,8 +112,12 @@ bool IsFirstDeliveryInWindow(const QObject* receiver, const QWidget* window) {
 } // namespace
 
 TfrmMain::TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent)
+    : TfrmMain(cProgramFiles{programFolder, programFolder}, desktop, parent) {}
+
+TfrmMain::TfrmMain(const cProgramFiles& files, cDesktop& desktop, QWidget* parent)
     : QMainWindow(parent), m_Desktop(desktop), m_MessageRoute(desktop),
-      m_ProgramFolder(AddTrailingBackslash(programFolder)) {
+      m_ProgramFolder(AddTrailingBackslash(files.DataFolder)),
+      m_DefaultFolder(AddTrailingBackslash(files.DefaultFolder)) {
     // Keyboard preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
     FormCreate();
@@ -195,6 +201,13 @@ void TfrmMain::CreateControls() {
     // A long line is cut at the bar's end rather than holding the window wide.
     StatusBarPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(StatusBarPanel, 1);
+    StatusBarOffline = new QLabel(bar);
+    StatusBarOffline->setObjectName(QStringLiteral("StatusBarOffline"));
+    StatusBarOffline->setToolTip(
+        tr("Songs whose folder cannot be reached now, such as on a drive that is not plugged "
+           "in. They keep their counts and groups and come back when their folder is there."));
+    StatusBarOffline->hide();
+    bar->addPermanentWidget(StatusBarOffline);
     setStatusBar(bar);
 
     CreateMenus();
@@ -306,6 +319,8 @@ QWidget* TfrmMain::CreateFolderPane() {
     lstFolders->setFrameShape(QFrame::NoFrame);
     lstFolders->setMinimumWidth(0);
     connect(lstFolders, &TFolderTree::SelectedFolderChanged, this, &TfrmMain::lstFoldersChange);
+    connect(lstFolders, &TFolderTree::AddFolderTreeClicked, this,
+            &TfrmMain::popFolders_AddTreeClick);
     column->addWidget(lstFolders, 1);
     outer->addLayout(column, 1);
 
@@ -345,7 +360,7 @@ void TfrmMain::FormCreate() {
     // Every setting read from here to the end of LoadSettings comes from one reading of the
     // file (as the close writes it once), however large it is.
     const cIniFile::cSnapshot startUp(*m_Settings);
-    m_State.Load(*m_Settings, m_ProgramFolder);
+    m_State.Load(*m_Settings, m_DefaultFolder);
     CreateControls();
 
     // The frame as stored, never larger than the desktop; the window may land off the screen,
@@ -434,6 +449,13 @@ void TfrmMain::ApplyStoredFrameSize() {
 // ---- Close -------------------------------------------------------------------------------
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (m_ImportRunning) {
+        // The walk is writing the catalogue and holds its songs: it stops at the next folder,
+        // and the window closes then.
+        m_CloseAfterImport = true;
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -545,6 +567,9 @@ void TfrmMain::UpdateStatusBar() {
     } catch (const std::exception& error) {
         ShowErrorMessage("In UpdateStatusBar (): ", error.what());
     }
+    const std::string offline = OfflineSongsCaption(OfflineSongs.Count());
+    StatusBarOffline->setText(QString::fromStdString(offline));
+    StatusBarOffline->setVisible(!offline.empty());
 }
 
 std::string TfrmMain::ComposeStatusBarText() {
@@ -570,12 +595,43 @@ void TfrmMain::lstSongsChange() {
 
 void TfrmMain::lstFoldersChange() {
     m_State.SelectedFolder = SelectedFolderPath();
-    if (!m_FolderTreeArmed || !MasterSongList) {
+    // While a tree is being added, its end populates the list.
+    if (!m_FolderTreeArmed || !MasterSongList || m_ImportRunning) {
         return;
     }
     m_State.SearchResultShown = false;
     if (!m_State.SelectedFolder.empty()) {
         ScanFolder(m_State.SelectedFolder);
+    }
+    m_Pane->PopulateSongList();
+}
+
+void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
+    if (!m_FolderTreeArmed || !MasterSongList || m_ImportRunning || folder.isEmpty()) {
+        return;
+    }
+    cImportResult result;
+    {
+        const std::unique_ptr<cProgressWindow> progress =
+            m_Desktop.ShowProgress(tr("Adding folders to the collection"));
+        m_ImportRunning = true;
+        const auto reportProgress = [this, &progress](const cImportProgress& now) {
+            return progress->Report(PathToQString(ImportProgressText(now))) && !m_CloseAfterImport;
+        };
+        try {
+            result = ImportFolderTree(QStringToPath(folder), reportProgress);
+        } catch (...) {
+            m_ImportRunning = false;
+            throw;
+        }
+        m_ImportRunning = false;
+    }
+    if (m_CloseAfterImport) {
+        close();
+        return;
+    }
+    if (const std::string report = ImportReportText(result); !report.empty()) {
+        m_Desktop.ShowMessage(PathToQString(report));
     }
     m_Pane->PopulateSongList();
 }

@@ -11,6 +11,7 @@
 
 #include "browser/unitBrowserState.h"
 #include "groups/unitGroupList.h"
+#include "util/unitDataFolder.h"
 #include "util/unitDesktop.h"
 
 class QAction;
@@ -35,6 +36,9 @@ public:
     /// The desktop serves this window and everything it opens; it must outlive the window.
     /// While the window lives, the core's messages are shown through it.
     TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent = nullptr);
+    /// The same with the files in files.DataFolder; the folder tree opens files.DefaultFolder
+    /// when the settings name no folder.
+    TfrmMain(const cProgramFiles& files, cDesktop& desktop, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     bool StartupFailed() const { return m_StartupFailed; }
@@ -70,7 +74,8 @@ public:
     /// when the most popular song changed.
     void OfferMostPopular(cSongInfo* song);
     /// The status bar text (rewritten after every fill and selection change). A failure is
-    /// reported and leaves the previous text.
+    /// reported and leaves the previous text. Beside it, only while there are any, how many
+    /// songs are offline (kept aside while their folder is out of reach).
     void UpdateStatusBar();
     /// The header labels naming the folder and counting songs and groups.
     void UpdateHeader();
@@ -83,6 +88,10 @@ public:
     /// Shows the selected folder in the file manager.
     void lblSelPathClick();
     void lstFoldersChange();
+    /// "Add folder and subfolders to the collection": the folder and every folder below it are
+    /// scanned with a progress window; what could not be read is told in one message at the
+    /// end; then the list is populated anew.
+    void popFolders_AddTreeClick(const QString& folder);
     void popViewModes_EntireCollectionClick(QAction* item);
     void fraViewModeimgViewModesClick();
     void tbViewFoldersListClick();
@@ -130,6 +139,7 @@ private:
     cDesktopMessageRoute m_MessageRoute;
 
     std::string m_ProgramFolder;
+    std::string m_DefaultFolder;
     std::string m_GroupFilePath;
     std::unique_ptr<cIniFile> m_Settings;
     cGroupList m_GroupList;
@@ -140,6 +150,10 @@ private:
     bool m_Activated = false;
     bool m_Closed = false;
     bool m_CatalogueOpen = false;
+    /// A folder tree is being added: the window scans nothing of its own meanwhile, and a
+    /// close stops the walk and is carried out once the walk has returned.
+    bool m_ImportRunning = false;
+    bool m_CloseAfterImport = false;
 
     // Controls, named as the program refers to them.
     QWidget* TopPanel = nullptr;
@@ -159,6 +173,7 @@ private:
     TFolderTree* lstFolders = nullptr;
     TSongListPane* m_Pane = nullptr;
     QLabel* StatusBarPanel = nullptr;
+    QLabel* StatusBarOffline = nullptr;
     QPointer<TfrmFindSong> m_FindWindow;
 
     QMenu* popViewModes = nullptr;

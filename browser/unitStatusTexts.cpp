@@ -115,3 +115,10 @@ std::string StatusBarText(const cSongsTotal& selected, int rowCount, int64_t dis
     text += FormatFileSize(displayedBytes, decimalSeparator, thousandsSeparator);
     return text;
 }
+
+std::string OfflineSongsCaption(int offlineCount) {
+    if (offlineCount <= 0) {
+        return {};
+    }
+    return std::to_string(offlineCount) + (offlineCount == 1 ? " song offline" : " songs offline");
+}

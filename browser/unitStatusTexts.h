@@ -68,3 +68,7 @@ cSongsTotal TotalOfRowRanges(const std::vector<cSongInfo*>& rows, std::vector<cR
 std::string StatusBarText(const cSongsTotal& selected, int rowCount, int64_t displayedBytes,
                           std::string_view decimalSeparator = ".",
                           std::string_view thousandsSeparator = ",");
+
+/// The status bar's note on songs kept aside because their folder is out of reach: "1 song
+/// offline", "%d songs offline"; empty when there are none (the note is then not shown).
+std::string OfflineSongsCaption(int offlineCount);

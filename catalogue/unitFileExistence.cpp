@@ -29,9 +29,52 @@ uint32_t NameHash(std::string_view name) {
     return static_cast<uint32_t>(hash ^ hash >> 32);
 }
 
-bool IsRegularAt(int folderFd, const char* name) {
+/// "No such file" and "a file where a folder should be" mean the file is not there; every
+/// other failure leaves open whether it is.
+bool IsNotThere(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+/// The state of files that are not there, by their folder, found once when first needed: a
+/// folder that is there means they are gone; one that is not (or cannot be examined) means
+/// they may come back.
+class cFolderState {
+public:
+    eFileState OfMissingFileIn(std::string_view folder) {
+        if (!m_Known) {
+            struct stat info {};
+            m_State = folder.empty() || (::stat(std::string(folder).c_str(), &info) == 0 &&
+                                         S_ISDIR(info.st_mode))
+                          ? kFileMissing // a name without a folder has nothing to wait for
+                          : kFileOffline;
+            m_Known = true;
+        }
+        return m_State;
+    }
+
+private:
+    bool m_Known = false;
+    eFileState m_State = kFileMissing;
+};
+
+eFileState ExamineFileIn(std::string_view path, cFolderState& folder) {
+    if (path.find('\0') != std::string_view::npos) {
+        return kFileMissing;
+    }
     struct stat info {};
-    return ::fstatat(folderFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    if (::stat(std::string(path).c_str(), &info) == 0) {
+        return S_ISREG(info.st_mode) ? kFileExists : kFileMissing;
+    }
+    return IsNotThere(errno) ? folder.OfMissingFileIn(FolderPart(path)) : kFileOffline;
+}
+
+/// The state of an entry of a listed folder, which is there.
+eFileState ExamineEntryAt(int folderFd, const char* name) {
+    struct stat info {};
+    if (::fstatat(folderFd, name, &info, 0) == 0) {
+        return S_ISREG(info.st_mode) ? kFileExists : kFileMissing;
+    }
+    return IsNotThere(errno) ? kFileMissing : kFileOffline;
 }
 } // namespace
 
@@ -41,6 +84,11 @@ bool FileExists(std::string_view path) {
     }
     struct stat info {};
     return ::stat(std::string(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+eFileState ExamineFile(std::string_view path) {
+    cFolderState folder;
+    return ExamineFileIn(path, folder);
 }
 
 void cFileExistenceCheck::Add(std::string_view path) {
@@ -76,7 +124,7 @@ std::vector<uint8_t> cFileExistenceCheck::Run() {
         std::vector<uint32_t> fill(firstMember.begin(), firstMember.end() - 1);
         for (size_t i = 0; i < m_Paths.size(); ++i) {
             if (m_Paths[i].folder == kNoFolder) {
-                result[i] = FileExists(m_Paths[i].path) ? 1 : 0;
+                result[i] = ExamineFile(m_Paths[i].path);
             } else {
                 order[fill[m_Paths[i].folder]++] = static_cast<uint32_t>(i);
             }
@@ -95,18 +143,26 @@ void cFileExistenceCheck::CheckFolder(std::string_view folder, const uint32_t* m
     if (count >= kFewestToList && ListFolder(std::string(folder), members, count, result)) {
         return;
     }
+    cFolderState folderState;
     for (size_t i = 0; i < count; ++i) {
-        result[members[i]] = FileExists(m_Paths[members[i]].path) ? 1 : 0;
+        result[members[i]] = ExamineFileIn(m_Paths[members[i]].path, folderState);
     }
 }
 
-/// Lists the folder once and answers for its member paths. False when the folder cannot be
-/// listed and searched (the caller then stats each path, which gives the exact answer).
+/// Lists the folder once and answers for its member paths; a folder that is not there answers
+/// for all of them at once. False when the folder cannot be listed and searched (the caller
+/// then stats each path, which gives the exact answer).
 bool cFileExistenceCheck::ListFolder(const std::string& folder, const uint32_t* members,
                                      size_t count, std::vector<uint8_t>& result) {
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) {
-        return false;
+        if (!IsNotThere(errno)) {
+            return false;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            result[members[i]] = kFileOffline;
+        }
+        return true;
     }
     // A folder that can be read but not searched lists its names while stat of a path inside
     // it fails: looking up "." needs the same search right.
@@ -166,12 +222,12 @@ bool cFileExistenceCheck::ListFolder(const std::string& folder, const uint32_t* 
         if (member == kEmpty) {
             continue;
         }
-        bool regular = entry->d_type == DT_REG;
+        eFileState state = entry->d_type == DT_REG ? kFileExists : kFileMissing;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            regular = IsRegularAt(::dirfd(stream), entry->d_name);
+            state = ExamineEntryAt(::dirfd(stream), entry->d_name);
         }
         for (; member != kEmpty; member = m_SameName[member]) {
-            result[members[member]] = regular ? 1 : 0;
+            result[members[member]] = state;
         }
     }
     ::closedir(stream);

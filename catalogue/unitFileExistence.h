@@ -11,10 +11,28 @@
 /// followed by S_ISREG answers. Folders do not count; a path holding a NUL byte names no file.
 bool FileExists(std::string_view path);
 
-/// FileExists for many paths, with the same answers, but instead of one stat per path it
+/// What the program can tell of a song's file.
+enum eFileState : uint8_t {
+    /// No such file (or something that is no file: a folder, a pipe) in a folder that is
+    /// there: the song is gone. Also a path without a folder, which no scan writes.
+    kFileMissing = 0,
+    /// A regular file, or a symbolic link to one (FileExists).
+    kFileExists = 1,
+    /// Neither the file nor its folder is there (an unplugged drive, an unmounted share), or
+    /// the file cannot be examined (permission denied, an I/O error, a loop of links): the
+    /// song may come back.
+    kFileOffline = 2,
+};
+
+/// The state of the file at the path: stat(2), and when that finds no such file (or a file
+/// where a folder of the path should be), stat of its folder.
+eFileState ExamineFile(std::string_view path);
+
+/// ExamineFile for many paths, with the same answers, but instead of one stat per path it
 /// lists each folder that holds several of the paths once and looks the names up in the
 /// listing. Entries whose kind the listing does not settle (symbolic links, unknown kinds)
-/// and folders that cannot be listed or searched fall back to stat.
+/// and folders that cannot be listed or searched fall back to stat; a folder that is not there
+/// answers for all its paths at once.
 ///
 /// Paths are handed in one by one with Add, best while their bytes are still in the cache
 /// (the loader adds each song as it reads it); the views must stay valid until Run.
@@ -22,7 +40,7 @@ class cFileExistenceCheck {
 public:
     void Reserve(size_t count) { m_Paths.reserve(count); }
     void Add(std::string_view path);
-    /// result[i] is 1 when the i-th path added names a file, else 0.
+    /// result[i] is the eFileState of the i-th path added.
     std::vector<uint8_t> Run();
 
 private:
@@ -48,5 +66,5 @@ private:
     std::vector<uint32_t> m_Hashes;
 };
 
-/// The whole check for a list of paths at once; result[i] for paths[i].
+/// The whole check for a list of paths at once; result[i] (an eFileState) for paths[i].
 std::vector<uint8_t> FilesExist(const std::vector<std::string_view>& paths);

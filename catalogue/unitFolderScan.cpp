@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/unitId3v1.h"
+#include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -23,18 +24,22 @@ namespace {
 // At most this many skipped files are named in the message; the rest are counted.
 constexpr size_t kMaxNamedSkippedFiles = 20;
 
-/// Views into the FileName of known records; valid while those records are not changed. A
-/// file is known when its path is equal byte for byte: "Intro.mp3" and "intro.mp3" are two
-/// files on Linux.
-using cKnownPaths = std::unordered_set<std::string_view>;
-
-cKnownPaths KnownPathsOf(const cSongPointersList& songs) {
-    cKnownPaths paths;
+/// Views into the FileName of known records; valid while those records are not changed.
+cKnownPathSet KnownPathsOf(const cSongPointersList& songs) {
+    cKnownPathSet paths;
     paths.reserve(static_cast<size_t>(songs.Count()));
     for (const cSongInfo* song : songs) {
-        paths.insert(song->FileName());
+        if (song != nullptr) {
+            paths.insert(song->FileName());
+        }
     }
     return paths;
+}
+
+void RequireOpenCatalogue() {
+    if (MasterSongList == nullptr || SongsDatabase == nullptr) {
+        throw std::logic_error("ScanFolder needs the open catalogue");
+    }
 }
 
 struct cDirCloser {
@@ -118,25 +123,63 @@ void TraceNewSong(const cSongInfo& song) {
 }
 
 // Appends the new songs to the catalogue in one go (a write per song would cost more than
-// reading the files) and then, in listing order, to the master list. When the catalogue
-// refuses them it has shown why and cut its file back: none is added, a later scan tries again.
-void AddNewSongs(std::vector<cOwnedSong>& fresh) {
-    if (fresh.empty()) {
-        return;
-    }
+// reading the files) and then, in listing order, to the master list; answers the songs added.
+// When the catalogue refuses them it has shown why and cut its file back: none is added, a
+// later scan tries again.
+std::vector<cSongInfo*> AddNewSongs(std::vector<cOwnedSong>& fresh) {
     std::vector<cSongInfo*> songs;
+    if (fresh.empty()) {
+        return songs;
+    }
     songs.reserve(fresh.size());
     for (const auto& song : fresh) {
         songs.push_back(song.get());
     }
     if (!SongsDatabase->AddSongEntries(songs)) {
-        return;
+        return {};
     }
-    MasterSongList->Reserve(MasterSongList->Count() + static_cast<int>(fresh.size()));
+    // No reserve of the exact new size: that would copy the whole master list at every scan
+    // of a tree; appending grows it geometrically.
     for (auto& song : fresh) {
         TraceNewSong(*song);
         MasterSongList->Add(song.release());
     }
+    return songs;
+}
+
+/// Reads the listed folder's MP3 files that isKnown(path) does not know and adds them;
+/// answers the songs added.
+template <typename tIsKnown>
+std::vector<cSongInfo*> AddUnknownFiles(DIR* dir, const std::string& folder,
+                                        const tIsKnown& isKnown) {
+    const int dirFd = ::dirfd(dir);
+    std::vector<std::string> skipped;
+    std::vector<cOwnedSong> fresh;
+    std::string path = folder;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!IsMp3FileName(name) || !IsFileEntry(dirFd, *entry)) {
+            continue;
+        }
+        path.resize(folder.size());
+        path += name;
+        if (isKnown(path)) {
+            continue;
+        }
+        cOwnedSong song(NewSongInfo());
+        try {
+            ReadSongAt(dirFd, entry->d_name, path, *song);
+        } catch (const EFileError& error) {
+            skipped.push_back(std::string(name) + " (" + std::string(error.Reason()) + ")");
+            continue;
+        }
+        fresh.push_back(std::move(song));
+    }
+    std::vector<cSongInfo*> added = AddNewSongs(fresh);
+    if (!skipped.empty()) {
+        ShowMessage(SkippedFilesMessage(folder, skipped));
+    }
+    return added;
 }
 
 } // namespace
@@ -178,45 +221,43 @@ void ReadSongFromFile(const std::string& path, cSongInfo& song) {
     ReadSongAt(AT_FDCWD, path.c_str(), path, song);
 }
 
+cKnownFiles::cKnownFiles() {
+    RequireOpenCatalogue();
+    m_Paths = KnownPathsOf(*MasterSongList);
+}
+
 void ScanFolder(const std::string& folderPath) {
-    if (MasterSongList == nullptr || SongsDatabase == nullptr) {
-        throw std::logic_error("ScanFolder needs the open catalogue");
-    }
+    RequireOpenCatalogue();
     const std::string folder = AddTrailingBackslash(folderPath);
+    // Songs kept aside whose files are back come first, so they count as known below.
+    ReviveOfflineSongs(folder);
     const std::unique_ptr<DIR, cDirCloser> dir(::opendir(folder.c_str()));
     if (!dir) {
         return;
     }
-    const int dirFd = ::dirfd(dir.get());
     // Taken once, before the folder is read: the songs added below are not in it.
     const cSongPointersList known =
         QuerySongs({MakeCriterion(kFieldFolder, kOpIs, StripTrailingBackslash(folder))});
-    const cKnownPaths knownPaths = KnownPathsOf(known);
+    const cKnownPathSet knownPaths = KnownPathsOf(known);
+    AddUnknownFiles(dir.get(), folder,
+                    [&knownPaths](std::string_view path) { return knownPaths.contains(path); });
+}
 
-    std::vector<std::string> skipped;
-    std::vector<cOwnedSong> fresh;
-    std::string path = folder;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (!IsMp3FileName(name) || !IsFileEntry(dirFd, *entry)) {
-            continue;
-        }
-        path.resize(folder.size());
-        path += name;
-        if (knownPaths.contains(path)) {
-            continue;
-        }
-        cOwnedSong song(NewSongInfo());
-        try {
-            ReadSongAt(dirFd, entry->d_name, path, *song);
-        } catch (const EFileError& error) {
-            skipped.push_back(std::string(name) + " (" + std::string(error.Reason()) + ")");
-            continue;
-        }
-        fresh.push_back(std::move(song));
+int ScanFolder(const std::string& folderPath, cKnownFiles& known) {
+    RequireOpenCatalogue();
+    const std::string folder = AddTrailingBackslash(folderPath);
+    const std::vector<cSongInfo*> revived = ReviveOfflineSongs(folder);
+    for (const cSongInfo* song : revived) {
+        known.Add(song->FileName());
     }
-    AddNewSongs(fresh);
-    if (!skipped.empty()) {
-        ShowMessage(SkippedFilesMessage(folder, skipped));
+    const std::unique_ptr<DIR, cDirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return static_cast<int>(revived.size());
     }
+    const std::vector<cSongInfo*> added = AddUnknownFiles(
+        dir.get(), folder, [&known](std::string_view path) { return known.Contains(path); });
+    for (const cSongInfo* song : added) {
+        known.Add(song->FileName());
+    }
+    return static_cast<int>(revived.size() + added.size());
 }

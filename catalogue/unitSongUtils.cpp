@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "catalogue/unitFileExistence.h"
+#include "catalogue/unitOfflineSongs.h"
 #include "util/unitAtomicFile.h"
 #include "util/unitMessages.h"
 
@@ -40,6 +41,7 @@ struct cLoadedSongs {
     std::vector<cOwnedSong> songs;
     std::vector<uint64_t> pathHashes; ///< PathHash of each song's FileName
     cFileExistenceCheck existence;    ///< fed with each song's FileName
+    std::vector<uint8_t> offline;     ///< 1: the song's file is out of reach, keep it aside
     bool flaggingFailed = false;
     /// A damaged file is kept as found and written anew: nothing is flagged in it.
     bool fileKeptAsFound = false;
@@ -124,15 +126,26 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount,
 }
 
 /// Flags the records of files that are gone deleted in the file and drops them. Returns how
-/// many there were.
+/// many there were. Songs whose files are out of reach (their folder is not there, or the file
+/// cannot be examined) are marked to be kept aside: their records stay live.
 int64_t DropVanishedFiles(cLoadedSongs& loaded) {
-    const std::vector<uint8_t> exists = loaded.existence.Run();
+    const std::vector<uint8_t> states = loaded.existence.Run();
+    loaded.offline.assign(states.size(), 0);
     int64_t dropped = 0;
-    for (size_t i = 0; i < exists.size(); ++i) {
-        if (exists[i]) {
+    for (size_t i = 0; i < states.size(); ++i) {
+        if (states[i] == kFileExists) {
             continue;
         }
         cOwnedSong& song = loaded.songs[i];
+        if (states[i] == kFileOffline) {
+            if (TraceEnabled()) {
+                TraceLog("[OpenSongsDatabase] File '" + std::string(song->FileName()) +
+                         "' is out of reach and kept aside. StreamPos: " +
+                         std::to_string(song->Position));
+            }
+            loaded.offline[i] = 1;
+            continue;
+        }
         if (TraceEnabled()) {
             TraceLog("[OpenSongsDatabase] File '" + std::string(song->FileName()) +
                      "' does not exist. StreamPos: " + std::to_string(song->Position) +
@@ -185,6 +198,29 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
     return dropped;
 }
 
+/// Every live record: the songs of the master list in its order, and the songs kept aside
+/// each before the first master song that lies behind it in the file, so the file order stays.
+std::vector<cSongInfo*> LiveSongsToKeep() {
+    const std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+    std::vector<cSongInfo*> songs;
+    songs.reserve(kept.size() +
+                  (MasterSongList != nullptr ? static_cast<size_t>(MasterSongList->Count()) : 0));
+    auto nextKept = kept.begin();
+    if (MasterSongList != nullptr) {
+        for (cSongInfo* song : *MasterSongList) {
+            if (song == nullptr) {
+                continue;
+            }
+            for (; nextKept != kept.end() && (*nextKept)->Position < song->Position; ++nextKept) {
+                songs.push_back(*nextKept);
+            }
+            songs.push_back(song);
+        }
+    }
+    songs.insert(songs.end(), nextKept, kept.end());
+    return songs;
+}
+
 /// Writes the catalogue file + ".tmp" from empty with every song of the master list, flushes
 /// it, and moves it over the catalogue file in one rename; the new file keeps the old one's
 /// permission bits (and owner, where that may be set). Whatever lies at the temporary path is
@@ -209,15 +245,7 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
         ShowErrorMessage(kCompactPrefix, error.what());
         return nullptr;
     }
-    std::vector<cSongInfo*> songs;
-    if (MasterSongList != nullptr) {
-        songs.reserve(static_cast<size_t>(MasterSongList->Count()));
-        for (cSongInfo* song : *MasterSongList) {
-            if (song != nullptr) {
-                songs.push_back(song);
-            }
-        }
-    }
+    const std::vector<cSongInfo*> songs = LiveSongsToKeep();
     // Writing into the new file moves each record's Position there; kept to undo that.
     std::vector<std::pair<int64_t, uint32_t>> places;
     places.reserve(songs.size());
@@ -251,8 +279,13 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
 /// The live songs that are left become the master list, in file order.
 void AdoptLoadedSongs(cLoadedSongs& loaded) {
     MasterSongList->Reserve(static_cast<int>(loaded.songs.size()));
-    for (auto& song : loaded.songs) {
+    for (size_t i = 0; i < loaded.songs.size(); ++i) {
+        cOwnedSong& song = loaded.songs[i];
         if (!song) {
+            continue;
+        }
+        if (loaded.offline[i]) {
+            OfflineSongs.Keep(song.release());
             continue;
         }
         if (TraceEnabled()) {
@@ -393,7 +426,8 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     SongsDatabase->SetPosition(endOfReading);
     AdoptLoadedSongs(loaded);
 
-    const int64_t liveCount = MasterSongList->Count();
+    // Songs kept aside are live.
+    const int64_t liveCount = MasterSongList->Count() + OfflineSongs.Count();
     if (!mayCompact || mendFailed || liveCount == 0 || deletedCount * 2 < liveCount) {
         return true;
     }
@@ -427,6 +461,7 @@ void CompactSongsDatabase(const std::string& path) {
 }
 
 void FreeAllSongs() {
+    OfflineSongs.Clear();
     if (MasterSongList != nullptr) {
         for (cSongInfo* song : *MasterSongList) {
             DisposeSongInfo(song);

@@ -17,7 +17,9 @@ extern cSongsDatabase* SongsDatabase;
 /// Opens the catalogue at the path (releasing one already loaded), reads every record into
 /// MasterSongList, flags the records of vanished files and the earlier of two live copies of
 /// one file deleted, cuts off a torn last record, and compacts the file when
-/// deleted × 2 ≥ live > 0. After a damaged record (reported by ReadNextSong) the songs before
+/// deleted × 2 ≥ live > 0. A file is vanished when it is missing from a folder that is there;
+/// a song whose file is out of reach (its folder is not there either, or the file cannot be
+/// examined) keeps its live record and is kept aside in OfflineSongs, and counts as live. After a damaged record (reported by ReadNextSong) the songs before
 /// it are loaded and nothing is compacted. False (after the "another instance" message) when
 /// the file cannot be opened; nothing is read or written then.
 bool OpenSongsDatabase(const std::string& path);
@@ -26,5 +28,5 @@ bool OpenSongsDatabase(const std::string& path);
 /// everything (FreeAllSongs) on the way. When the new file cannot be written the catalogue
 /// file is left as it was and the temporary file is removed.
 void CompactSongsDatabase(const std::string& path);
-/// Frees every song record, the master list and the catalogue file.
+/// Frees every song record (those kept aside too), the master list and the catalogue file.
 void FreeAllSongs();

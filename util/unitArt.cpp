@@ -170,22 +170,23 @@ QIcon ProgramIcon() {
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128}) {
         icon.addPixmap(Draw(
-            size, size,
-            [size](QPainter& p) {
-                const qreal s = size / 64.0;
-                p.scale(s, s);
-                QLinearGradient fill(0, 0, 0, 64);
-                fill.setColorAt(0.0, QColor(0x4C, 0x8D, 0xEB));
-                fill.setColorAt(1.0, kDeepBlue);
-                p.setPen(Qt::NoPen);
-                p.setBrush(fill);
-                p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-                DrawRecord(p, QPointF(29, 30), 22);
-                DrawNotes(p, 40, 52, 0.9, Qt::white, QColor(0x17, 0x3B, 0x78));
-            },
-            1.0));
+            size, size, [size](QPainter& p) { PaintProgramIcon(p, size); }, 1.0));
     }
     return icon;
+}
+
+void PaintProgramIcon(QPainter& p, qreal size) {
+    p.save();
+    p.scale(size / 64.0, size / 64.0);
+    QLinearGradient fill(0, 0, 0, 64);
+    fill.setColorAt(0.0, QColor(0x4C, 0x8D, 0xEB));
+    fill.setColorAt(1.0, kDeepBlue);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    DrawRecord(p, QPointF(29, 30), 22);
+    DrawNotes(p, 40, 52, 0.9, Qt::white, QColor(0x17, 0x3B, 0x78));
+    p.restore();
 }
 
 QPixmap MostPopularPixmap() {

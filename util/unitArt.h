@@ -6,12 +6,17 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QPainter;
+
 /// The header logo, 75 by 86: a record with a note, and the program's name under it.
 QPixmap HeaderLogoPixmap();
 /// The About box logo, 83 by 55.
 QPixmap AboutLogoPixmap();
 /// The program icon (window and task bar).
 QIcon ProgramIcon();
+/// Paints the program icon into the square from (0, 0) to (size, size) of the painter; the
+/// same artwork serves the window, the task bar and the icon files the desktop shows.
+void PaintProgramIcon(QPainter& painter, qreal size);
 /// 16 by 16: the star in front of the most popular song.
 QPixmap MostPopularPixmap();
 /// Glyph of the search toggle button (a magnifier), 16 by 16.

@@ -8,10 +8,20 @@
 // cSystemDesktop, and its recording form in the tests' fake.
 
 #include <QString>
+#include <memory>
 
 #include "util/unitMessages.h"
 
 class QDialog;
+
+/// The progress window of a long task that the user may cancel; it closes when destroyed.
+class cProgressWindow {
+public:
+    virtual ~cProgressWindow() = default;
+    /// Shows where the task stands and lets the window react to the user. Answers false once
+    /// the user has asked to cancel.
+    virtual bool Report(const QString& text) = 0;
+};
 
 class cDesktop {
 public:
@@ -29,6 +39,9 @@ public:
     /// Moves the file to the desktop's trash (the freedesktop.org trash of its file system).
     /// Answers whether it did; false also where the file system has no trash.
     virtual bool MoveToTrash(const QString& path) = 0;
+    /// Opens a progress window with the title and a Cancel button. It appears only when the
+    /// task lasts, and while it is open the rest of the program takes no input.
+    virtual std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) = 0;
 };
 
 /// The desktop of the running session.
@@ -38,6 +51,7 @@ public:
     void ShowMessage(const QString& text) override;
     int RunDialog(QDialog& dialog) override;
     bool MoveToTrash(const QString& path) override;
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
 };
 
 /// While it lives, the core's user messages (ShowMessage of util/unitMessages, also the

@@ -70,6 +70,11 @@ TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
     copy->setObjectName(QStringLiteral("popFolders_CopyPath"));
     connect(copy, &QAction::triggered, this,
             [this] { QGuiApplication::clipboard()->setText(m_ContextPath); });
+    m_ContextMenu->addSeparator();
+    QAction* addTree = m_ContextMenu->addAction(tr("Add folder and subfolders to the collection"));
+    addTree->setObjectName(QStringLiteral("popFolders_AddTree"));
+    connect(addTree, &QAction::triggered, this,
+            [this] { emit AddFolderTreeClicked(m_ContextPath); });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &TFolderTree::ShowContextMenu);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The folder tree: every folder of the file system from the root "/" down, hidden folders
 // included. It selects a folder by path, tells the selected folder's path, and reports every
-// change of the selected folder. Its context menu opens a folder in the file manager or copies
-// its path.
+// change of the selected folder. Its context menu opens a folder in the file manager, copies
+// its path, or asks for the folder and everything below it to be added to the collection.
 
 #include <QString>
 #include <QTreeView>
@@ -32,6 +32,8 @@ public:
 signals:
     /// The selected folder changed (reported once per change of path).
     void SelectedFolderChanged();
+    /// "Add folder and subfolders to the collection" was chosen for the folder at the path.
+    void AddFolderTreeClicked(const QString& path);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

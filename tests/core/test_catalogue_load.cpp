@@ -24,10 +24,11 @@ protected:
     std::string DbPath() const { return m_Folder / "DB.txt"; }
     std::string TempPath() const { return DbPath() + ".tmp"; }
 
-    /// The path of a song file in the music folder; the file is created unless `present` is
-    /// false.
+    /// The path of a song file in the music folder, which is there; the file is created
+    /// unless `present` is false.
     std::string SongFile(const std::string& name, bool present = true) const {
         const std::string path = m_Folder / ("music/" + name);
+        std::filesystem::create_directories(m_Folder / "music");
         if (present) {
             Touch(path);
         }

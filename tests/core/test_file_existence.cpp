@@ -23,49 +23,64 @@ TEST(FileExistence, ListingAnswersExactlyAsStatPerPath) {
     ASSERT_EQ(::symlink((m + "/nothing").c_str(), (m + "/dangling.mp3").c_str()), 0);
     ASSERT_EQ(::mkfifo((m + "/pipe").c_str(), 0644), 0);
 
-    const std::pair<std::string, bool> cases[] = {
-        {m + "/a.mp3", true},
-        {m + "/b.mp3", true},
-        {m + "/c.mp3", true},
-        {m + "/Mixed.MP3", true},
-        {m + "/mixed.mp3", false}, // the file system tells case apart
-        {m + "/absent.mp3", false},
-        {m + "/a.mp3", true},    // the same path twice
-        {m + "/sub", false},     // a folder is not a file
-        {m + "/link.mp3", true}, // a link to a file
-        {m + "/folderlink", false},
-        {m + "/dangling.mp3", false},
-        {m + "/pipe", false},
-        {m + "/.", false},
-        {m + "/..", false},
-        {m + "/", false},
-        {m + "//b.mp3", true},
-        {m + "/folderlink/deep.mp3", true},
-        {m + "/sub/deep.mp3", true},
-        {m + "/file/x.mp3", false}, // a file used as a folder
-        {folder / "nowhere/a.mp3", false},
-        {folder / "nowhere/b.mp3", false},
-        {folder / "nowhere/c.mp3", false},
-        {m + std::string("/a.mp3\0tail", 11), false},
-        {"relative-that-does-not-exist.mp3", false},
-        {"", false},
+    // What stat per path tells, and what the load makes of it: a file, gone, or offline (its
+    // folder is not there either, so it may come back).
+    struct cCase {
+        std::string path;
+        eFileState state;
     };
-    std::vector<std::string> texts;
-    for (const auto& c : cases) {
-        texts.push_back(c.first);
+    const cCase cases[] = {
+        {m + "/a.mp3", kFileExists},
+        {m + "/b.mp3", kFileExists},
+        {m + "/c.mp3", kFileExists},
+        {m + "/Mixed.MP3", kFileExists},
+        {m + "/mixed.mp3", kFileMissing}, // the file system tells case apart
+        {m + "/absent.mp3", kFileMissing},
+        {m + "/a.mp3", kFileExists},    // the same path twice
+        {m + "/sub", kFileMissing},     // a folder is not a file
+        {m + "/link.mp3", kFileExists}, // a link to a file
+        {m + "/folderlink", kFileMissing},
+        {m + "/dangling.mp3", kFileMissing},
+        {m + "/pipe", kFileMissing},
+        {m + "/.", kFileMissing},
+        {m + "/..", kFileMissing},
+        {m + "/", kFileMissing},
+        {m + "//b.mp3", kFileExists},
+        {m + "/folderlink/deep.mp3", kFileExists},
+        {m + "/sub/deep.mp3", kFileExists},
+        {m + "/sub/gone.mp3", kFileMissing},
+        {m + "/file/x.mp3", kFileOffline}, // a file where its folder was
+        {folder / "nowhere/a.mp3", kFileOffline},
+        {folder / "nowhere/b.mp3", kFileOffline},
+        {folder / "nowhere/deeper/c.mp3", kFileOffline},
+        {m + std::string("/a.mp3\0tail", 11), kFileMissing},
+        {"relative-that-does-not-exist.mp3", kFileMissing},
+        {"", kFileMissing},
+    };
+    // Also as many paths of one folder as make it worth listing, of a folder that is there and
+    // of one that is not.
+    std::vector<cCase> all(std::begin(cases), std::end(cases));
+    for (int i = 0; i < 10; ++i) {
+        all.push_back({m + "/absent" + std::to_string(i) + ".mp3", kFileMissing});
+        all.push_back({folder / ("unplugged/" + std::to_string(i) + ".mp3"), kFileOffline});
     }
-    std::vector<std::string_view> paths(texts.begin(), texts.end());
+    std::vector<std::string_view> paths;
+    for (const cCase& c : all) {
+        paths.push_back(c.path);
+    }
     const std::vector<uint8_t> listed = FilesExist(paths);
     ASSERT_EQ(listed.size(), paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
-        EXPECT_EQ(FileExists(paths[i]), cases[i].second) << texts[i];
-        EXPECT_EQ(listed[i] != 0, cases[i].second) << texts[i];
+        EXPECT_EQ(FileExists(paths[i]), all[i].state == kFileExists) << all[i].path;
+        EXPECT_EQ(ExamineFile(paths[i]), all[i].state) << all[i].path;
+        EXPECT_EQ(listed[i], all[i].state) << all[i].path;
     }
 }
 
 /// A folder that may be listed but not searched: its listing names the files, yet stat of a
-/// path inside it fails, so they do not exist for the program. Checked as an ordinary user
-/// (in a child process when the tests run as the superuser, whom permissions do not bind).
+/// path inside it fails, so they cannot be examined: they are offline, not gone. Checked as an
+/// ordinary user (in a child process when the tests run as the superuser, whom permissions do
+/// not bind).
 TEST(FileExistence, FolderThatCannotBeSearchedFallsBackToStat) {
     cTempFolder folder;
     const std::string m = folder / "locked";
@@ -87,7 +102,8 @@ TEST(FileExistence, FolderThatCannotBeSearchedFallsBackToStat) {
         std::vector<std::string_view> paths(texts.begin(), texts.end());
         const std::vector<uint8_t> listed = FilesExist(paths);
         for (size_t i = 0; i < paths.size(); ++i) {
-            if (listed[i] != 0 || FileExists(paths[i])) {
+            if (listed[i] != kFileOffline || ExamineFile(paths[i]) != kFileOffline ||
+                FileExists(paths[i])) {
                 return 11;
             }
         }

@@ -127,3 +127,9 @@ TEST(StatusBar, SelectedRangesCountEachRowOnce) {
     EXPECT_EQ(TotalOfRowRanges(rows, {}).Count, 0);
     EXPECT_EQ(TotalOfRowRanges({}, {{0, 3}}).Count, 0);
 }
+
+TEST(StatusBar, OfflineSongsAreNamedOnlyWhenThereAreAny) {
+    EXPECT_EQ(OfflineSongsCaption(0), "");
+    EXPECT_EQ(OfflineSongsCaption(1), "1 song offline");
+    EXPECT_EQ(OfflineSongsCaption(12345), "12345 songs offline");
+}

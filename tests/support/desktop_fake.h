@@ -24,6 +24,14 @@ public:
     QStringList Trashed;
     bool RefuseTrash = false;
 
+    /// The title of every progress window the program opened, and every text it reported.
+    QStringList ProgressTitles;
+    QStringList ProgressTexts;
+    /// The user presses Cancel once this many texts have been reported (never when negative).
+    int CancelProgressAfter = -1;
+    /// What else happens while the task reports (the window is closed meanwhile, ...).
+    std::function<void()> OnProgress;
+
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
     int RunDialog(QDialog& dialog) override {
@@ -37,4 +45,25 @@ public:
         Trashed << path;
         return true;
     }
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override {
+        ProgressTitles << title;
+        return std::make_unique<cRecordedProgress>(*this);
+    }
+
+private:
+    class cRecordedProgress : public cProgressWindow {
+    public:
+        explicit cRecordedProgress(cRecordingDesktop& desktop) : m_Desktop(desktop) {}
+        bool Report(const QString& text) override {
+            m_Desktop.ProgressTexts << text;
+            if (m_Desktop.OnProgress) {
+                m_Desktop.OnProgress();
+            }
+            return m_Desktop.CancelProgressAfter < 0 ||
+                   m_Desktop.ProgressTexts.size() < m_Desktop.CancelProgressAfter;
+        }
+
+    private:
+        cRecordingDesktop& m_Desktop;
+    };
 };

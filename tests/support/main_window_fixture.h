@@ -82,15 +82,20 @@ private:
     QString m_Root;
 };
 
-/// A shown main window over the program folder and the desktop; close() writes the settings.
-inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder, cDesktop& desktop) {
-    auto window = std::make_unique<TfrmMain>(folder.Path(), desktop);
+/// A shown main window over the files and the desktop; close() writes the settings.
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFiles& files, cDesktop& desktop) {
+    auto window = std::make_unique<TfrmMain>(files, desktop);
     if (!window->StartupFailed()) {
         window->show();
         // The first activation fits the frame to the stored size.
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     return window;
+}
+
+/// A shown main window with its files in the program folder, which the tree opens first.
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFolder& folder, cDesktop& desktop) {
+    return StartWindow(cProgramFiles{folder.Path(), folder.Path()}, desktop);
 }
 
 template <typename T> T* Control(TfrmMain& window, const char* name) {
