@@ -37,7 +37,9 @@ int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath)
         const unsigned long long unique =
             (clock ^ (static_cast<unsigned long long>(::getpid()) << 20)) + counter++;
         temporaryPath = FolderOf(target) + "/" + stem + std::to_string(unique % 1000000007ULL);
-        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Never an existing entry, nor one that a link planted there would make us write.
+        const int fd = ::open(temporaryPath.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
