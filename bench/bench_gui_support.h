@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFile>
 #include <benchmark/benchmark.h>
+#include <memory>
 
 #include "browser/unitApplication.h"
 #include "util/unitDesktop.h"
@@ -19,6 +20,16 @@ public:
     int RunDialog(QDialog&) override { return 0; }
     /// The bench's trash keeps nothing: the file is removed.
     bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
+    /// Progress is shown nowhere and never cancelled.
+    std::unique_ptr<cProgressWindow> ShowProgress(const QString&) override {
+        return std::make_unique<cSilentProgress>();
+    }
+
+private:
+    class cSilentProgress final : public cProgressWindow {
+    public:
+        bool Report(const QString&) override { return true; }
+    };
 };
 
 /// The body of main(): the benchmarks run inside the application object.
