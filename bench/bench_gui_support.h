@@ -18,15 +18,20 @@ public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
     int RunDialog(QDialog&) override { return 0; }
+    /// The save dialog answers with this file at once (cancelled while it is empty).
+    QString SavePath;
+    cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest&) override { return {SavePath, 0}; }
+    void DragFiles(QWidget&, const std::vector<std::string>&) override {}
     /// The bench's trash keeps nothing: the file is removed.
     bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
-    /// Progress is shown nowhere and never cancelled.
+    /// Progress is shown nowhere and never cancelled; a copy replaces nothing.
     std::unique_ptr<cProgressWindow> ShowProgress(const QString&) override {
-        return std::make_unique<cSilentProgress>();
+        return std::make_unique<cUnseenProgress>();
     }
+    eReplaceAnswer AskReplaceFile(const QString&) override { return eReplaceAnswer::Skip; }
 
 private:
-    class cSilentProgress final : public cProgressWindow {
+    class cUnseenProgress final : public cProgressWindow {
     public:
         bool Report(const QString&) override { return true; }
     };

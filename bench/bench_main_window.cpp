@@ -2,10 +2,13 @@
 // of 100,000 songs in one folder tree, switching to the entire collection, filling the list
 // with a million songs, sorting the list by a header click (against the same sort through a
 // QSortFilterProxyModel over the window's own model), the status bar line with every row
-// selected, and start-ups over hostile files: a 16 MB Options.ini and a 64 GiB sparse DB.txt
-// (against a start-up over small files in the same empty program folder).
+// selected, the playlist export, the change of the visible columns, and start-ups over
+// hostile files: a 16 MB Options.ini and a 64 GiB sparse DB.txt (against a start-up over
+// small files in the same empty program folder).
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSortFilterProxyModel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -24,6 +27,7 @@
 #include "browser/unitSongListPane.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "util/unitIniFile.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
 
@@ -362,6 +366,66 @@ void BM_StartupSparseCatalogueOf64GiB(benchmark::State& state) {
     StartUpOver(state, 0, 64LL << 30);
 }
 BENCHMARK(BM_StartupSparseCatalogueOf64GiB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+/// "&Export as playlist..." with every row shown and none selected: the .pls of all rows,
+/// from the menu item to the file on the disk, one new file per iteration.
+void BM_ExportPlaylist(benchmark::State& state) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    QTemporaryDir folder;
+    const QString playlist = QDir(folder.path()).filePath("all.pls");
+    BenchDesktop().SavePath = playlist;
+    auto* export_ = list.Window->findChild<QAction*>("popSongsList_ExportAsPlaylist");
+    // A fill selects the first row; with none selected every row is exported.
+    list.Window->SongListPane().SongList()->selectionModel()->clearSelection();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile::remove(playlist);
+        state.ResumeTiming();
+        export_->trigger();
+    }
+    BenchDesktop().SavePath.clear();
+    if (QFileInfo(playlist).size() < state.range(0) * 20) {
+        state.SkipWithError("the playlist was not written");
+    }
+}
+BENCHMARK(BM_ExportPlaylist)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+/// The export as the INI writer alone would do it: one rewrite of the file per key (the way
+/// the .pls was written before it became one replacement), for a thousand rows only.
+void BM_ExportPlaylistKeyByKey(benchmark::State& state) {
+    const cBenchCollection& songs = CachedBenchCollection(static_cast<size_t>(state.range(0)));
+    QTemporaryDir folder;
+    const std::string playlist = QDir(folder.path()).filePath("all.pls").toStdString();
+    for (auto _ : state) {
+        cIniFile ini(playlist);
+        int counter = 0;
+        for (const cSongInfo* song : songs.Rows) {
+            ini.WriteString("playlist", "File" + std::to_string(++counter), song->FileName());
+        }
+        ini.WriteInteger("Playlist", "NumberOfEntries", counter);
+        ini.WriteInteger("Playlist", "Version", 2);
+    }
+}
+BENCHMARK(BM_ExportPlaylistKeyByKey)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+/// The visible columns confirmed with every row shown: widths stored, the columns built anew,
+/// the rows refilled (sorted) and painted. Each iteration shows the other of two column sets.
+void BM_ShowColumns(benchmark::State& state) {
+    cListWindow list(static_cast<size_t>(state.range(0)));
+    TfrmMain& window = *list.Window;
+    const std::vector<std::string> fewer = {"FileName", "Author", "Size", "Views"};
+    bool all = false;
+    for (auto _ : state) {
+        all = !all;
+        window.SongListPane().ShowColumns(all ? kSortColumns : fewer);
+        QCoreApplication::processEvents();
+        PaintList(window);
+    }
+    if (window.SongListPane().Model()->rowCount() != state.range(0)) {
+        state.SkipWithError("the rows are not shown");
+    }
+}
+BENCHMARK(BM_ShowColumns)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

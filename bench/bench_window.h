@@ -68,7 +68,7 @@ inline cCollection& Collection() {
     return collection;
 }
 
-inline cDesktop& BenchDesktop() {
+inline cPrintingDesktop& BenchDesktop() {
     static cPrintingDesktop desktop;
     return desktop;
 }

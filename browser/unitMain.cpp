@@ -319,6 +319,7 @@ QWidget* TfrmMain::CreateFolderPane() {
     lstFolders->setFrameShape(QFrame::NoFrame);
     lstFolders->setMinimumWidth(0);
     connect(lstFolders, &TFolderTree::SelectedFolderChanged, this, &TfrmMain::lstFoldersChange);
+    connect(lstFolders, &TFolderTree::FilesDroppedOnFolder, this, &TfrmMain::lstFoldersDrop);
     connect(lstFolders, &TFolderTree::AddFolderTreeClicked, this,
             &TfrmMain::popFolders_AddTreeClick);
     column->addWidget(lstFolders, 1);
@@ -606,6 +607,10 @@ void TfrmMain::lstFoldersChange() {
     m_Pane->PopulateSongList();
 }
 
+void TfrmMain::lstFoldersDrop(const std::vector<std::string>& paths, const QString& folder) {
+    m_Pane->CopyFilesIntoFolderAndList(paths, AddTrailingBackslash(QStringToPath(folder)));
+}
+
 void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
     if (!m_FolderTreeArmed || !MasterSongList || m_ImportRunning || folder.isEmpty()) {
         return;
@@ -615,6 +620,7 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
         const std::unique_ptr<cProgressWindow> progress =
             m_Desktop.ShowProgress(tr("Adding folders to the collection"));
         m_ImportRunning = true;
+        m_Pane->RefuseDrops(true);
         const auto reportProgress = [this, &progress](const cImportProgress& now) {
             return progress->Report(PathToQString(ImportProgressText(now))) && !m_CloseAfterImport;
         };
@@ -622,9 +628,11 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
             result = ImportFolderTree(QStringToPath(folder), reportProgress);
         } catch (...) {
             m_ImportRunning = false;
+            m_Pane->RefuseDrops(false);
             throw;
         }
         m_ImportRunning = false;
+        m_Pane->RefuseDrops(false);
     }
     if (m_CloseAfterImport) {
         close();

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "browser/unitBrowserState.h"
 #include "groups/unitGroupList.h"
@@ -88,6 +89,9 @@ public:
     /// Shows the selected folder in the file manager.
     void lblSelPathClick();
     void lstFoldersChange();
+    /// Files dropped on a folder of the tree: copied into it, and listed when it is the
+    /// selected folder.
+    void lstFoldersDrop(const std::vector<std::string>& paths, const QString& folder);
     /// "Add folder and subfolders to the collection": the folder and every folder below it are
     /// scanned with a progress window; what could not be read is told in one message at the
     /// end; then the list is populated anew.

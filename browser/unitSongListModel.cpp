@@ -306,6 +306,9 @@ Qt::ItemFlags TSongListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // Songs can be dragged out (the pane starts the drag); the caption of the first column is
+    // edited in place by a rename.
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+                                Qt::ItemNeverHasChildren;
     return index.column() == 0 ? flags | Qt::ItemIsEditable : flags;
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStyleOptionHeader>
@@ -25,16 +27,21 @@
 #include <utility>
 
 #include "browser/unitApplication.h"
+#include "browser/unitPlaylist.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitStatusTexts.h"
+#include "browser/unitVisibleColumns.h"
+#include "catalogue/unitFolderScan.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
 #include "util/unitArt.h"
 #include "util/unitDesktop.h"
+#include "util/unitFileCopy.h"
 #include "util/unitGuiText.h"
 #include "util/unitIniFile.h"
 #include "util/unitListViewUtils.h"
+#include "util/unitMessages.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -49,6 +56,35 @@ constexpr double kSampleDate = 47115.0 + (20 * 3600 + 58 * 60 + 58) / 86400.0; /
 constexpr int64_t kSampleSize = 999'999'999;
 
 const QColor kBandColour(0x52, 0x97, 0xF9);
+
+/// The drag out of the list starts on this mouse move after the press.
+constexpr int kDragStartMove = 4;
+
+/// The song views take a press on a selected song as the possible start of a drag (the other
+/// selected songs stay selected until the release), but never start a drag of their own: the
+/// pane starts the song drag by its own gesture.
+class TSongTreeView final : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void startDrag(Qt::DropActions) override {}
+};
+
+class TSongIconView final : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void startDrag(Qt::DropActions) override {}
+};
+
+void EnableSongDragAndDrop(QAbstractItemView* view) {
+    view->setDragEnabled(true);
+    view->setAcceptDrops(true);
+    view->viewport()->setAcceptDrops(true);
+    view->setDropIndicatorShown(false);
+}
 
 /// The selected rows of the list, carried by the pane across a new order of the rows.
 ///
@@ -237,7 +273,7 @@ void TSongListPane::CreateControls() {
     SongViews = new QStackedWidget(this);
     SongViews->setObjectName(QStringLiteral("SongViews"));
 
-    lstSongs = new QTreeView(SongViews);
+    lstSongs = new TSongTreeView(SongViews);
     lstSongs->setObjectName(QStringLiteral("lstSongs"));
     lstSongs->setModel(m_Model);
     lstSongs->setUniformRowHeights(true);
@@ -272,7 +308,7 @@ void TSongListPane::CreateControls() {
         }
     });
 
-    lstSongsIcons = new QListView(SongViews);
+    lstSongsIcons = new TSongIconView(SongViews);
     lstSongsIcons->setObjectName(QStringLiteral("lstSongsIcons"));
     lstSongsIcons->setModel(m_Model);
     lstSongsIcons->setSelectionModel(lstSongs->selectionModel());
@@ -294,10 +330,19 @@ void TSongListPane::CreateControls() {
     lstSongsIcons->setFrameShape(QFrame::NoFrame);
     lstSongsIcons->setContextMenuPolicy(Qt::CustomContextMenu);
     KeepSelectionVisible(lstSongsIcons);
-    lstSongsIcons->viewport()->installEventFilter(this);
-    // The keys of the list, in both view styles.
+    // The keys, the drag out and the drops of the list, in both view styles.
     lstSongs->installEventFilter(this);
     lstSongsIcons->installEventFilter(this);
+    lstSongsIcons->viewport()->installEventFilter(this);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(lstSongs),
+                                    static_cast<QAbstractItemView*>(lstSongsIcons)}) {
+        EnableSongDragAndDrop(view);
+        connect(view, &QAbstractItemView::pressed, this, [this] {
+            if (m_PressedButton == Qt::LeftButton) {
+                lstSongsMouseDown();
+            }
+        });
+    }
     // Captions are edited in place only by the rename command; the edit goes to the rename.
     // One editor delegate per view: a shared one would close the other view's editors too.
     const auto rename = [this](const QModelIndex& index, const QString& text) {
@@ -357,6 +402,15 @@ void TSongListPane::CreateMenu() {
     }
     popSongsList_ViewDetails->setChecked(true);
     connect(styles, &QActionGroup::triggered, this, &TSongListPane::popSongsList_ViewDetailsClick);
+    popSongsList->addSeparator()->setObjectName(QStringLiteral("N5"));
+    popSongsList_ViewColumns = popSongsList->addAction(tr("&Visible columns..."));
+    popSongsList_ViewColumns->setObjectName(QStringLiteral("popSongsList_ViewColumns"));
+    connect(popSongsList_ViewColumns, &QAction::triggered, this,
+            &TSongListPane::popSongsList_ViewColumnsClick);
+    popSongsList_ExportAsPlaylist = popSongsList->addAction(tr("&Export as playlist..."));
+    popSongsList_ExportAsPlaylist->setObjectName(QStringLiteral("popSongsList_ExportAsPlaylist"));
+    connect(popSongsList_ExportAsPlaylist, &QAction::triggered, this,
+            &TSongListPane::popSongsList_ExportAsPlaylistClick);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(lstSongs),
                                     static_cast<QAbstractItemView*>(lstSongsIcons)}) {
         connect(view, &QWidget::customContextMenuRequested, this,
@@ -365,6 +419,11 @@ void TSongListPane::CreateMenu() {
 }
 
 bool TSongListPane::eventFilter(QObject* watched, QEvent* event) {
+    const bool songViewport =
+        lstSongsIcons && (watched == lstSongs->viewport() || watched == lstSongsIcons->viewport());
+    if (songViewport && (SongViewMouseEvent(event) || SongViewDropEvent(event))) {
+        return true;
+    }
     if (lstSongs && watched == lstSongs->viewport() && event->type() == QEvent::Resize) {
         ShareAutoSizedColumnWidths();
     } else if (event->type() == QEvent::KeyPress &&
@@ -442,8 +501,165 @@ void TSongListPane::popSongsList_ViewDetailsClick(QAction* item) {
     }
 }
 
+void TSongListPane::popSongsList_ViewColumnsClick() {
+    std::vector<std::string> columns = m_State.VisibleColumns;
+    if (ChooseVisibleColumns(columns, m_Desktop, window())) {
+        ShowColumns(std::move(columns));
+    }
+}
+
+void TSongListPane::popSongsList_ExportAsPlaylistClick() {
+    cSaveFileRequest request;
+    request.Types = {{tr("Playlists (*.pls)"), QStringLiteral("pls")},
+                     {tr("M3U playlists (*.m3u8)"), QStringLiteral("m3u8")},
+                     {tr("All files (*.*)"), QStringLiteral("pls")}};
+    request.ProposedName = PathToQString(ProposedPlaylistName(m_State));
+    const cSaveFileAnswer answer = m_Desktop.ChooseSaveFile(request);
+    if (answer.Path.isEmpty()) {
+        return;
+    }
+    // The selected songs, or all of them when none is selected, as the rows show them.
+    std::vector<cSongInfo*> songs = SelectedSongs();
+    if (songs.empty()) {
+        songs = m_Model->Songs();
+    }
+    std::vector<std::string_view> paths;
+    paths.reserve(songs.size());
+    for (const cSongInfo* song : songs) {
+        paths.push_back(song->FileName());
+    }
+    const std::string file = QStringToPath(answer.Path);
+    try {
+        WritePlaylist(file, paths, PlaylistFormatFor(file, answer.Type == 1));
+    } catch (const EFileError& error) {
+        ApplicationEventsException(error.what());
+    }
+}
+
+std::vector<cSongInfo*> TSongListPane::SelectedSongs() const {
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
+        ranges.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<cSongInfo*> songs;
+    int next = 0; // ranges may overlap: each row once
+    for (const auto& [top, bottom] : ranges) {
+        for (int row = std::max(top, next); row <= bottom; ++row) {
+            songs.push_back(m_Model->Song(row));
+        }
+        next = std::max(next, bottom + 1);
+    }
+    return songs;
+}
+
 void TSongListPane::UpdateActiveGroupCaption() {
     pnlActiveGroup->setText(TextToQString(m_State.ActiveGroupCaption()));
+}
+
+// ---- Drag and drop -----------------------------------------------------------------------
+
+bool TSongListPane::SongViewMouseEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        // The view handles the press first; its report of a pressed song arms the drag.
+        m_DragPending = false;
+        m_Dragged = false;
+        m_PressedButton = static_cast<QMouseEvent*>(event)->button();
+        return false;
+    case QEvent::MouseMove:
+        if (m_Dragged) {
+            // The rest of the gesture was the drag's; a move without a button is the mouse
+            // over the list again.
+            m_Dragged = static_cast<QMouseEvent*>(event)->buttons() != Qt::NoButton;
+            return m_Dragged;
+        }
+        if (!m_DragPending) {
+            return false;
+        }
+        lstSongsMouseMove();
+        return true;
+    case QEvent::MouseButtonRelease:
+        m_PressedButton = Qt::NoButton;
+        return lstSongsMouseUp();
+    default:
+        return false;
+    }
+}
+
+void TSongListPane::lstSongsMouseDown() {
+    if (lstSongs->selectionModel()->hasSelection()) {
+        m_DragPending = true;
+        m_DragMoveCount = 0;
+    }
+}
+
+void TSongListPane::lstSongsMouseMove() {
+    // Counted, not measured: the fourth move starts the drag however short the way.
+    if (++m_DragMoveCount < kDragStartMove) {
+        return;
+    }
+    m_DragPending = false;
+    m_Dragged = true;
+    StartSongDrag();
+}
+
+bool TSongListPane::lstSongsMouseUp() {
+    m_DragPending = false;
+    return std::exchange(m_Dragged, false);
+}
+
+void TSongListPane::StartSongDrag() {
+    std::vector<std::string> paths;
+    for (const cSongInfo* song : SelectedSongs()) {
+        paths.emplace_back(song->FileName());
+    }
+    if (!paths.empty()) {
+        m_Desktop.DragFiles(*ShownSongView()->viewport(), paths);
+    }
+}
+
+bool TSongListPane::SongViewDropEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        AcceptFileDrop(*static_cast<QDropEvent*>(event), DropsWelcome());
+        return true;
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        AcceptFileDrop(*drop, DropsWelcome());
+        if (drop->isAccepted()) {
+            DropFileTargetDrop(DroppedFilePaths(drop->mimeData()));
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool TSongListPane::DropsWelcome() const {
+    // No folder, no drop: nothing may be copied into a folder without a name.
+    return !m_State.SelectedFolder.empty() && !m_CopyRunning && !m_DropsRefused;
+}
+
+void TSongListPane::DropFileTargetDrop(const std::vector<std::string>& paths) {
+    CopyFilesIntoFolderAndList(paths, m_State.SelectedFolder);
+}
+
+void TSongListPane::CopyFilesIntoFolderAndList(const std::vector<std::string>& paths,
+                                               const std::string& folder) {
+    if (folder.empty() || m_CopyRunning || m_DropsRefused) {
+        return;
+    }
+    {
+        const QScopedValueRollback running(m_CopyRunning, true);
+        CopyFilesIntoFolder(paths, folder, [this] { return OpenCopyProgress(m_Desktop); });
+    }
+    if (folder == m_State.SelectedFolder && MasterSongList != nullptr) {
+        ScanFolder(folder);
+        PopulateSongList();
+    }
 }
 
 // ---- Rows --------------------------------------------------------------------------------
@@ -564,6 +780,13 @@ void TSongListPane::BuildColumns() {
         lstSongs->header()->resizeSection(column, NewColumnWidth(column));
     }
     ReadColumnWidths(kWidthsSection, lstSongs, m_Settings);
+    // Widths saved in this run win: they are the newest, also where the file refused them.
+    for (int column = 0; column < m_Model->columnCount(); ++column) {
+        const auto saved = m_SavedWidths.find(m_Model->ColumnNames()[static_cast<size_t>(column)]);
+        if (saved != m_SavedWidths.end()) {
+            lstSongs->header()->resizeSection(column, saved->second);
+        }
+    }
     // A sort column no longer shown gives way to the first column, ascending.
     FollowVisibleColumns(m_State.SortOrder, m_State.VisibleColumns);
     m_SharingWidths = false;
@@ -632,12 +855,22 @@ int TSongListPane::NewColumnWidth(int column) const {
 void TSongListPane::ShowColumns(std::vector<std::string> names) {
     SaveColumnWidths();
     m_State.VisibleColumns = std::move(names);
+    // The rows are filled anew below: new columns over the old rows would cost a pass over
+    // every song for nothing.
+    m_Model->Clear();
     BuildColumns();
     FillSongList();
 }
 
 void TSongListPane::SaveColumnWidths() {
-    WriteColumnWidths(kWidthsSection, lstSongs, m_Settings);
+    for (const cColumnWidth& column : ColumnWidths()) {
+        m_SavedWidths[column.Caption] = column.Width;
+    }
+    try {
+        WriteColumnWidths(kWidthsSection, lstSongs, m_Settings);
+    } catch (const EFileError& error) {
+        ShowErrorMessage("The column widths could not be saved: ", error.what());
+    }
 }
 
 std::vector<cColumnWidth> TSongListPane::ColumnWidths() const {

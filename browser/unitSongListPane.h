@@ -2,12 +2,15 @@
 // The song list panel of the main window: the grey edge, the band naming the filter, the list
 // in its two view styles (details and large icons, one model and one selection), its context
 // menu popSongsList, and the list's controller: filling it from the displayed songs, one row
-// at a time, batches of row changes, sorting and header clicks, the columns and their widths.
+// at a time, batches of row changes, sorting and header clicks, the columns and their widths,
+// the column chooser and the playlist export, dragging songs out as files and copying files
+// dropped on the list into the selected folder.
 //
 // The pane works on the browser state and the settings file it is given; the window that holds
 // it hears about the pane's changes through its signals.
 
 #include <QWidget>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -76,7 +79,9 @@ public:
     /// The visible columns become the names (never empty): the widths of the old columns are
     /// stored, the columns built anew and the list filled again.
     void ShowColumns(std::vector<std::string> names);
-    /// Stores the current column widths in the settings file.
+    /// Stores the current column widths in the settings file (in one write) and remembers
+    /// them by name, so a column shown again gets its width back even when the file refused
+    /// them (which is reported).
     void SaveColumnWidths();
     /// Every column's caption and current width, in column order.
     std::vector<cColumnWidth> ColumnWidths() const;
@@ -85,6 +90,26 @@ public:
     void UpdateActiveGroupCaption();
     /// "&Large icons" and "&Details": the clicked view style is shown and checked.
     void popSongsList_ViewDetailsClick(QAction* item);
+    /// "&Visible columns...": the "Columns" window; on OK the columns are built anew (widths
+    /// kept per name), the sort column found again by its caption (else the first column,
+    /// ascending) and the rows refilled from the displayed songs without a new query.
+    void popSongsList_ViewColumnsClick();
+    /// "&Export as playlist...": the selected songs, or all when none is selected, in the
+    /// order of the rows, written to the file chosen in a save dialog as a .pls playlist (or
+    /// M3U8). A refused write is shown, naming the file; the old file stays whole.
+    void popSongsList_ExportAsPlaylistClick();
+
+    /// The selected songs in the order of the rows.
+    std::vector<cSongInfo*> SelectedSongs() const;
+
+    /// Files dropped on the list or on a folder: copied into the folder (CopyFilesIntoFolder,
+    /// through the desktop's progress and questions); when the folder is the selected one, it
+    /// is scanned and the list populated anew, also when nothing had to be copied.
+    void CopyFilesIntoFolderAndList(const std::vector<std::string>& paths,
+                                    const std::string& folder);
+    /// While refused, files dropped on the list or a folder are not taken (a task that holds
+    /// the catalogue runs). A copy refuses further drops by itself until it ends.
+    void RefuseDrops(bool refused) { m_DropsRefused = refused; }
 
     /// The status bar line for the current rows and selection.
     std::string StatusBarText();
@@ -138,6 +163,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The drag out of the list: armed by a left press while songs are selected, started by
+    // the fourth mouse move, dropped by any button release.
+    void lstSongsMouseDown();
+    void lstSongsMouseMove();
+    /// Answers whether the release ended a drag (the view must not take it as a click then).
+    bool lstSongsMouseUp();
+    /// The selected songs' files dragged out to another program.
+    void StartSongDrag();
+    /// The mouse and drop events of a song view's viewport; true when they were used up.
+    bool SongViewMouseEvent(QEvent* event);
+    bool SongViewDropEvent(QEvent* event);
+    /// Files dropped on the list: copied into the selected folder, which is scanned and listed.
+    void DropFileTargetDrop(const std::vector<std::string>& paths);
+    /// Whether files dropped now can be copied: a folder is selected, and no copy or other
+    /// task is running (its progress lets the window take events before it shows).
+    bool DropsWelcome() const;
+
     void CreateControls();
     void CreateMenu();
     QAction* AddSongCommand(const char* name, const QString& caption, const QKeySequence& keys,
@@ -160,6 +202,15 @@ private:
     int64_t m_DisplayedBytes = 0;       ///< size of the displayed songs, summed at each fill
     bool m_DisplayedBytesStale = false; ///< a song changed since: sum again when next needed
     bool m_SharingWidths = false;
+    /// Column widths by name, as last saved (see SaveColumnWidths).
+    std::map<std::string, int> m_SavedWidths;
+
+    bool m_DragPending = false; ///< a left press with songs selected; a drag may start
+    int m_DragMoveCount = 0;    ///< mouse moves since the drag was armed
+    bool m_Dragged = false;     ///< a drag ran since the press: the rest is the drag's
+    Qt::MouseButton m_PressedButton = Qt::NoButton;
+    bool m_DropsRefused = false; ///< see RefuseDrops
+    bool m_CopyRunning = false;  ///< dropped files are being copied
 
     // Controls, named as the program refers to them.
     QLabel* pnlActiveGroup = nullptr;
@@ -174,4 +225,6 @@ private:
     QAction* popSongsList_Delete = nullptr;
     QAction* popSongsList_ViewLargeIcons = nullptr;
     QAction* popSongsList_ViewDetails = nullptr;
+    QAction* popSongsList_ViewColumns = nullptr;
+    QAction* popSongsList_ExportAsPlaylist = nullptr;
 };

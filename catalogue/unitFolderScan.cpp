@@ -102,16 +102,9 @@ void ReadSongAt(int dirFd, const char* name, const std::string& path, cSongInfo&
 
 std::string SkippedFilesMessage(const std::string& folder,
                                 const std::vector<std::string>& reasons) {
-    std::string text = "These files in \"" + StripTrailingBackslash(folder) +
-                       "\" could not be read and were not added:";
-    for (size_t i = 0; i < reasons.size() && i < kMaxNamedSkippedFiles; ++i) {
-        text += '\n';
-        text += reasons[i];
-    }
-    if (reasons.size() > kMaxNamedSkippedFiles) {
-        text += "\n... and " + std::to_string(reasons.size() - kMaxNamedSkippedFiles) + " more";
-    }
-    return text;
+    return ListedLinesMessage("These files in \"" + StripTrailingBackslash(folder) +
+                                  "\" could not be read and were not added:",
+                              reasons, kMaxNamedSkippedFiles);
 }
 
 void TraceNewSong(const cSongInfo& song) {

@@ -26,8 +26,9 @@ std::string FolderOf(const std::string& path) {
     return folder.empty() ? "." : std::string(folder);
 }
 
-/// Creates a new, empty file beside the target with a name no other file has.
-int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath) {
+} // namespace
+
+int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath, mode_t mode) {
     static std::atomic<unsigned> counter{0};
     // Keep the temporary name within the usual 255-byte limit of a folder entry.
     const std::string stem = "." + std::string(FileNamePart(target).substr(0, 200)) + ".tmp";
@@ -39,7 +40,7 @@ int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath)
         temporaryPath = FolderOf(target) + "/" + stem + std::to_string(unique % 1000000007ULL);
         // Never an existing entry, nor one that a link planted there would make us write.
         const int fd = ::open(temporaryPath.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -47,6 +48,8 @@ int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath)
     errno = EEXIST;
     return -1;
 }
+
+namespace {
 
 /// Gives the new file the permission bits, owner and group of the file it replaces. Only the
 /// permission bits are required: a process that may not set the owner keeps its own.

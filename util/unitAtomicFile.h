@@ -2,6 +2,8 @@
 // Whole-file reads and crash-safe whole-file replacement for the program's small text files
 // (Options.ini, Groups.txt, playlists).
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -21,6 +23,14 @@
 /// Throws EFileError when the write fails; the old file is then unchanged and no temporary file
 /// is left behind.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+/// Creates a new, empty file for writing beside the target, in the same folder, with a hidden
+/// name no other file has: "." + the target's file name + ".tmp" + a number (so a temporary
+/// beside "a.mp3" does not end in ".mp3"); created with O_EXCL|O_NOFOLLOW, so neither an
+/// existing file nor a link planted at that name is ever written. The mode is subject to the umask.
+/// Answers the open descriptor and the temporary file's path, or -1 with errno set.
+int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath,
+                          mode_t mode = 0666);
 
 /// The file that the path names once symbolic links at its last component are followed (the
 /// path itself when it is no link): the file to replace so that a link stays a link. Throws

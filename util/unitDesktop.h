@@ -1,18 +1,50 @@
 #pragma once
 // The desktop as the windows reach it: opening a document with the program the desktop
-// associates with it, message boxes, modal dialogs and the trash. Every window and dialog gets one
-// cDesktop by reference and never calls the desktop itself, so tests hand in a recording
-// desktop and never start a program or wait on a modal window.
+// associates with it, message boxes and modal dialogs, the save dialog, progress windows, the
+// question before a copied file replaces another, dragging files out to other programs, and the
+// trash. Every window and dialog gets one cDesktop by reference and never calls the desktop
+// itself, so tests hand in a recording desktop and never start a program or wait on a modal
+// window.
 //
 // A new kind of desktop service is one more virtual function here, its real form in
 // cSystemDesktop, and its recording form in the tests' fake.
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "util/unitFileCopy.h"
 #include "util/unitMessages.h"
 
 class QDialog;
+class QDropEvent;
+class QMimeData;
+class QWidget;
+
+/// What a save dialog asks for.
+struct cSaveFileRequest {
+    /// One kind of file the dialog offers: its filter as shown ("Playlists (*.pls)") and the
+    /// suffix a name typed without one gets while it is chosen ("pls").
+    struct cFileType {
+        QString Filter;
+        QString DefaultSuffix;
+    };
+    /// The first is chosen when the dialog opens.
+    QList<cFileType> Types;
+    /// The file name the dialog proposes (without folder).
+    QString ProposedName;
+};
+
+/// The file chosen in a save dialog.
+struct cSaveFileAnswer {
+    /// Empty when the user cancelled.
+    QString Path;
+    /// The index in cSaveFileRequest::Types of the kind chosen last.
+    int Type = 0;
+};
 
 /// The progress window of a long task that the user may cancel; it closes when destroyed.
 class cProgressWindow {
@@ -36,12 +68,23 @@ public:
     /// Runs the dialog modally: the rest of the program waits until it closes. Answers the
     /// dialog's result (QDialog::Accepted or QDialog::Rejected).
     virtual int RunDialog(QDialog& dialog) = 0;
+    /// A modal save dialog over the active window with the system's title and start folder.
+    /// The folder must exist; choosing an existing file asks nothing (the caller decides what
+    /// happens to it).
+    virtual cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) = 0;
+    /// Drags the files (full paths) out of the source control to another program: offered as
+    /// a list of file URLs and as plain text, one path per line, for copying only, without a
+    /// picture. Returns when the drag ends, dropped or not.
+    virtual void DragFiles(QWidget& source, const std::vector<std::string>& paths) = 0;
     /// Moves the file to the desktop's trash (the freedesktop.org trash of its file system).
     /// Answers whether it did; false also where the file system has no trash.
     virtual bool MoveToTrash(const QString& path) = 0;
     /// Opens a progress window with the title and a Cancel button. It appears only when the
     /// task lasts, and while it is open the rest of the program takes no input.
     virtual std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) = 0;
+    /// Asks, during a copy, whether the file being copied replaces the file at the path
+    /// (Replace, Skip, either for all files, or Cancel the copy).
+    virtual eReplaceAnswer AskReplaceFile(const QString& path) = 0;
 };
 
 /// The desktop of the running session.
@@ -50,9 +93,32 @@ public:
     void OpenDocument(const QString& path) override;
     void ShowMessage(const QString& text) override;
     int RunDialog(QDialog& dialog) override;
+    cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override;
+    void DragFiles(QWidget& source, const std::vector<std::string>& paths) override;
     bool MoveToTrash(const QString& path) override;
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
+    eReplaceAnswer AskReplaceFile(const QString& path) override;
 };
+
+/// The progress of a file copy as the desktop shows it: a progress window "Copying" naming the
+/// file being copied, which can cancel the copy, and the desktop's question before a file is
+/// replaced. The window is open while the answered object lives.
+std::unique_ptr<cCopyObserver> OpenCopyProgress(cDesktop& desktop);
+
+/// The data of files dragged out (full paths), as file managers take it: "text/uri-list" with a
+/// file URL per path, made of the path's bytes, and the paths as plain text, one per line. The
+/// caller owns it.
+QMimeData* DraggedFilesData(const std::vector<std::string>& paths);
+
+/// The local files of dragged data (the file URLs of its "text/uri-list", on this machine) as
+/// paths of the bytes the URLs spell, in order; empty when it holds none.
+std::vector<std::string> DroppedFilePaths(const QMimeData* data);
+
+/// Takes a drag over a drop target that copies files: accepted, as a copy, when the data holds
+/// files and acceptable is true, else ignored. A drag offered for moving is taken as a copy
+/// too (the source then keeps its files); one that allows neither copy nor link is ignored,
+/// as a move would let the source delete what was only copied.
+void AcceptFileDrop(QDropEvent& event, bool acceptable);
 
 /// While it lives, the core's user messages (ShowMessage of util/unitMessages, also the
 /// application's report of unhandled errors) are shown through the desktop; the sink that was

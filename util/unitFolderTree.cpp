@@ -2,16 +2,20 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "util/unitDesktop.h"
+#include "util/unitGuiText.h"
 #include "util/unitListViewUtils.h"
 
 namespace {
@@ -54,6 +58,19 @@ TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
     header()->setStretchLastSection(false);
 
     KeepSelectionVisible(this);
+    // Folders are dragged out by startDrag; drops are taken by dropEvent, never by the model.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    // A folder the drag rests on opens (the view's own delay would also close an open one).
+    m_OpenDropFolder.setSingleShot(true);
+    m_OpenDropFolder.setInterval(700);
+    connect(&m_OpenDropFolder, &QTimer::timeout, this, [this] {
+        if (m_DropFolder.isValid()) {
+            expand(m_DropFolder);
+        }
+    });
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFolderTree::CurrentChanged);
@@ -163,4 +180,87 @@ QString NearestExistingFolder(const QString& path) {
         candidate = slash <= 0 ? QStringLiteral("/") : candidate.left(slash);
     }
     return candidate;
+}
+
+void TFolderTree::startDrag(Qt::DropActions) {
+    std::vector<std::string> paths;
+    for (const QModelIndex& folder : selectedIndexes()) {
+        if (folder.column() == 0) {
+            paths.push_back(QStringToPath(m_Model->filePath(folder)));
+        }
+    }
+    if (!paths.empty()) {
+        m_Desktop.DragFiles(*viewport(), paths);
+    }
+}
+
+void TFolderTree::dragEnterEvent(QDragEnterEvent* event) {
+    QTreeView::dragEnterEvent(event); // scrolling and opening folders while dragging
+    TakeDragOver(event);
+    if (!event->isAccepted()) {
+        // No more events of this drag come here: the view must not stay in its drag state,
+        // in which it would take no click.
+        stopAutoScroll();
+        setState(NoState);
+    }
+}
+
+void TFolderTree::dragMoveEvent(QDragMoveEvent* event) {
+    QTreeView::dragMoveEvent(event);
+    TakeDragOver(event);
+}
+
+void TFolderTree::dragLeaveEvent(QDragLeaveEvent* event) {
+    QTreeView::dragLeaveEvent(event);
+    UnmarkDropFolder();
+}
+
+void TFolderTree::dropEvent(QDropEvent* event) {
+    TakeDragOver(event);
+    const QModelIndex folder = m_DropFolder;
+    UnmarkDropFolder();
+    stopAutoScroll();
+    setState(NoState);
+    if (event->isAccepted() && folder.isValid()) {
+        emit FilesDroppedOnFolder(DroppedFilePaths(event->mimeData()), m_Model->filePath(folder));
+    }
+}
+
+void TFolderTree::TakeDragOver(QDropEvent* event) {
+    const QModelIndex folder = indexAt(event->position().toPoint()).siblingAtColumn(0);
+    // A folder dragged onto itself (a drag that ends where it began) is no drop.
+    const std::vector<std::string> paths = DroppedFilePaths(event->mimeData());
+    const std::string target = folder.isValid() ? QStringToPath(m_Model->filePath(folder)) : "";
+    const bool ontoItself = std::find(paths.begin(), paths.end(), target) != paths.end();
+    AcceptFileDrop(*event, folder.isValid() && !ontoItself);
+    const QModelIndex marked = event->isAccepted() ? folder : QModelIndex();
+    if (marked != m_DropFolder) {
+        m_DropFolder = marked;
+        viewport()->update();
+        if (marked.isValid() && !isExpanded(marked)) {
+            m_OpenDropFolder.start();
+        } else {
+            m_OpenDropFolder.stop();
+        }
+    }
+}
+
+void TFolderTree::UnmarkDropFolder() {
+    m_OpenDropFolder.stop();
+    if (m_DropFolder.isValid()) {
+        m_DropFolder = QPersistentModelIndex();
+        viewport()->update();
+    }
+}
+
+void TFolderTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    QTreeView::drawRow(painter, option, index);
+    if (m_DropFolder.isValid() && index.siblingAtColumn(0) == m_DropFolder) {
+        // The folder that takes the drop, framed.
+        painter->save();
+        painter->setPen(palette().color(QPalette::Highlight));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
 }

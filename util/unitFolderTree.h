@@ -3,10 +3,16 @@
 // included. It selects a folder by path, tells the selected folder's path, and reports every
 // change of the selected folder. Its context menu opens a folder in the file manager, copies
 // its path, or asks for the folder and everything below it to be added to the collection.
+// Folders can be dragged out of it to other programs (as a copy), and files dropped on one of
+// its folders are reported for copying into that folder.
 
+#include <QPersistentModelIndex>
 #include <QString>
+#include <QTimer>
 #include <QTreeView>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAbstractFileIconProvider;
 class QFileSystemModel;
@@ -32,10 +38,19 @@ public:
 signals:
     /// The selected folder changed (reported once per change of path).
     void SelectedFolderChanged();
+    /// Files (paths) were dropped on the folder: they are to be copied into it.
+    void FilesDroppedOnFolder(const std::vector<std::string>& paths, const QString& folder);
     /// "Add folder and subfolders to the collection" was chosen for the folder at the path.
     void AddFolderTreeClicked(const QString& path);
 
 protected:
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -45,6 +60,9 @@ private:
     void FolderListed();
     void ScrollToSelection();
     void ShowContextMenu(const QPoint& position);
+    /// Accepts the drag over the folder under the pointer, or ignores it; marks that folder.
+    void TakeDragOver(QDropEvent* event);
+    void UnmarkDropFolder();
 
     cDesktop& m_Desktop;
     QFileSystemModel* m_Model;
@@ -55,6 +73,8 @@ private:
     QString m_ContextPath;
     bool m_FollowSelection = false; ///< keep the selection in view until the user takes over
     bool m_ScrollPending = false;
+    QPersistentModelIndex m_DropFolder; ///< the folder a drag is over, marked
+    QTimer m_OpenDropFolder;            ///< opens the marked folder when the drag rests on it
 };
 
 /// The path itself when it is an existing folder, else its nearest existing parent folder; "/"

@@ -295,20 +295,29 @@ cIniDocument::cLine* cIniDocument::LastLine() {
 
 void cIniDocument::SetValue(std::string_view section, std::string_view key,
                             std::string_view value) {
+    SetEntry(section, key, value, EncodedValue(value));
+}
+
+void cIniDocument::SetVerbatimValue(std::string_view section, std::string_view key,
+                                    std::string_view value) {
+    SetEntry(section, key, value, value);
+}
+
+void cIniDocument::SetEntry(std::string_view section, std::string_view key, std::string_view value,
+                            std::string_view encoded) {
     if (std::string problem = IniWriteProblem(section, key, value); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    const std::string encoded = EncodedValue(value);
     cSection* found = FindSection(section);
     if (found == nullptr) {
-        AppendSection(Trimmed(section), std::string(Trimmed(key)) + "=" + encoded);
+        AppendSection(Trimmed(section), std::string(Trimmed(key)) + "=" + std::string(encoded));
         return;
     }
     if (const ptrdiff_t entry = FindEntry(*found, key); entry >= 0) {
         cLine& line = found->body[static_cast<size_t>(entry)];
         // The line keeps its marks, the key's spelling and its terminator.
         line = WrittenLine(std::string(LeadingMarks(Text(line))) + std::string(Name(line)) + "=" +
-                               encoded,
+                               std::string(encoded),
                            line.end);
         return;
     }
@@ -318,7 +327,7 @@ void cIniDocument::SetValue(std::string_view section, std::string_view key,
         before.end = eLineEnd::CrLf;
     }
     found->body.insert(found->body.begin() + static_cast<std::ptrdiff_t>(found->entriesEnd),
-                       WrittenLine(std::string(Trimmed(key)) + "=" + encoded));
+                       WrittenLine(std::string(Trimmed(key)) + "=" + std::string(encoded)));
     // Lines after the insertion point are no entries, so no index of an entry moves.
     found->entries.Add(found->entriesEnd, [this, found](size_t i) { return Name(found->body[i]); });
     ++found->entriesEnd;
@@ -370,7 +379,10 @@ void cIniDocument::EraseSection(std::string_view section) {
 std::string IniWriteProblem(std::string_view section, std::string_view key,
                             std::string_view value) {
     const auto breakOrNul = [](std::string_view text) {
-        return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+        // Three quick scans: find_first_of would try each character against the set.
+        return text.find('\n') != std::string_view::npos ||
+               text.find('\r') != std::string_view::npos ||
+               text.find('\0') != std::string_view::npos;
     };
     if (breakOrNul(section)) {
         return "the section name contains a line break or a NUL character";

@@ -52,6 +52,10 @@ public:
     /// ("[A]\r\na=1\r\n[B]\r\nb=2\r\n"). Throws std::invalid_argument with the reason when the
     /// texts cannot be stored (see IniWriteProblem).
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
+    /// SetValue with the value written exactly as given, never put in quotes: for files that
+    /// other programs read without removing quotes (playlists). Blanks or quotes at either
+    /// end of such a value do not read back through Value.
+    void SetVerbatimValue(std::string_view section, std::string_view key, std::string_view value);
 
     /// Removes every section of that name: its header, its entries and the lines among them,
     /// and the blank lines that follow its last entry. Comments set off from its last entry by
@@ -128,6 +132,9 @@ private:
     cSection* FindSection(std::string_view section);
     cLine* LastLine();
     void AppendSection(std::string_view section, std::string_view entryText);
+    /// Sets the entry's line to key=encoded; the value as given is what is checked.
+    void SetEntry(std::string_view section, std::string_view key, std::string_view value,
+                  std::string_view encoded);
 
     /// The bytes the document was made from, followed by the text of every line written
     /// since (a rewritten line leaves its old text unused here).

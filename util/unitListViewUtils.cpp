@@ -34,10 +34,12 @@ void ReadColumnWidths(std::string_view section, QTreeView* listView, const cIniF
 
 void WriteColumnWidths(std::string_view section, QTreeView* listView, cIniFile& settings) {
     const QHeaderView* header = listView->header();
+    cIniFile::cBatch batch(settings);
     for (int column = 0; column < ColumnCount(listView); ++column) {
         settings.WriteInteger(section, ColumnCaption(listView, column),
                               header->sectionSize(column));
     }
+    batch.Commit();
 }
 
 bool FindColumnByCaption(QTreeView* listView, const QString& caption, int& column) {

@@ -18,8 +18,9 @@ class cIniFile;
 /// Every column takes the integer stored under its caption in the section, its current width
 /// being the default (a missing key or a value that is no integer keeps the width).
 void ReadColumnWidths(std::string_view section, QTreeView* listView, const cIniFile& settings);
-/// Writes every column's current width under its caption, in column order. Keys of columns
-/// that are not shown stay as they are. Throws what the settings file throws.
+/// Writes every column's current width under its caption, in column order, in one write of
+/// the file. Keys of columns that are not shown stay as they are. Throws what the settings
+/// file throws (and then writes none of them).
 void WriteColumnWidths(std::string_view section, QTreeView* listView, cIniFile& settings);
 
 /// The first column whose caption equals the text exactly (case-sensitive). False, and the

@@ -84,6 +84,18 @@ std::string_view TrimTrailingControlChars(std::string_view text) {
     return text;
 }
 
+std::string ListedLinesMessage(std::string heading, const std::vector<std::string>& lines,
+                               size_t maxListed) {
+    for (size_t i = 0; i < lines.size() && i < maxListed; ++i) {
+        heading += '\n';
+        heading += lines[i];
+    }
+    if (lines.size() > maxListed) {
+        heading += "\n... and " + std::to_string(lines.size() - maxListed) + " more";
+    }
+    return heading;
+}
+
 std::optional<int32_t> TextToInt32(std::string_view text) {
     text.remove_prefix(std::min(text.size(), text.find_first_not_of(' ')));
     bool negative = false;

@@ -137,28 +137,6 @@ TEST_F(ReadSong, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
     }
 }
 
-// While it lives, no file of this process can grow beyond the given size.
-class cFileSizeLimit {
-public:
-    explicit cFileSizeLimit(int64_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_Previous);
-        m_PreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_Previous;
-        limit.rlim_cur = static_cast<rlim_t>(bytes);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~cFileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_Previous);
-        std::signal(SIGXFSZ, m_PreviousHandler);
-    }
-    cFileSizeLimit(const cFileSizeLimit&) = delete;
-    cFileSizeLimit& operator=(const cFileSizeLimit&) = delete;
-
-private:
-    rlimit m_Previous{};
-    void (*m_PreviousHandler)(int) = nullptr;
-};
-
 // A folder of MP3 files and an open catalogue beside it.
 class Scan : public ::testing::Test {
 protected:

@@ -2,10 +2,12 @@
 // selector strip, the About box and the application-wide error handler.
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -119,6 +121,51 @@ TEST(Desktop, ARunDialogWaitsModallyUntilTheDialogCloses) {
     EXPECT_EQ(desktop.RunDialog(dialog), QDialog::Accepted);
     EXPECT_TRUE(shownModally) << "the program waited while the dialog was open";
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(Desktop, TheSaveDialogGivesTheSuffixOfTheChosenKindAndAsksNothingMore) {
+    QTemporaryDir folder;
+    cSystemDesktop desktop;
+    const cSaveFileRequest request{
+        {{"Playlists (*.pls)", "pls"}, {"M3U playlists (*.m3u8)", "m3u8"}}, "Rock"};
+    // The user picks the M3U8 kind and types a name without a suffix.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->nameFilters(),
+                  QStringList({"Playlists (*.pls)", "M3U playlists (*.m3u8)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "Playlists (*.pls)");
+        EXPECT_EQ(dialog->defaultSuffix(), "pls");
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        dialog->selectNameFilter("M3U playlists (*.m3u8)");
+        emit dialog->filterSelected("M3U playlists (*.m3u8)");
+        dialog->setDirectory(folder.path());
+        dialog->selectFile("mix");
+        QMetaObject::invokeMethod(dialog, "accept"); // as the Save button does
+    });
+    const cSaveFileAnswer answer = desktop.ChooseSaveFile(request);
+    EXPECT_EQ(answer.Path, QDir(folder.path()).filePath("mix.m3u8"));
+    EXPECT_EQ(answer.Type, 1);
+}
+
+TEST(Desktop, DraggedFilesAreAUriListOfTheirOwnBytesThatADropGivesBack) {
+    const std::vector<std::string> paths = {"/m/a b/caf\xc3\xa9.mp3", "/m/100%#1.mp3",
+                                            "/m/caf\xe9.mp3"};
+    const std::unique_ptr<QMimeData> data(DraggedFilesData(paths));
+    EXPECT_EQ(data->data("text/uri-list"),
+              QByteArray("file:///m/a%20b/caf%C3%A9.mp3\r\nfile:///m/100%25%231.mp3\r\n"
+                         "file:///m/caf%E9.mp3\r\n"));
+    EXPECT_TRUE(
+        data->text().startsWith(QString::fromUtf8("/m/a b/caf\xc3\xa9.mp3\n/m/100%#1.mp3\n")));
+    EXPECT_EQ(DroppedFilePaths(data.get()), paths);
+
+    // As file managers offer them: comments, a host, other schemes and machines.
+    QMimeData offered;
+    offered.setData("text/uri-list", "# from a file manager\r\nfile://localhost/m/x%20y.mp3\r\n"
+                                     "https://example.org/z.mp3\r\nfile:/m/short.mp3\r\n"
+                                     "file://elsewhere/m/w.mp3\r\nFILE:///m/v.mp3");
+    EXPECT_EQ(DroppedFilePaths(&offered),
+              std::vector<std::string>({"/m/x y.mp3", "/m/short.mp3", "/m/v.mp3"}));
 }
 
 TEST(ApplicationEvents, AnExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {

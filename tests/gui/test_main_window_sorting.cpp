@@ -13,25 +13,6 @@
 
 namespace {
 
-/// The texts of one column, row by row from the top.
-QStringList ColumnTexts(TfrmMain& window, int column) {
-    QStringList texts;
-    for (int row = 0; row < window.SongListPane().Model()->rowCount(); ++row) {
-        texts << window.SongListPane().Model()->index(row, column).data().toString();
-    }
-    return texts;
-}
-
-std::vector<cSongInfo*> SelectedSongs(TfrmMain& window) {
-    std::vector<cSongInfo*> songs;
-    for (int row = 0; row < window.SongListPane().Model()->rowCount(); ++row) {
-        if (window.SongListPane().SongList()->selectionModel()->isRowSelected(row, {})) {
-            songs.push_back(window.SongListPane().Model()->Song(row));
-        }
-    }
-    return songs;
-}
-
 cSongInfo* CurrentSong(TfrmMain& window) {
     return window.SongListPane().Model()->Song(
         window.SongListPane().SongList()->currentIndex().row());
@@ -101,7 +82,7 @@ TEST(MainWindowSorting, TitlesSortByFoldedBytesAndHeaderClicksReverseKeepingSele
     EXPECT_EQ(titles.last(), "") << "the empty title ends a descending list";
     ExpectRowsInOrder(*window);
     EXPECT_EQ(CurrentSong(*window), zebra);
-    std::vector<cSongInfo*> selected = SelectedSongs(*window);
+    std::vector<cSongInfo*> selected = window->SongListPane().SelectedSongs();
     std::sort(selected.begin(), selected.end());
     std::vector<cSongInfo*> expected = {zebra, tenSongs};
     std::sort(expected.begin(), expected.end());
@@ -112,7 +93,7 @@ TEST(MainWindowSorting, TitlesSortByFoldedBytesAndHeaderClicksReverseKeepingSele
     EXPECT_FALSE(window->BrowserState().SortOrder.Reversed);
     EXPECT_EQ(ColumnTexts(*window, 0), ascending);
     EXPECT_EQ(CurrentSong(*window), zebra);
-    EXPECT_EQ(SelectedSongs(*window).size(), 2u);
+    EXPECT_EQ(window->SongListPane().SelectedSongs().size(), 2u);
 
     // Another column starts ascending, also after a reversed one.
     ClickHeader(*window, 0);
@@ -203,7 +184,7 @@ TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
     window->SongListPane().FillListItem(0);
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"d", "f", "g", "h"}));
     EXPECT_EQ(CurrentSong(*window), song);
-    EXPECT_EQ(SelectedSongs(*window), std::vector<cSongInfo*>({song}));
+    EXPECT_EQ(window->SongListPane().SelectedSongs(), std::vector<cSongInfo*>({song}));
 
     // Descending, moving towards the top.
     ClickHeader(*window, 0);
@@ -232,7 +213,7 @@ TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
     song->SetFileName(folder.Below("m/a.mp3"));
     window->SongListPane().FillListItem(RowOf(*window, song));
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"h", "f", "d", "a"}));
-    EXPECT_EQ(SelectedSongs(*window), std::vector<cSongInfo*>({h, d}));
+    EXPECT_EQ(window->SongListPane().SelectedSongs(), std::vector<cSongInfo*>({h, d}));
     EXPECT_TRUE(marks->isRowSelected(0, {}));
     EXPECT_EQ(CurrentSong(*window), song);
 
@@ -247,7 +228,7 @@ TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"b", "f", "d", "y"})) << "still in the batch";
     window->SongListPane().EndSongListUpdate();
     EXPECT_EQ(ColumnTexts(*window, 0), QStringList({"y", "f", "d", "b"}));
-    EXPECT_EQ(SelectedSongs(*window), std::vector<cSongInfo*>({d, h}));
+    EXPECT_EQ(window->SongListPane().SelectedSongs(), std::vector<cSongInfo*>({d, h}));
     EXPECT_EQ(CurrentSong(*window), song);
     window->close();
 }

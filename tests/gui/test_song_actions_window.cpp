@@ -109,7 +109,8 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
                                       : item->text() + "\t" + item->shortcut().toString());
     }
     EXPECT_EQ(items, QStringList({"&Open\tEnter", "-N3", "&Rename file\tF2", "&Edit IDv3 tag\tF3",
-                                  "&Delete\tCtrl+Del", "-N6", "&Large icons\t", "&Details\t"}));
+                                  "&Delete\tCtrl+Del", "-N6", "&Large icons\t", "&Details\t", "-N5",
+                                  "&Visible columns...\t", "&Export as playlist...\t"}));
     EXPECT_EQ(menu->defaultAction(), Item("popSongsList_Open")) << "shown in bold";
 
     const auto enabled = [&] {

@@ -5,9 +5,11 @@
 #include <QDialog>
 #include <QFile>
 #include <QStringList>
+#include <deque>
 #include <functional>
 
 #include "util/unitDesktop.h"
+#include "util/unitGuiText.h"
 
 class cRecordingDesktop : public cDesktop {
 public:
@@ -18,6 +20,11 @@ public:
     /// What the test does with a dialog the program runs: look at it, fill it in, and answer.
     /// Without one the dialog is answered as cancelled, never shown.
     std::function<int(QDialog&)> OnDialog;
+    /// Every save dialog asked for, and the answer each gets (cancelled unless set).
+    QList<cSaveFileRequest> SaveRequests;
+    cSaveFileAnswer SaveAnswer;
+    /// The paths of every drag out, one list per drag.
+    QList<QStringList> Drags;
     /// Every file the program moved to the trash. The recording trash takes a file away
     /// (removes it, as a real trash takes it out of its folder) unless RefuseTrash is set,
     /// as on a file system without a trash.
@@ -31,12 +38,27 @@ public:
     int CancelProgressAfter = -1;
     /// What else happens while the task reports (the window is closed meanwhile, ...).
     std::function<void()> OnProgress;
+    /// The path of every "replace the file?" question, and the answers given in turn (Skip
+    /// once they are used up).
+    QStringList ReplaceQuestions;
+    std::deque<eReplaceAnswer> ReplaceAnswers;
 
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
     int RunDialog(QDialog& dialog) override {
         Dialogs << dialog.objectName();
         return OnDialog ? OnDialog(dialog) : QDialog::Rejected;
+    }
+    cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override {
+        SaveRequests << request;
+        return SaveAnswer;
+    }
+    void DragFiles(QWidget&, const std::vector<std::string>& paths) override {
+        QStringList shown;
+        for (const std::string& path : paths) {
+            shown << PathToQString(path);
+        }
+        Drags << shown;
     }
     bool MoveToTrash(const QString& path) override {
         if (RefuseTrash || !QFile::remove(path)) {
@@ -48,6 +70,15 @@ public:
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override {
         ProgressTitles << title;
         return std::make_unique<cRecordedProgress>(*this);
+    }
+    eReplaceAnswer AskReplaceFile(const QString& path) override {
+        ReplaceQuestions << path;
+        if (ReplaceAnswers.empty()) {
+            return eReplaceAnswer::Skip;
+        }
+        const eReplaceAnswer answer = ReplaceAnswers.front();
+        ReplaceAnswers.pop_front();
+        return answer;
     }
 
 private:

@@ -20,6 +20,7 @@
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
+#include "catalogue/unitSongsDatabaseClass.h"
 #include "support/desktop_fake.h"
 #include "support/song_fixtures.h"
 #include "util/unitFolderTree.h"
@@ -110,6 +111,16 @@ inline void SelectFolder(TfrmMain& window, const std::string& path) {
 
 inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
     Control<QAction>(window, itemName)->trigger();
+}
+
+/// The texts of one column of the song list, top to bottom.
+inline QStringList ColumnTexts(TfrmMain& window, int column) {
+    QStringList texts;
+    const TSongListModel* model = window.SongListPane().Model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        texts << model->index(row, column).data().toString();
+    }
+    return texts;
 }
 
 /// A left click on the header of the column, as the user sorts the list.

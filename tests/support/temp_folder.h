@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include <csignal>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 class cTempFolder {
@@ -83,3 +85,26 @@ inline int64_t ModifiedSeconds(const std::string& path) {
     }
     return info.st_mtim.tv_sec;
 }
+
+/// While it lives, no file of this process can grow beyond the given size: a write past it
+/// fails with EFBIG, as a write to a full disk fails.
+class cFileSizeLimit {
+public:
+    explicit cFileSizeLimit(int64_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_Previous);
+        m_PreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_Previous;
+        limit.rlim_cur = static_cast<rlim_t>(bytes);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~cFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_Previous);
+        std::signal(SIGXFSZ, m_PreviousHandler);
+    }
+    cFileSizeLimit(const cFileSizeLimit&) = delete;
+    cFileSizeLimit& operator=(const cFileSizeLimit&) = delete;
+
+private:
+    rlimit m_Previous{};
+    void (*m_PreviousHandler)(int) = nullptr;
+};
