@@ -31,8 +31,10 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // sorting itself; kept in the heap, the next fill reuses them.
     mallopt(M_MMAP_THRESHOLD, kLargeBlockInHeap);
     mallopt(M_TRIM_THRESHOLD, kFreeHeapKept);
+    // Only the name: a display name set on its own would be appended to every window's
+    // caption by the X11 platform ("Find songs — Tunaria"), and the captions are exact.
+    // Message boxes still read "Tunaria" from applicationDisplayName(), which falls back to it.
     setApplicationName(QStringLiteral("Tunaria"));
-    setApplicationDisplayName(QStringLiteral("Tunaria"));
     setApplicationVersion(QLatin1String(kProgramVersion));
     // Desktops find the program's icon and name through its desktop entry of this name.
     setDesktopFileName(QStringLiteral("org.tunaria.Tunaria"));
