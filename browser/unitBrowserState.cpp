@@ -1,5 +1,6 @@
 #include "browser/unitBrowserState.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "catalogue/unitSongQuery.h"
@@ -20,6 +21,11 @@ bool IsStoredMode(int value) {
 }
 
 } // namespace
+
+void cWindowLayout::LimitSize(int desktopWidth, int desktopHeight) {
+    Width = std::min(Width, desktopWidth);
+    Height = std::min(Height, desktopHeight);
+}
 
 eViewMode ViewModeFromStored(int storedValue) {
     return IsStoredMode(storedValue) ? static_cast<eViewMode>(storedValue)
