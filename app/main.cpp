@@ -51,6 +51,7 @@ int main(int argc, char* argv[]) {
         // The catalogue could not be opened; its message has been shown.
         return 1;
     }
+    const cCloseOnTermination closeOnTermination(window);
     window.show();
     return TApplication::exec();
 }

@@ -1,4 +1,5 @@
-// Loading and compacting the catalogue with synthetic collections of 10k, 100k and 1M songs.
+// Loading, compacting and repairing the catalogue with synthetic collections of 10k, 100k and
+// 1M songs.
 //
 // Each collection is a DB.txt of about 130 bytes a record plus one empty file per song, in
 // folders of 300 songs, under a temporary folder; building the 1M collection creates a million
@@ -334,33 +335,40 @@ void BM_FilesExistByStat(benchmark::State& state) {
     SetCounters(state, collection);
 }
 
+/// The catalogue's bytes, and where each of its records starts (found by their lengths).
+struct cCatalogueBytes {
+    std::string bytes;
+    std::vector<size_t> records;
+
+    explicit cCatalogueBytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        for (size_t at = 0; at + 5 <= bytes.size();) {
+            records.push_back(at);
+            uint32_t length;
+            std::memcpy(&length, bytes.data() + at + 1, 4);
+            at += 5 + length;
+        }
+    }
+    void WriteTo(const std::string& path) const {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+};
+
 /// Compaction of a catalogue whose every fourth record is deleted (25%): writing the new file,
 /// flushing it, the rename and freeing the old master list. The load before it is not timed.
 void BM_Compaction(benchmark::State& state) {
     cCollection& collection = Collection(static_cast<int>(state.range(0)));
-    std::string bytes;
-    {
-        std::ifstream in(collection.dbPath, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    // Flag every fourth record: walk the records by their lengths.
-    size_t at = 0;
-    for (int i = 0; at + 5 <= bytes.size(); ++i) {
-        uint32_t length;
-        std::memcpy(&length, bytes.data() + at + 1, 4);
-        if (i % 4 == 3) {
-            bytes[at] = 1;
-        }
-        at += 5 + length;
+    cCatalogueBytes catalogue(collection.dbPath);
+    for (size_t i = 3; i < catalogue.records.size(); i += 4) {
+        catalogue.bytes[catalogue.records[i]] = 1;
     }
     const std::string path = collection.root + "/DB-compaction.txt";
     QuietMessages();
     for (auto _ : state) {
         state.PauseTiming();
-        {
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        }
+        catalogue.WriteTo(path);
         // 75% live, 25% deleted: 2 × deleted < live, so the load does not compact by itself.
         if (!OpenSongsDatabase(path)) {
             state.SkipWithError("load failed");
@@ -371,6 +379,40 @@ void BM_Compaction(benchmark::State& state) {
     }
     state.counters["songs"] = collection.songs;
     state.counters["live"] = collection.songs - collection.songs / 4;
+}
+
+/// A start over a catalogue whose middle record is damaged (its FileName's byte count points
+/// far beyond the file): the copy of the damaged file is kept, the whole records around it are
+/// found again, written anew and loaded. Counters: the songs recovered, of the whole records.
+void BM_RepairOneDamagedRecord(benchmark::State& state) {
+    cCollection& collection = Collection(static_cast<int>(state.range(0)));
+    cCatalogueBytes catalogue(collection.dbPath);
+    const uint32_t beyond = 0x7FFFFFF0u;
+    std::memcpy(catalogue.bytes.data() + catalogue.records[catalogue.records.size() / 2] + 5,
+                &beyond, 4);
+    const std::string path = collection.root + "/DB-damaged.txt";
+    QuietMessages();
+    int recovered = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        catalogue.WriteTo(path);
+        state.ResumeTiming();
+        if (!OpenSongsDatabase(path)) {
+            state.SkipWithError("repair failed");
+            break;
+        }
+        state.PauseTiming();
+        recovered = MasterSongList->Count();
+        FreeAllSongs();
+        for (const auto& entry : std::filesystem::directory_iterator(collection.root)) {
+            if (entry.path().filename().string().rfind("DB-damaged.txt.", 0) == 0) {
+                std::filesystem::remove(entry.path());
+            }
+        }
+        state.ResumeTiming();
+    }
+    state.counters["whole"] = static_cast<double>(catalogue.records.size() - 1);
+    state.counters["recovered"] = recovered;
 }
 
 BENCHMARK(BM_OpenSongsDatabase)
@@ -392,6 +434,7 @@ BENCHMARK(BM_BaselineUnbufferedReadAndStat)
 BENCHMARK(BM_FilesExistByListing)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilesExistByStat)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Compaction)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepairOneDamagedRecord)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 /// Peak resident memory of loading `songs` songs, in a process that did nothing else big.
 int MeasurePeakRss(int songs) {

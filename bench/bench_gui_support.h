@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFile>
 #include <benchmark/benchmark.h>
+#include <memory>
 
 #include "browser/unitApplication.h"
 #include "util/unitDesktop.h"

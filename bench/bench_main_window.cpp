@@ -2,7 +2,9 @@
 // of 100,000 songs in one folder tree, switching to the entire collection, filling the list
 // with a million songs, sorting the list by a header click (against the same sort through a
 // QSortFilterProxyModel over the window's own model), the status bar line with every row
-// selected, the playlist export and the change of the visible columns.
+// selected, the playlist export, the change of the visible columns, and start-ups over
+// hostile files: a 16 MB Options.ini and a 64 GiB sparse DB.txt (against a start-up over
+// small files in the same empty program folder).
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <benchmark/benchmark.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -299,6 +302,70 @@ void BM_MoveOneRowOneSelected(benchmark::State& state) {
     MoveOneRow(state, false);
 }
 BENCHMARK(BM_MoveOneRowOneSelected)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+/// An empty program folder of its own for the start-ups over hostile files.
+class cHostileFiles {
+public:
+    cHostileFiles() : m_Folder(QDir(m_Temp.path()).canonicalPath().toStdString() + "/") {}
+    const std::string& Folder() const { return m_Folder; }
+
+    /// Options.ini of the given size: the window's keys, then a section of junk entries.
+    void WriteSettings(size_t bytes) const {
+        std::string text = "[MainWindow]\r\nFoldersListPath=" + m_Folder + "\r\n[Junk]\r\n";
+        for (size_t i = 0; text.size() < bytes; ++i) {
+            text += "Key" + std::to_string(i) + "=some value that takes room " + std::to_string(i) +
+                    "\r\n";
+        }
+        std::ofstream(m_Folder + "Options.ini", std::ios::binary | std::ios::trunc) << text;
+    }
+    /// DB.txt as an empty catalogue, or as a hole of the given size (no disk space).
+    void WriteCatalogue(int64_t holeBytes) const {
+        std::ofstream(m_Folder + "DB.txt", std::ios::binary | std::ios::trunc);
+        std::filesystem::resize_file(m_Folder + "DB.txt", static_cast<uintmax_t>(holeBytes));
+        for (const auto& entry : std::filesystem::directory_iterator(m_Folder)) {
+            if (entry.path().filename().string().rfind("DB.txt.damaged-", 0) == 0) {
+                std::filesystem::remove(entry.path());
+            }
+        }
+    }
+
+private:
+    QTemporaryDir m_Temp;
+    std::string m_Folder;
+};
+
+void StartUpOver(benchmark::State& state, size_t settingsBytes, int64_t catalogueHole) {
+    cHostileFiles files;
+    for (auto _ : state) {
+        state.PauseTiming();
+        files.WriteSettings(settingsBytes);
+        files.WriteCatalogue(catalogueHole);
+        state.ResumeTiming();
+        auto window = ShownWindow(files.Folder());
+        state.PauseTiming();
+        if (window->StartupFailed()) {
+            state.SkipWithError("the start failed");
+        }
+        window->close();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_StartupSmallFiles(benchmark::State& state) {
+    StartUpOver(state, 0, 0);
+}
+BENCHMARK(BM_StartupSmallFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StartupSixteenMegabyteSettings(benchmark::State& state) {
+    StartUpOver(state, 16u << 20, 0);
+}
+BENCHMARK(BM_StartupSixteenMegabyteSettings)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StartupSparseCatalogueOf64GiB(benchmark::State& state) {
+    StartUpOver(state, 0, 64LL << 30);
+}
+BENCHMARK(BM_StartupSparseCatalogueOf64GiB)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 /// "&Export as playlist..." with every row shown and none selected: the .pls of all rows,
 /// from the menu item to the file on the disk, one new file per iteration.

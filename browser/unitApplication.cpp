@@ -1,7 +1,13 @@
 #include "browser/unitApplication.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
+#include <cerrno>
 #include <exception>
 #include <malloc.h>
 #include <stdexcept>
@@ -62,4 +68,72 @@ cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice) {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     return {choice.Folder,
             DefaultMusicFolder(QStringToPath(music), QStringToPath(QDir::homePath()))};
+}
+
+namespace {
+constexpr int kTerminationSignals[2] = {SIGTERM, SIGHUP};
+/// The pipe's write end for the signal handler; -1 while no cCloseOnTermination lives.
+volatile std::sig_atomic_t g_TerminationPipe = -1;
+
+void TerminationSignalArrived(int) {
+    const int savedErrno = errno; // only async-signal-safe calls here
+    const char byte = 1;
+    (void)!::write(g_TerminationPipe, &byte, 1);
+    errno = savedErrno;
+}
+} // namespace
+
+cCloseOnTermination::cCloseOnTermination(QWidget& window) : m_Window(&window) {
+    if (::pipe2(m_Pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return; // the signals keep their default: the program ends unsaved, as before
+    }
+    g_TerminationPipe = m_Pipe[1];
+    m_Notifier = new QSocketNotifier(m_Pipe[0], QSocketNotifier::Read, this);
+    connect(m_Notifier, &QSocketNotifier::activated, this, &cCloseOnTermination::SignalArrived);
+    struct sigaction action {};
+    action.sa_handler = TerminationSignalArrived;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < 2; ++i) {
+        ::sigaction(kTerminationSignals[i], &action, &m_Former[i]);
+    }
+}
+
+cCloseOnTermination::~cCloseOnTermination() {
+    if (m_Notifier == nullptr) {
+        return;
+    }
+    for (size_t i = 0; i < 2; ++i) {
+        ::sigaction(kTerminationSignals[i], &m_Former[i], nullptr);
+    }
+    g_TerminationPipe = -1;
+    delete m_Notifier; // before its descriptor closes
+    ::close(m_Pipe[0]);
+    ::close(m_Pipe[1]);
+}
+
+void cCloseOnTermination::SignalArrived() {
+    char bytes[16];
+    while (::read(m_Pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    CloseWindow(50);
+}
+
+void cCloseOnTermination::CloseWindow(int attemptsLeft) {
+    if (!m_Window) {
+        return;
+    }
+    // A menu or a modal dialog runs an event loop of its own: the window closes once that has
+    // returned, so that the code waiting on it finishes before the songs are released. One
+    // that refuses to close does not keep the program from ending.
+    QWidget* open = QApplication::activePopupWidget();
+    if (open == nullptr) {
+        open = QApplication::activeModalWidget();
+    }
+    if (open != nullptr && open != m_Window && attemptsLeft > 0) {
+        open->close();
+        QTimer::singleShot(0, this, [this, attemptsLeft] { CloseWindow(attemptsLeft - 1); });
+        return;
+    }
+    m_Window->close();
 }

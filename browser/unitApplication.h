@@ -1,11 +1,17 @@
 #pragma once
 // The application object: every exception that reaches the event loop is shown to the user,
-// and the program goes on with the next event.
+// and the program goes on with the next event. The desktop's requests to end the program close
+// the main window the normal way.
 
 #include <QApplication>
+#include <QPointer>
+#include <QWidget>
+#include <csignal>
 #include <string_view>
 
 #include "util/unitDataFolder.h"
+
+class QSocketNotifier;
 
 class TApplication : public QApplication {
     Q_OBJECT
@@ -27,3 +33,25 @@ void ApplicationEventsException(std::string_view errorText);
 /// missing, and the user's music folder (else the home folder). Throws (EFileError or
 /// std::runtime_error) with a text for the user when no data folder can be had.
 cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice);
+
+/// While it lives, SIGTERM (logout, shutdown) and SIGHUP (a closed terminal) close the window
+/// the way the user does, so its settings are saved and the catalogue is closed. A menu or
+/// modal dialog that is open is closed first, so that no dialog outlives the songs it works on.
+/// The signal only writes to a pipe; the closing happens in the event loop. One at a time; the
+/// former handling of both signals comes back at its end.
+class cCloseOnTermination : public QObject {
+public:
+    explicit cCloseOnTermination(QWidget& window);
+    ~cCloseOnTermination() override;
+    cCloseOnTermination(const cCloseOnTermination&) = delete;
+    cCloseOnTermination& operator=(const cCloseOnTermination&) = delete;
+
+private:
+    void SignalArrived();
+    void CloseWindow(int attemptsLeft);
+
+    QPointer<QWidget> m_Window;
+    int m_Pipe[2] = {-1, -1};
+    QSocketNotifier* m_Notifier = nullptr;
+    struct sigaction m_Former[2]{};
+};

@@ -22,6 +22,11 @@ bool IsStoredMode(int value) {
 
 } // namespace
 
+void cWindowLayout::LimitSize(int desktopWidth, int desktopHeight) {
+    Width = std::min(Width, desktopWidth);
+    Height = std::min(Height, desktopHeight);
+}
+
 eViewMode ViewModeFromStored(int storedValue) {
     return IsStoredMode(storedValue) ? static_cast<eViewMode>(storedValue)
                                      : eViewMode::SelectedFolder;

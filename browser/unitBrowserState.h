@@ -51,6 +51,10 @@ struct cWindowLayout {
     bool FoldersListVisible = true;
 
     bool operator==(const cWindowLayout&) const = default;
+    /// Keeps the frame's size within the desktop's (a window larger than the desktop cannot be
+    /// drawn in reasonable time: Width=99999999 would make one of 32,767 pixels). The position
+    /// stays as stored, off the screen if it was left there.
+    void LimitSize(int desktopWidth, int desktopHeight);
 };
 
 /// One column's width under its caption, as section "MainWindow.SongsList" keeps it.

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolButton>
@@ -86,6 +87,12 @@ QToolButton* HeaderToggle(QWidget* parent, const QString& name, const QIcon& gly
     button->setToolTip(hint);
     button->setFixedSize(24, 23);
     return button;
+}
+
+/// The room all screens of the desktop leave for windows.
+QSize AvailableDesktopSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableVirtualSize() : QSize(1024, 768);
 }
 
 /// A left-button release inside the widget: what a click on a label is.
@@ -368,10 +375,16 @@ void TfrmMain::CreateMenus() {
 void TfrmMain::FormCreate() {
     m_GroupFilePath = m_ProgramFolder + "Groups.txt";
     m_Settings = std::make_unique<cIniFile>(m_ProgramFolder + "Options.ini");
+    // Every setting read from here to the end of LoadSettings comes from one reading of the
+    // file (as the close writes it once), however large it is.
+    const cIniFile::cSnapshot startUp(*m_Settings);
     m_State.Load(*m_Settings, m_DefaultFolder);
     CreateControls();
 
-    // The frame as stored; the window may land off the screen, as it was left.
+    // The frame as stored, never larger than the desktop; the window may land off the screen,
+    // as it was left.
+    const QSize desktop = AvailableDesktopSize();
+    m_State.Layout.LimitSize(desktop.width(), desktop.height());
     const cWindowLayout& stored = m_State.Layout;
     move(stored.Left, stored.Top);
     resize(stored.Width, stored.Height);

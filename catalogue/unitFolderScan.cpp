@@ -71,7 +71,7 @@ bool IsFileEntry(int dirFd, const dirent& entry) {
 
 void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
               const cId3v1Block* tag) {
-    song.Size = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(info.st_size)));
+    song.Size = SizeField(info.st_size);
     song.Date =
         DateTimeFromUnixTime(info.st_mtim.tv_sec, static_cast<int32_t>(info.st_mtim.tv_nsec));
     if (tag == nullptr) {

@@ -6,12 +6,11 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "util/unitAsciiCase.h"
-
 class cSongInfo;
 
-/// How a scan tells a file it knows from a new one: by its path, compared as ScanFolder does.
-using cKnownPathSet = std::unordered_set<std::string_view, cFoldedHash, cFoldedEqual>;
+/// How a scan tells a file it knows from a new one: by its path, byte for byte ("Intro.mp3"
+/// and "intro.mp3" are two files on Linux).
+using cKnownPathSet = std::unordered_set<std::string_view>;
 
 /// The paths of every song of MasterSongList, for many scans in a row (a whole folder tree):
 /// each file then costs one look-up instead of each folder a query of the whole master list.
@@ -29,17 +28,18 @@ private:
 };
 
 /// Adds the folder's new MP3 files (not those of its subfolders) to MasterSongList and the
-/// catalogue, in the order the file system lists them. Songs of the folder kept aside at
-/// start-up whose files are there again come back first (ReviveOfflineSongs) and are known. An
-/// entry counts as an MP3 file when its name ends in ".mp3" in any letter case and it is a file (or
-/// a link to one); hidden files count too. A file is known, and skipped unread, when a song of this
-/// folder has its path ignoring the case of A to Z. Files that cannot be read are left out and
-/// named in one message (ShowMessage); the rest of the folder is still added. A folder that cannot
-/// be listed adds nothing and reports nothing. The new records are written to the catalogue
-/// together, then appended to MasterSongList; when the catalogue refuses them (it has shown
-/// its own message and cut its file back) none is added and a later scan tries again. Needs
-/// the open catalogue (std::logic_error). The folder should end in the separator; one is added
-/// when it does not.
+/// catalogue, in the order the file system lists them. Songs of the folder kept aside at start-up
+/// whose files are there again come back first (ReviveOfflineSongs) and are known. An entry counts
+/// as an MP3 file when its name ends in ".mp3" in any letter case and it is a file (or a link to
+/// one); hidden files count too. A file is known, and skipped unread, when a song has its path byte
+/// for byte (file names that differ only in letter case are different files). A size of 2 GiB or
+/// more is stored as the largest the Size field holds (SizeField). Files that cannot be read are
+/// left out and named in one message (ShowMessage); the rest of the folder is still added. A folder
+/// that cannot be listed adds nothing and reports nothing. The new records are written to the
+/// catalogue together, then appended to MasterSongList; when the catalogue refuses them (it has
+/// shown its own message and cut its file back) none is added and a later scan tries again. Needs
+/// the open catalogue (std::logic_error). The folder should end in the separator; one is added when
+/// it does not.
 void ScanFolder(const std::string& folder);
 /// ScanFolder with the known songs taken from (and the added ones put into) known. Answers how
 /// many songs joined the master list (new ones and ones that came back).

@@ -5,14 +5,16 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
 #include "catalogue/unitFileExistence.h"
 #include "catalogue/unitOfflineSongs.h"
-#include "util/unitAsciiCase.h"
 #include "util/unitAtomicFile.h"
 #include "util/unitMessages.h"
 
@@ -37,15 +39,17 @@ using cOwnedSong = std::unique_ptr<cSongInfo, cSongDisposer>;
 /// every later pass over them would wait on memory.
 struct cLoadedSongs {
     std::vector<cOwnedSong> songs;
-    std::vector<uint64_t> foldedHashes; ///< FoldedHash of each song's FileName
-    cFileExistenceCheck existence;      ///< fed with each song's FileName
-    std::vector<uint8_t> offline;       ///< 1: the song's file is out of reach, keep it aside
+    std::vector<uint64_t> pathHashes; ///< PathHash of each song's FileName
+    cFileExistenceCheck existence;    ///< fed with each song's FileName
+    std::vector<uint8_t> offline;     ///< 1: the song's file is out of reach, keep it aside
     bool flaggingFailed = false;
+    /// A damaged file is kept as found and written anew: nothing is flagged in it.
+    bool fileKeptAsFound = false;
 
     /// Flags the song's copy deleted in the file and drops the song. After a failed write the
     /// songs are still dropped but no more flags are tried: one message, not one per song.
     void Drop(size_t index) {
-        if (!flaggingFailed) {
+        if (!flaggingFailed && !fileKeptAsFound) {
             try {
                 SongsDatabase->DeleteSongEntry(*songs[index]);
             } catch (const std::exception& error) {
@@ -57,28 +61,65 @@ struct cLoadedSongs {
     }
 };
 
-/// Reads every record from the position on; live ones are kept, deleted ones counted.
-cLoadedSongs ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount) {
+/// A file's identity is its path byte for byte: Linux file systems tell "Intro.mp3" from
+/// "intro.mp3", so they are two songs.
+uint64_t PathHash(std::string_view path) {
+    return std::hash<std::string_view>{}(path);
+}
+
+/// The stretches of the file that could not be read as records.
+struct cUnreadable {
+    int64_t bytes = 0;
+    int64_t firstOffset = -1;
+    std::string firstReason;
+
+    void Add(int64_t offset, int64_t count, const std::string& reason) {
+        if (firstOffset < 0) {
+            firstOffset = offset;
+            firstReason = reason;
+        }
+        bytes += count;
+    }
+};
+
+/// Reads every record from the position on; live ones are kept, deleted ones counted. Past a
+/// damaged record reading goes on at the next whole record; the bytes in between are counted
+/// as unreadable (and so is a torn last record behind damage, which the rewrite drops). Memory
+/// grows with the records read, never with the size the file claims to have. Throws when the
+/// file cannot be read or memory runs out.
+cLoadedSongs ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount,
+                            cUnreadable& unreadable) {
     cLoadedSongs loaded;
-    // Every record takes at least 53 bytes. Reserved pages that stay unused cost no memory.
-    const auto most = static_cast<size_t>(database.GetSize() / 53 + 1);
-    loaded.songs.reserve(most);
-    loaded.foldedHashes.reserve(most);
-    loaded.existence.Reserve(most);
+    std::string why;
     for (;;) {
         if (TraceEnabled()) {
             TraceLog("[OpenSongsDatabase] Calling ReadNextSong () at pos " +
                      std::to_string(database.GetPosition()));
         }
         cOwnedSong song(NewSongInfo());
-        if (!database.ReadNextSong(*song)) {
+        const int64_t at = database.GetPosition();
+        switch (database.ReadNextRecord(*song, why)) {
+        case eRecordRead::kEnd:
             return loaded;
+        case eRecordRead::kTorn:
+            if (unreadable.bytes > 0) {
+                unreadable.Add(at, database.GetSize() - at, why);
+            }
+            return loaded;
+        case eRecordRead::kDamaged: {
+            const int64_t next = database.FindNextWholeRecord(at + 1);
+            unreadable.Add(at, next - at, why);
+            database.SetPosition(next);
+            continue;
+        }
+        case eRecordRead::kSong:
+            break;
         }
         if (song->Deleted != 0) {
             ++deletedCount;
             continue;
         }
-        loaded.foldedHashes.push_back(FoldedHash(song->FileName()));
+        loaded.pathHashes.push_back(PathHash(song->FileName()));
         loaded.existence.Add(song->FileName());
         loaded.songs.push_back(std::move(song));
     }
@@ -118,8 +159,8 @@ int64_t DropVanishedFiles(cLoadedSongs& loaded) {
 
 /// An update appends the new copy before it flags the old one, so a crash in between leaves
 /// two live copies of one file. The later copy is the newer: every earlier copy is flagged
-/// deleted in the file and dropped. Names are compared with A..Z folded, as everywhere in the
-/// catalogue. Returns how many copies were dropped.
+/// deleted in the file and dropped. Copies of one file have the same path byte for byte; paths
+/// that differ in letter case name different files. Returns how many copies were dropped.
 int64_t DropEarlierCopies(cLoadedSongs& loaded) {
     std::vector<cOwnedSong>& songs = loaded.songs;
     size_t capacity = 16;
@@ -133,12 +174,12 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
         if (!songs[i]) {
             continue;
         }
-        const uint64_t hash = loaded.foldedHashes[i];
+        const uint64_t hash = loaded.pathHashes[i];
         size_t slot = hash & mask;
         for (; slots[slot] != 0; slot = (slot + 1) & mask) {
             const size_t other = slots[slot] - 1;
-            if (loaded.foldedHashes[other] == hash &&
-                SameTextIgnoringAsciiCase(songs[other]->FileName(), songs[i]->FileName())) {
+            if (loaded.pathHashes[other] == hash &&
+                songs[other]->FileName() == songs[i]->FileName()) {
                 break;
             }
         }
@@ -182,7 +223,9 @@ std::vector<cSongInfo*> LiveSongsToKeep() {
 
 /// Writes the catalogue file + ".tmp" from empty with every song of the master list, flushes
 /// it, and moves it over the catalogue file in one rename; the new file keeps the old one's
-/// permission bits (and owner, where that may be set). Returns the new catalogue, still open
+/// permission bits (and owner, where that may be set). Whatever lies at the temporary path is
+/// removed, never followed: a link planted there must not make a run by a more privileged
+/// user overwrite the file it points to. Returns the new catalogue, still open
 /// and locked (so no second copy of the program can slip in before it is loaded), or null when
 /// the compaction could not be done; the old catalogue and the master list are then as before.
 std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
@@ -193,14 +236,14 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
     try {
         target = FileBehindLinks(path);
         tempPath = target + ".tmp";
-        compact->Open(tempPath);
+        struct stat old {};
+        if (::stat(target.c_str(), &old) != 0) {
+            throw EFileError(errno, "Could not open", target);
+        }
+        compact->CreateNew(tempPath, old);
     } catch (const std::exception& error) {
         ShowErrorMessage(kCompactPrefix, error.what());
         return nullptr;
-    }
-    if (struct stat info{}; ::stat(target.c_str(), &info) == 0) {
-        ::chmod(tempPath.c_str(), info.st_mode & 07777);
-        (void)!::chown(tempPath.c_str(), info.st_uid, info.st_gid);
     }
     const std::vector<cSongInfo*> songs = LiveSongsToKeep();
     // Writing into the new file moves each record's Position there; kept to undo that.
@@ -211,7 +254,6 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
     }
     bool written = false;
     try {
-        compact->Truncate(0); // a leftover of an interrupted compaction
         written = compact->AddSongEntries(songs);
         if (written) {
             compact->Sync();
@@ -234,27 +276,8 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
     return compact;
 }
 
-/// Loads the open catalogue into a new master list and compacts it when that is due and
-/// allowed. A compaction reloads the new file without allowing another one.
-bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& path,
-                   bool mayCompact) {
-    MasterSongList = new cSongPointersList();
-    SongsDatabase = database.release();
-
-    int64_t deletedCount = 0;
-    cLoadedSongs loaded = ReadAllRecords(*SongsDatabase, deletedCount);
-    bool readFailed = SongsDatabase->LastReadFailed();
-    try {
-        SongsDatabase->MendTail();
-    } catch (const std::exception& error) {
-        ShowErrorMessage(kReadPrefix, error.what());
-        readFailed = true;
-    }
-    const int64_t endOfReading = SongsDatabase->GetPosition();
-    deletedCount += DropVanishedFiles(loaded);
-    deletedCount += DropEarlierCopies(loaded);
-    SongsDatabase->SetPosition(endOfReading);
-
+/// The live songs that are left become the master list, in file order.
+void AdoptLoadedSongs(cLoadedSongs& loaded) {
     MasterSongList->Reserve(static_cast<int>(loaded.songs.size()));
     for (size_t i = 0; i < loaded.songs.size(); ++i) {
         cOwnedSong& song = loaded.songs[i];
@@ -273,11 +296,139 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
         MasterSongList->Add(song.release());
     }
     loaded = cLoadedSongs();
+}
 
-    // After a failed read the songs behind the damage are not in the list: a compaction would
-    // throw them away for good. Songs kept aside are live.
+/// "2024-05-01_13-45-07": when a damaged catalogue was set aside, in local time.
+std::string DamagedCopyStamp() {
+    const time_t now = ::time(nullptr);
+    struct tm local {};
+    ::localtime_r(&now, &local);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", &local);
+    return text;
+}
+
+/// Keeps the damaged catalogue as found under the name target + ".damaged-" + a time stamp
+/// (a number added when that name is taken): a second name for the same file where the file
+/// system has hard links, so that even a huge sparse file costs nothing, else a copy of its
+/// bytes. Answers the copy's path; throws EFileError when no copy could be kept.
+std::string KeepDamagedCopy(const cSongsDatabase& database, const std::string& target) {
+    const std::string stem = target + ".damaged-" + DamagedCopyStamp();
+    for (int number = 1; number <= 100; ++number) {
+        const std::string name = number == 1 ? stem : stem + "-" + std::to_string(number);
+        if (::link(target.c_str(), name.c_str()) == 0) {
+            FlushFolderOf(name);
+            return name;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        try {
+            CopyToNewFile(database.Descriptor(), name);
+            return name;
+        } catch (const EFileError& error) {
+            if (error.code() != std::errc::file_exists) {
+                throw;
+            }
+        }
+    }
+    throw EFileError(EEXIST, "Could not keep a copy of", target);
+}
+
+bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& path,
+                   bool mayCompact);
+
+/// After damage: keeps a copy of the file as found, then writes a clean catalogue of every
+/// song that could be read and loads it, so that nothing is ever appended behind unreadable
+/// bytes; the user is told once. When no copy can be kept or the clean file cannot be
+/// written, the file stays as found and the start fails: going on would append new songs
+/// where no later start could read them.
+bool RecoverDamagedCatalogue(const std::string& path, const cUnreadable& unreadable) {
+    const std::string what = "The songs database \"" + path +
+                             "\" is damaged: " + std::to_string(unreadable.bytes) +
+                             " bytes could not be read, the first at offset " +
+                             std::to_string(unreadable.firstOffset) + ".";
+    std::string copyPath;
+    try {
+        copyPath = KeepDamagedCopy(*SongsDatabase, FileBehindLinks(path));
+    } catch (const std::exception& error) {
+        ShowMessage(what + " No copy of it could be kept (" + error.what() +
+                    "), so it was left as it is and the program ends.");
+        FreeAllSongs();
+        return false;
+    }
+    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    if (!compact) {
+        ::unlink(copyPath.c_str());
+        ShowMessage(what + " The repaired file could not be written, so it was left as it is " +
+                    "and the program ends.");
+        FreeAllSongs();
+        return false;
+    }
+    FreeAllSongs();
+    if (!LoadCatalogue(std::move(compact), path, false)) {
+        return false;
+    }
+    ShowMessage(what + " Every song that could be read has been kept, and a copy of the " +
+                "damaged file was saved as \"" + copyPath + "\".");
+    return true;
+}
+
+/// Loads the open catalogue into a new master list and compacts it when that is due and
+/// allowed. A compaction reloads the new file without allowing another one; so does the
+/// repair of a damaged file. False when the file cannot be read or memory runs out (after a
+/// message; nothing is written to the file then).
+bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& path,
+                   bool mayCompact) {
+    MasterSongList = new cSongPointersList();
+    SongsDatabase = database.release();
+
+    int64_t deletedCount = 0;
+    cUnreadable unreadable;
+    cLoadedSongs loaded;
+    try {
+        loaded = ReadAllRecords(*SongsDatabase, deletedCount, unreadable);
+    } catch (const std::exception& error) {
+        const bool noMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
+        loaded = cLoadedSongs();
+        FreeAllSongs();
+        ShowMessage("The songs database \"" + path + "\" could not be loaded (" +
+                    (noMemory ? std::string("there is not enough memory") : error.what()) +
+                    "), so it was left as it is and the program ends.");
+        return false;
+    }
+    if (unreadable.bytes > 0 && !mayCompact) {
+        // Damage in the file this start has just written: the disk itself is failing.
+        loaded = cLoadedSongs();
+        FreeAllSongs();
+        ShowMessage("The songs database \"" + path + "\" could not be read back after it was " +
+                    "written (" + unreadable.firstReason + "), so the program ends.");
+        return false;
+    }
+    if (unreadable.bytes > 0) {
+        loaded.fileKeptAsFound = true;
+        DropVanishedFiles(loaded);
+        DropEarlierCopies(loaded);
+        AdoptLoadedSongs(loaded);
+        return RecoverDamagedCatalogue(path, unreadable);
+    }
+
+    bool mendFailed = false;
+    try {
+        SongsDatabase->MendTail();
+    } catch (const std::exception& error) {
+        ShowErrorMessage(kReadPrefix, error.what());
+        mendFailed = true;
+    }
+    const int64_t endOfReading = SongsDatabase->GetPosition();
+    deletedCount += DropVanishedFiles(loaded);
+    deletedCount += DropEarlierCopies(loaded);
+    SongsDatabase->SetPosition(endOfReading);
+    AdoptLoadedSongs(loaded);
+
+    // Songs kept aside are live.
     const int64_t liveCount = MasterSongList->Count() + OfflineSongs.Count();
-    if (!mayCompact || readFailed || liveCount == 0 || deletedCount * 2 < liveCount) {
+    if (!mayCompact || mendFailed || liveCount == 0 || deletedCount * 2 < liveCount) {
         return true;
     }
     TraceLog("compacting: 2 flags coming up");

@@ -23,8 +23,15 @@ constexpr size_t kNumberBytes = 16; // Views, Size, Date
 constexpr size_t kTextCount = 6;    // FileName .. Year
 constexpr size_t kReadWindow = 256 * 1024;
 constexpr size_t kWriteBlock = 1024 * 1024;
-/// A record this long is not a plausible torn append; see IsTornTail.
-constexpr uint32_t kLargestTornRecord = 1024 * 1024;
+/// The smallest payload: six empty texts, the numbers, an empty groups text, two CR LF.
+constexpr uint32_t kSmallestPayload = 48;
+
+/// A record that breaks the file's rules. Failures of the file itself (it cannot be read) are
+/// EFileError instead, so that the loader can tell damaged bytes from a failing disk.
+class EDamagedRecord : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 uint32_t ReadU32(const char* bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
@@ -49,8 +56,10 @@ void PutU32(char* at, uint32_t value) {
 }
 
 void AppendText(std::string& out, std::string_view text) {
-    if (text.size() > std::numeric_limits<uint32_t>::max()) {
-        throw std::length_error("a text of the song is longer than 4 GiB");
+    // What is written must read back: the reader takes a longer text for damage.
+    if (text.size() > kLongestSongText) {
+        throw std::length_error("a text of the song is longer than " +
+                                std::to_string(kLongestSongText) + " bytes");
     }
     AppendU32(out, static_cast<uint32_t>(text.size()));
     out.append(text);
@@ -78,8 +87,9 @@ void AppendRecord(std::string& out, cSongInfo& song) {
     for (const auto& name : song.Groups) {
         groupsBytes += name.size() + 2;
     }
-    if (groupsBytes > std::numeric_limits<uint32_t>::max()) {
-        throw std::length_error("the groups of the song are longer than 4 GiB");
+    if (groupsBytes > kLargestRecordLength) {
+        throw std::length_error("the groups of the song are longer than " +
+                                std::to_string(kLargestRecordLength) + " bytes");
     }
     AppendU32(out, static_cast<uint32_t>(groupsBytes == 0 ? 0 : groupsBytes - 2));
     for (size_t i = 0; i < song.Groups.size(); ++i) {
@@ -90,8 +100,9 @@ void AppendRecord(std::string& out, cSongInfo& song) {
     }
     out += "\r\n";
     const size_t payload = out.size() - headerAt - kHeaderBytes;
-    if (payload > std::numeric_limits<uint32_t>::max()) {
-        throw std::length_error("the song's record is longer than 4 GiB");
+    if (payload > kLargestRecordLength) {
+        throw std::length_error("the song's record is longer than " +
+                                std::to_string(kLargestRecordLength) + " bytes");
     }
     song.RecordLength = static_cast<uint32_t>(payload);
     out[headerAt] = static_cast<char>(song.Deleted);
@@ -137,8 +148,8 @@ enum class eScan {
 /// Walks the fields of the payload starting at `start`, reading only the counts (and the CR LF
 /// bytes when checkSeparators holds) through `read(offset, count)`. Every field must end by
 /// budgetEnd (the end the header's RecordLength gives); the data ends at dataEnd. A count is
-/// compared against both before anything else is done with it, so no absurd length is ever
-/// acted upon.
+/// compared against both, and against the longest text a song can have, before anything else
+/// is done with it, so no absurd length is ever acted upon.
 template <class tReader>
 eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkSeparators,
                   tReader&& read, cPayloadLayout& layout) {
@@ -156,13 +167,17 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
         }
         return true;
     };
-    auto text = [&](int64_t& textAt, uint32_t& length, eScan& verdict) {
+    auto text = [&](int64_t& textAt, uint32_t& length, uint32_t longest, eScan& verdict) {
         if (!fits(4, verdict)) {
             return false;
         }
         length = ReadU32(read(at, 4));
         at += 4;
         textAt = at;
+        if (length > longest) {
+            verdict = eScan::kInconsistent; // no song has such a text
+            return false;
+        }
         if (!fits(length, verdict)) {
             return false;
         }
@@ -171,7 +186,7 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
     };
     eScan verdict = eScan::kWhole;
     for (size_t i = 0; i < kTextCount; ++i) {
-        if (!text(layout.textAt[i], layout.textLength[i], verdict)) {
+        if (!text(layout.textAt[i], layout.textLength[i], kLongestSongText, verdict)) {
             return verdict;
         }
     }
@@ -191,7 +206,7 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
         return eScan::kRunsOut;
     }
     at += 2;
-    if (!text(layout.groupsAt, layout.groupsLength, verdict)) {
+    if (!text(layout.groupsAt, layout.groupsLength, kLargestRecordLength, verdict)) {
         return verdict;
     }
     layout.end = at;
@@ -199,8 +214,8 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
 }
 
 [[noreturn]] void ThrowDamaged(int64_t position, const char* why) {
-    throw std::runtime_error("Damaged record at offset " + std::to_string(position) +
-                             " of the songs database: " + why);
+    throw EDamagedRecord("Damaged record at offset " + std::to_string(position) +
+                         " of the songs database: " + why);
 }
 
 /// For a record whose RecordLength runs past the end of the file (at fileEnd): true when it
@@ -210,8 +225,8 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
 ///
 ///  - the fields are walked within the bytes that exist, each count checked against the
 ///    record's RecordLength first and the end of the file second, the CR LF bytes checked too;
-///  - torn: RecordLength is plausible (at most 1 MiB) and the walk runs out at the end of the
-///    file with nothing inconsistent before it; or the record is deleted and its fields end
+///  - torn: RecordLength is plausible (kLargestRecordLength at most) and the walk runs out at
+///    the end of the file with nothing inconsistent before it; or the record is deleted and its fields end
 ///    where the file ends, so nothing else lies behind it and cutting it off loses nothing;
 ///  - whole: a live record whose fields are all there, lacking at most its closing CR LF, with
 ///    a RecordLength that matches its fields;
@@ -232,7 +247,7 @@ bool IsTornTail(int64_t position, uint8_t deleted, uint32_t recordLength, int64_
         ThrowDamaged(position, "the record does not end in CR LF");
     }
     if (scan == eScan::kRunsOut || (deleted != 0 && behind <= 2)) {
-        if (recordLength > kLargestTornRecord) {
+        if (recordLength > kLargestRecordLength) {
             ThrowDamaged(position, "its length runs past the end of the file");
         }
         return true;
@@ -279,12 +294,61 @@ int cSongsDatabase::OpenFileDescriptor() const {
     return m_File.Get();
 }
 
+void (*CatalogueOpenedBeforeLock)(const std::string& path) = nullptr;
+
+namespace {
+/// Whether the locked descriptor still is the file at the path. Another copy of the program
+/// that compacts renames its new file over the path: a descriptor opened before that holds the
+/// old file, whose lock guards nothing any more.
+bool StillNamedByPath(const cRegularFile& file, const std::string& path) {
+    struct stat now {};
+    struct stat named {};
+    return ::fstat(file.Handle.Get(), &now) == 0 && now.st_nlink > 0 &&
+           ::stat(path.c_str(), &named) == 0 && named.st_dev == now.st_dev &&
+           named.st_ino == now.st_ino;
+}
+} // namespace
+
 void cSongsDatabase::Open(const std::string& path) {
     Close();
-    cRegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Could not open");
+    // Each round that finds the file replaced has seen another copy finish a compaction;
+    // the bound only keeps a pathological loop from hanging the start.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        cRegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Could not open");
+        if (CatalogueOpenedBeforeLock != nullptr) {
+            CatalogueOpenedBeforeLock(path);
+        }
+        if (::flock(file.Handle.Get(), LOCK_EX | LOCK_NB) != 0) {
+            throw EFileError(errno, "Could not lock", path);
+        }
+        if (StillNamedByPath(file, path)) {
+            ::fstat(file.Handle.Get(), &file.Info); // the size may have changed before the lock
+            Adopt(std::move(file), path);
+            return;
+        }
+    }
+    throw EFileError(EAGAIN, "Could not lock", path, "the file keeps being replaced");
+}
+
+void cSongsDatabase::CreateNew(const std::string& path, const struct stat& like) {
+    Close();
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        throw EFileError(errno, "Could not remove", path);
+    }
+    cRegularFile file =
+        OpenRegularFile(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, "Could not create");
     if (::flock(file.Handle.Get(), LOCK_EX | LOCK_NB) != 0) {
         throw EFileError(errno, "Could not lock", path);
     }
+    // Through the descriptor: a path could be swapped for a link in between.
+    (void)!::fchown(file.Handle.Get(), like.st_uid, like.st_gid); // kept ours when not permitted
+    if (::fchmod(file.Handle.Get(), like.st_mode & 07777) != 0) {
+        throw EFileError(errno, "Could not create", path);
+    }
+    Adopt(std::move(file), path);
+}
+
+void cSongsDatabase::Adopt(cRegularFile file, const std::string& path) {
     m_File = std::move(file.Handle);
     m_Path = path;
     m_Position = 0;
@@ -359,30 +423,46 @@ void cSongsDatabase::PatchBuffer(int64_t offset, const char* data, size_t count)
 }
 
 bool cSongsDatabase::ReadNextSong(cSongInfo& song) {
+    std::string why;
+    eRecordRead read = eRecordRead::kDamaged;
+    try {
+        read = ReadNextRecord(song, why);
+    } catch (const std::exception& error) {
+        why = error.what();
+    }
+    m_LastReadFailed = read == eRecordRead::kDamaged;
+    if (m_LastReadFailed) {
+        ShowErrorMessage(kReadPrefix, why);
+    }
+    return read == eRecordRead::kSong;
+}
+
+eRecordRead cSongsDatabase::ReadNextRecord(cSongInfo& song, std::string& why) {
     m_LastReadFailed = false;
     m_TornAt = -1;
     if (m_Position >= m_Size) {
         ReleaseBuffer(); // the catalogue is read once; the window is of no further use
-        return false;
+        return eRecordRead::kEnd;
     }
     m_MissingClosing = 0;
     m_UnclosedFileSize = -1;
     if (TraceEnabled()) {
         TraceLog("[ReadNextSong] Pos before reading starts: " + std::to_string(m_Position));
     }
+    const int64_t position = m_Position;
     try {
         ReadRecord(song);
-    } catch (const std::exception& error) {
-        m_LastReadFailed = true;
-        ShowErrorMessage(kReadPrefix, error.what());
-        return false;
+    } catch (const EDamagedRecord& damage) {
+        m_Position = position;
+        why = damage.what();
+        return eRecordRead::kDamaged;
     }
     if (m_TornAt >= 0) {
         if (TraceEnabled()) {
             TraceLog("[ReadNextSong] Record cut short by the end of the file at pos " +
                      std::to_string(m_TornAt));
         }
-        return false;
+        return eRecordRead::kTorn;
     }
     if (TraceEnabled()) {
         if (song.Deleted != 0) {
@@ -393,7 +473,7 @@ bool cSongsDatabase::ReadNextSong(cSongInfo& song) {
                      ", stream pos " + std::to_string(m_Position));
         }
     }
-    return true;
+    return eRecordRead::kSong;
 }
 
 /// Reads the record at m_Position into the song. A torn last record sets m_TornAt; damage
@@ -413,6 +493,9 @@ void cSongsDatabase::ReadRecord(cSongInfo& song) {
     const uint32_t recordLength = ReadU32(header + 1);
     const int64_t start = position + static_cast<int64_t>(kHeaderBytes);
     const int64_t budgetEnd = start + recordLength;
+    if (recordLength > kLargestRecordLength && budgetEnd <= m_Size) {
+        ThrowDamaged(position, "its length is larger than any song's record");
+    }
     auto fetch = [this](int64_t offset, size_t count) { return Fetch(offset, count); };
 
     cPayloadLayout layout;
@@ -456,6 +539,56 @@ void cSongsDatabase::MendTail() {
     }
     m_MissingClosing = 0;
     m_UnclosedFileSize = -1;
+}
+
+/// A record that the writer could have written, found where no reading led: the Deleted byte
+/// the program writes (0 or 1), a plausible RecordLength within the file, fields that fill it
+/// exactly within the limits of a song, and both CR LF in place. Deleted records are checked
+/// as strictly: flagging changes only their first byte.
+bool cSongsDatabase::IsWholeRecordAt(int64_t position) {
+    const char* header = Fetch(position, kHeaderBytes);
+    const auto deleted = static_cast<uint8_t>(header[0]);
+    const uint32_t recordLength = ReadU32(header + 1);
+    const int64_t start = position + static_cast<int64_t>(kHeaderBytes);
+    const int64_t budgetEnd = start + recordLength;
+    if (deleted > 1 || recordLength < kSmallestPayload || recordLength > kLargestRecordLength ||
+        budgetEnd > m_Size) {
+        return false;
+    }
+    auto fetch = [this](int64_t offset, size_t count) { return Fetch(offset, count); };
+    cPayloadLayout layout;
+    return ScanPayload(start, budgetEnd, m_Size, true, fetch, layout) == eScan::kWhole &&
+           layout.end + 2 == budgetEnd && std::memcmp(Fetch(layout.end, 2), "\r\n", 2) == 0;
+}
+
+int64_t cSongsDatabase::FindNextWholeRecord(int64_t from) {
+    const int fd = OpenFileDescriptor();
+    constexpr int64_t kSmallestRecord = kHeaderBytes + kSmallestPayload;
+    int64_t dataEnd = -1; // where the stretch of data that `at` lies in ends
+    for (int64_t at = from; at + kSmallestRecord <= m_Size; ++at) {
+        if (at >= dataEnd) {
+            // A hole reads as zeros, and a record starting there would have a RecordLength of
+            // 0: only the last bytes of a hole can begin a record that goes on into data.
+            const off_t data = ::lseek(fd, at, SEEK_DATA);
+            if (data < 0 && errno == ENXIO) {
+                return m_Size; // nothing but a hole up to the end
+            }
+            if (data < 0) {
+                dataEnd = m_Size; // holes cannot be told here: read everything
+            } else {
+                at = std::max<int64_t>(at, data - static_cast<int64_t>(kHeaderBytes - 1));
+                const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+                dataEnd = hole < 0 ? m_Size : hole;
+            }
+            if (at + kSmallestRecord > m_Size) {
+                break;
+            }
+        }
+        if (IsWholeRecordAt(at)) {
+            return at;
+        }
+    }
+    return m_Size;
 }
 
 // ---- writing ------------------------------------------------------------------------------

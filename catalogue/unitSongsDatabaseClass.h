@@ -13,6 +13,10 @@
 /// song has no group. RecordLength = 48 + the six text lengths + the groups text length, and a
 /// whole record takes RecordLength + 5 bytes. Deleted is 0 for a live record; the program
 /// writes 1 to flag a copy deleted. Texts are stored as the bytes they were read from.
+///
+/// No song has a text longer than kLongestSongText (the longest path the system accepts; the
+/// other texts come from file names and tags) or a record longer than kLargestRecordLength: a
+/// longer count is damage to the reader, and the writer refuses to store one.
 
 #include <cstdint>
 #include <memory>
@@ -22,6 +26,11 @@
 
 #include "util/unitFileHandle.h"
 #include "util/unitUtils.h"
+
+/// The longest text of a song record: PATH_MAX less its terminator.
+inline constexpr uint32_t kLongestSongText = 4095;
+/// The longest payload of a song record (RecordLength).
+inline constexpr uint32_t kLargestRecordLength = 1024 * 1024;
 
 /// One song. Allocated with NewSongInfo and freed with DisposeSongInfo; every list but the
 /// master song list holds borrowed pointers to it.
@@ -106,6 +115,18 @@ private:
     std::vector<cSongInfo*> m_Items;
 };
 
+/// What reading the record at the position found (cSongsDatabase::ReadNextRecord).
+enum class eRecordRead {
+    kSong,    ///< a record, live or deleted
+    kEnd,     ///< the end of the file
+    kTorn,    ///< a record cut short by the end of the file (a torn append); MendTail cuts it
+    kDamaged, ///< a record that breaks the file's rules; the position stays at its start
+};
+
+/// Test seam: when set, Open calls it between opening the file and locking it, so that a test
+/// can hold a second copy of the program there while the first one replaces the file.
+extern void (*CatalogueOpenedBeforeLock)(const std::string& path);
+
 /// The open catalogue file. Open takes the file exclusively (flock LOCK_EX|LOCK_NB on an
 /// O_RDWR descriptor), so a second copy of the program fails there. All operations work at the
 /// current position unless said otherwise; reads go through a buffer, writes straight to the
@@ -122,8 +143,18 @@ public:
 
     /// Creates an empty file when none exists, opens it exclusively, position 0.
     /// Throws EFileError when that fails; a file that is not a regular file is refused.
+    /// The lock holds the file that the path names once it is locked: a file replaced at the
+    /// path between the open and the lock (a compaction of another copy) is opened anew.
     void Open(const std::string& path);
+    /// Opens a new, empty file at the path exclusively, for a catalogue written from scratch
+    /// beside the file `like` (its permission bits, and owner where that may be set). Whatever
+    /// lies at the path (a leftover of an interrupted run, or a planted link) is removed first,
+    /// and the new file is created with O_EXCL|O_NOFOLLOW, so no link is ever followed. Throws
+    /// EFileError when that fails.
+    void CreateNew(const std::string& path, const struct stat& like);
     bool IsOpen() const { return m_File.IsOpen(); }
+    /// The open file's descriptor (-1 when none is open), for copying the file as it is.
+    int Descriptor() const { return m_File.Get(); }
     const std::string& Path() const { return m_Path; }
 
     int64_t GetPosition() const { return m_Position; }
@@ -134,6 +165,15 @@ public:
     /// Reads the record at the position into the song. False at the end of the file and on a
     /// failure; LastReadFailed tells the two apart.
     bool ReadNextSong(cSongInfo& song);
+    /// ReadNextSong without its message, for the loader, which reports damage its own way:
+    /// kDamaged leaves the reason in `why`. A failure of the file itself (it cannot be read)
+    /// and a lack of memory are thrown.
+    eRecordRead ReadNextRecord(cSongInfo& song, std::string& why);
+    /// The start of the first record at or after `from` that is whole and consistent (see
+    /// IsWholeRecordAt), or the file size when none follows: where reading goes on after
+    /// damage. Holes of a sparse file are skipped without reading them. Throws like
+    /// ReadNextRecord.
+    int64_t FindNextWholeRecord(int64_t from);
     /// The last ReadNextSong met a damaged record (and showed its message).
     bool LastReadFailed() const { return m_LastReadFailed; }
     /// The last ReadNextSong met a record cut short by the end of the file (a torn append).
@@ -190,6 +230,8 @@ private:
     const char* Refill(int64_t offset, size_t count);
     void ReleaseBuffer();
     void ReadRecord(cSongInfo& song);
+    bool IsWholeRecordAt(int64_t position);
+    void Adopt(cRegularFile file, const std::string& path);
     void WriteAt(int64_t offset, const char* data, size_t count);
     void PatchBuffer(int64_t offset, const char* data, size_t count);
     void FlagDeleted(int64_t position);

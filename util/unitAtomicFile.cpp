@@ -38,7 +38,9 @@ int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath,
         const unsigned long long unique =
             (clock ^ (static_cast<unsigned long long>(::getpid()) << 20)) + counter++;
         temporaryPath = FolderOf(target) + "/" + stem + std::to_string(unique % 1000000007ULL);
-        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        // Never an existing entry, nor one that a link planted there would make us write.
+        const int fd = ::open(temporaryPath.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -163,4 +165,83 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, size_t maxB
         }
         content.resize(std::min(content.size() * 2, maxBytes) + 1);
     }
+}
+
+namespace {
+
+/// Copies the bytes of [from, to) of the source to the same place in the target.
+int CopyRange(int sourceFd, int targetFd, int64_t from, int64_t to) {
+    constexpr size_t kChunk = 1 << 20;
+    std::string buffer(static_cast<size_t>(std::min<int64_t>(to - from, kChunk)), '\0');
+    for (int64_t at = from; at < to;) {
+        const auto count = static_cast<size_t>(std::min<int64_t>(to - at, kChunk));
+        const cTransfer got = ReadFullyAt(sourceFd, buffer.data(), count, at);
+        if (got.Error != 0) {
+            return got.Error;
+        }
+        if (got.Done == 0) {
+            return 0; // the source ends early: the size set at the end keeps the rest empty
+        }
+        const cTransfer put = WriteFullyAt(targetFd, std::string_view(buffer.data(), got.Done), at);
+        if (put.Error != 0) {
+            return put.Error;
+        }
+        at += static_cast<int64_t>(got.Done);
+    }
+    return 0;
+}
+
+/// Copies every stretch of data of the source, skipping its holes; answers the errno that
+/// stopped it, or 0.
+int CopyData(int sourceFd, int targetFd, int64_t size) {
+    for (int64_t at = 0; at < size;) {
+        off_t data = ::lseek(sourceFd, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+            return 0; // a hole up to the end
+        }
+        off_t hole = data < 0 ? size : ::lseek(sourceFd, data, SEEK_HOLE);
+        if (data < 0) {
+            data = at; // holes cannot be told here: copy everything
+        }
+        if (hole < 0 || hole > size) {
+            hole = size;
+        }
+        if (const int error = CopyRange(sourceFd, targetFd, data, hole); error != 0) {
+            return error;
+        }
+        at = hole;
+    }
+    return 0;
+}
+
+} // namespace
+
+void CopyToNewFile(int sourceFd, const std::string& path) {
+    struct stat source {};
+    if (::fstat(sourceFd, &source) != 0) {
+        throw EFileError(errno, kCouldNotWrite, path);
+    }
+    cFileHandle target(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!target.IsOpen()) {
+        throw EFileError(errno, kCouldNotWrite, path);
+    }
+    int errorCode = CopyData(sourceFd, target.Get(), source.st_size);
+    if (errorCode == 0 && ::ftruncate(target.Get(), source.st_size) != 0) {
+        errorCode = errno;
+    }
+    if (errorCode == 0 && ::fchmod(target.Get(), source.st_mode & 07777) != 0) {
+        errorCode = errno;
+    }
+    if (errorCode == 0 && ::fsync(target.Get()) != 0) {
+        errorCode = errno;
+    }
+    if (errorCode == 0) {
+        errorCode = target.Close();
+    }
+    if (errorCode != 0) {
+        ::unlink(path.c_str());
+        throw EFileError(errorCode, kCouldNotWrite, path);
+    }
+    FlushFolderOf(path);
 }

@@ -26,8 +26,9 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 /// Creates a new, empty file for writing beside the target, in the same folder, with a hidden
 /// name no other file has: "." + the target's file name + ".tmp" + a number (so a temporary
-/// beside "a.mp3" does not end in ".mp3"). The mode is subject to the umask. Answers the open
-/// descriptor and the temporary file's path, or -1 with errno set.
+/// beside "a.mp3" does not end in ".mp3"); created with O_EXCL|O_NOFOLLOW, so neither an
+/// existing file nor a link planted at that name is ever written. The mode is subject to the umask.
+/// Answers the open descriptor and the temporary file's path, or -1 with errno set.
 int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath,
                           mode_t mode = 0666);
 
@@ -45,3 +46,10 @@ void FlushFolderOf(const std::string& path);
 /// cannot be read, is not a regular file (a folder, a pipe), or is longer than maxBytes.
 std::optional<std::string> ReadFileIfExists(const std::string& path,
                                             size_t maxBytes = static_cast<size_t>(-1));
+
+/// Copies the whole content of the open file into a new file at the path, created with
+/// O_CREAT|O_EXCL|O_NOFOLLOW (an existing entry or a planted link is never written through)
+/// with the source's permission bits, and flushed to the disk. Holes of a sparse file stay
+/// holes. Throws EFileError (code EEXIST when the path is taken); a half-written copy is
+/// removed.
+void CopyToNewFile(int sourceFd, const std::string& path);

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGuiApplication>
@@ -17,9 +18,27 @@
 #include "util/unitGuiText.h"
 #include "util/unitListViewUtils.h"
 
+namespace {
+/// Icons and type names for the folder tree that never look inside a file. The model asks for
+/// both for every entry it lists, files too, and the stock provider reads each file's first
+/// bytes to tell its type: one file whose read never returns (/proc/kmsg, a dead network
+/// mount) would block the window for ever.
+class cFolderTreeIcons final : public QFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override {
+        return QFileIconProvider::icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo& info) const override {
+        return info.isDir() ? QStringLiteral("Folder") : QStringLiteral("File");
+    }
+};
+} // namespace
+
 TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
     : QTreeView(parent), m_Desktop(desktop), m_Model(new QFileSystemModel(this)),
-      m_ContextMenu(new QMenu(this)) {
+      m_ContextMenu(new QMenu(this)), m_Icons(std::make_unique<cFolderTreeIcons>()) {
+    m_Model->setIconProvider(m_Icons.get());
     m_Model->setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Drives);
     m_Model->setReadOnly(true);
     m_Model->setOption(QFileSystemModel::DontUseCustomDirectoryIcons);
@@ -75,6 +94,11 @@ TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
             [this] { emit AddFolderTreeClicked(m_ContextPath); });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &TFolderTree::ShowContextMenu);
+}
+
+TFolderTree::~TFolderTree() {
+    // The model lists folders in a thread of its own that asks the provider: it goes first.
+    delete m_Model;
 }
 
 void TFolderTree::SelectFolder(const QString& path) {

@@ -10,9 +10,11 @@
 #include <QString>
 #include <QTimer>
 #include <QTreeView>
+#include <memory>
 #include <string>
 #include <vector>
 
+class QAbstractFileIconProvider;
 class QFileSystemModel;
 class QMenu;
 class cDesktop;
@@ -22,6 +24,7 @@ class TFolderTree : public QTreeView {
 public:
     /// The desktop opens folders in the file manager (context menu).
     explicit TFolderTree(cDesktop& desktop, QWidget* parent = nullptr);
+    ~TFolderTree() override;
 
     /// Selects the folder at the path, or when it does not exist its nearest existing parent,
     /// and scrolls it into view (also while the folders above it are still being listed).
@@ -64,6 +67,8 @@ private:
     cDesktop& m_Desktop;
     QFileSystemModel* m_Model;
     QMenu* m_ContextMenu;
+    /// The model's icon provider, which never reads a file; outlives the model's use of it.
+    std::unique_ptr<QAbstractFileIconProvider> m_Icons;
     QString m_ReportedPath;
     QString m_ContextPath;
     bool m_FollowSelection = false; ///< keep the selection in view until the user takes over

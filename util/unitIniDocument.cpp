@@ -9,6 +9,19 @@
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+/// Lines keep 32-bit places in the document's text.
+constexpr size_t kLargestText = UINT32_MAX;
+
+/// The byte order marks at the very start of the line. The file's own mark is the one at the
+/// start of its first line; one left at the start of a later line (files joined together) is
+/// read the same way, so that a line means the same wherever an edit moves it.
+std::string_view LeadingMarks(std::string_view text) {
+    size_t length = 0;
+    while (text.substr(length, kByteOrderMark.size()) == kByteOrderMark) {
+        length += kByteOrderMark.size();
+    }
+    return text.substr(0, length);
+}
 
 std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -17,11 +30,6 @@ std::string_view Trimmed(std::string_view text) {
     }
     const size_t last = text.find_last_not_of(" \t");
     return text.substr(first, last - first + 1);
-}
-
-/// The name as it is compared: trimmed, letters A to Z in lower case.
-std::string Folded(std::string_view name) {
-    return LowerCaseAscii(Trimmed(name));
 }
 
 /// The value of an entry as the program sees it: trimmed, one pair of enclosing quotes removed.
@@ -43,14 +51,6 @@ std::string EncodedValue(std::string_view value) {
     return "\"" + std::string(value) + "\"";
 }
 
-/// The line of an entry: "key=value".
-std::string EntryText(std::string_view key, std::string_view value) {
-    std::string text;
-    text.reserve(key.size() + 1 + value.size());
-    text.append(key).append(1, '=').append(value);
-    return text;
-}
-
 std::string_view LineEndBytes(uint8_t end) {
     static constexpr std::string_view kEnds[] = {"", "\r\n", "\n", "\r"};
     return kEnds[end];
@@ -58,57 +58,145 @@ std::string_view LineEndBytes(uint8_t end) {
 
 } // namespace
 
-cIniDocument::cLine cIniDocument::MakeLine(std::string text, eLineEnd end) {
+cIniDocument::cLine cIniDocument::MakeLine(size_t at, size_t length, eLineEnd end) const {
     cLine line;
+    line.at = static_cast<uint32_t>(at);
+    line.length = static_cast<uint32_t>(length);
     line.end = end;
-    const std::string_view content = Trimmed(text);
+    const std::string_view text = Text(line);
+    const std::string_view content = Trimmed(text.substr(LeadingMarks(text).size()));
+    std::string_view name;
     if (content.empty()) {
         line.kind = eLineKind::Blank;
     } else if (content.front() == ';') {
         line.kind = eLineKind::Comment;
     } else if (content.front() == '[') {
-        const size_t close = content.find(']');
-        if (close != std::string_view::npos) {
+        if (const size_t close = content.find(']'); close != std::string_view::npos) {
             line.kind = eLineKind::Header;
-            line.name = Trimmed(content.substr(1, close - 1));
+            name = Trimmed(content.substr(1, close - 1));
         }
     } else if (const size_t equals = content.find('='); equals != std::string_view::npos) {
-        line.kind = eLineKind::Entry;
-        line.name = Trimmed(content.substr(0, equals));
+        // A key or value the writer would refuse (a NUL in it) reads as absent: such a line
+        // is no entry, and a write of its key gives the key a proper line.
+        const std::string_view key = Trimmed(content.substr(0, equals));
+        if (IniWriteProblem({}, key, content.substr(equals + 1)).empty()) {
+            line.kind = eLineKind::Entry;
+            name = key;
+        }
     }
-    line.text = std::move(text);
+    line.nameAt = name.empty() ? 0 : static_cast<uint32_t>(name.data() - text.data());
+    line.nameLength = static_cast<uint32_t>(name.size());
     return line;
 }
 
-cIniDocument::cIniDocument(std::string_view bytes) {
-    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        m_ByteOrderMark = true;
-        bytes.remove_prefix(kByteOrderMark.size());
+cIniDocument::cLine cIniDocument::WrittenLine(std::string_view text, eLineEnd end) {
+    if (m_Text.size() + text.size() > kLargestText) {
+        throw std::length_error("the INI file would be larger than 4 GiB");
     }
-    while (!bytes.empty()) {
-        const size_t stop = bytes.find_first_of("\r\n");
-        if (stop == std::string_view::npos) {
-            AddLine(MakeLine(std::string(bytes), eLineEnd::None));
+    const size_t at = m_Text.size();
+    m_Text += text;
+    return MakeLine(at, text.size(), end);
+}
+
+cIniDocument::cIniDocument(std::string_view bytes) : cIniDocument(std::string(bytes)) {}
+
+cIniDocument::cIniDocument(std::string&& bytes) : m_Text(std::move(bytes)) {
+    if (m_Text.size() > kLargestText) {
+        throw std::length_error("an INI file larger than 4 GiB");
+    }
+    const std::string_view all(m_Text);
+    size_t at = 0;
+    while (at < all.size()) {
+        size_t stop = at;
+        while (stop < all.size() && all[stop] != '\r' && all[stop] != '\n') {
+            ++stop;
+        }
+        if (stop == all.size()) {
+            AddLine(MakeLine(at, all.size() - at, eLineEnd::None));
             break;
         }
         eLineEnd end = eLineEnd::Lf;
         size_t next = stop + 1;
-        if (bytes[stop] == '\r') {
+        if (all[stop] == '\r') {
             end = eLineEnd::Cr;
-            if (stop + 1 < bytes.size() && bytes[stop + 1] == '\n') {
+            if (next < all.size() && all[next] == '\n') {
                 end = eLineEnd::CrLf;
-                next = stop + 2;
+                ++next;
             }
         }
-        AddLine(MakeLine(std::string(bytes.substr(0, stop)), end));
-        bytes.remove_prefix(next);
+        AddLine(MakeLine(at, stop - at, end));
+        at = next;
     }
+}
+
+void cIniDocument::cNameIndex::Clear() {
+    m_Slots.clear();
+    m_Count = 0;
+}
+
+template <typename tNameAt>
+ptrdiff_t cIniDocument::cNameIndex::Find(std::string_view name, const tNameAt& nameAt) const {
+    if (m_Slots.empty()) {
+        return -1;
+    }
+    const uint64_t hash = FoldedHash(name);
+    const size_t mask = m_Slots.size() - 1;
+    for (size_t at = hash & mask; m_Slots[at].used; at = (at + 1) & mask) {
+        const cSlot& slot = m_Slots[at];
+        if (slot.hash == hash && SameTextIgnoringAsciiCase(nameAt(slot.position), name)) {
+            return static_cast<ptrdiff_t>(slot.position);
+        }
+    }
+    return -1;
+}
+
+template <typename tNameAt>
+void cIniDocument::cNameIndex::Add(size_t position, const tNameAt& nameAt) {
+    if ((m_Count + 1) * 2 > m_Slots.size()) {
+        const size_t grown = std::max<size_t>(16, m_Slots.size() * 2);
+        const std::vector<cSlot> old = std::exchange(m_Slots, std::vector<cSlot>(grown));
+        for (const cSlot& slot : old) {
+            if (slot.used) {
+                size_t at = slot.hash & (m_Slots.size() - 1);
+                while (m_Slots[at].used) {
+                    at = (at + 1) & (m_Slots.size() - 1);
+                }
+                m_Slots[at] = slot;
+            }
+        }
+    }
+    const std::string_view name = nameAt(position);
+    const uint64_t hash = FoldedHash(name);
+    const size_t mask = m_Slots.size() - 1;
+    size_t at = hash & mask;
+    for (; m_Slots[at].used; at = (at + 1) & mask) {
+        if (m_Slots[at].hash == hash &&
+            SameTextIgnoringAsciiCase(nameAt(m_Slots[at].position), name)) {
+            return; // the first of equal names counts
+        }
+    }
+    m_Slots[at] = cSlot{hash, position, true};
+    ++m_Count;
+}
+
+ptrdiff_t cIniDocument::FindEntry(const cSection& section, std::string_view key) const {
+    const auto nameAt = [this, &section](size_t i) { return Name(section.body[i]); };
+    if (!section.indexed) {
+        section.entries.Clear();
+        for (size_t i = 0; i < section.entriesEnd; ++i) {
+            if (section.body[i].kind == eLineKind::Entry) {
+                section.entries.Add(i, nameAt);
+            }
+        }
+        section.indexed = true;
+    }
+    return section.entries.Find(Trimmed(key), nameAt);
 }
 
 void cIniDocument::AddLine(cLine line) {
     if (line.kind == eLineKind::Header) {
-        m_FirstSection.emplace(Folded(line.name), m_Sections.size());
-        m_Sections.push_back(cSection{std::move(line), {}, {}, 0});
+        m_Sections.push_back(cSection{std::move(line), {}, 0, {}, false});
+        m_FirstSection.Add(m_Sections.size() - 1, SectionNameAt());
         return;
     }
     if (m_Sections.empty()) {
@@ -117,53 +205,47 @@ void cIniDocument::AddLine(cLine line) {
     }
     cSection& section = m_Sections.back();
     if (line.kind == eLineKind::Entry) {
-        section.firstEntry.emplace(Folded(line.name), section.body.size());
         section.entriesEnd = section.body.size() + 1;
+        section.indexed = false;
     }
     section.body.push_back(std::move(line));
 }
 
 void cIniDocument::IndexSections() {
-    m_FirstSection.clear();
+    m_FirstSection.Clear();
     for (size_t i = 0; i < m_Sections.size(); ++i) {
-        m_FirstSection.emplace(Folded(m_Sections[i].header.name), i);
+        m_FirstSection.Add(i, SectionNameAt());
     }
 }
 
 std::string cIniDocument::Bytes() const {
     std::string bytes;
-    size_t size = kByteOrderMark.size();
-    const auto count = [&size](const cLine& line) { size += line.text.size() + 2; };
-    for (const cLine& line : m_Preamble) {
-        count(line);
-    }
-    for (const cSection& section : m_Sections) {
-        count(section.header);
-        std::for_each(section.body.begin(), section.body.end(), count);
-    }
-    bytes.reserve(size);
-    if (m_ByteOrderMark) {
-        bytes += kByteOrderMark;
-    }
-    const auto append = [&bytes](const cLine& line) {
-        bytes += line.text;
-        bytes += LineEndBytes(static_cast<uint8_t>(line.end));
-    };
-    for (const cLine& line : m_Preamble) {
-        append(line);
-    }
-    for (const cSection& section : m_Sections) {
-        append(section.header);
-        for (const cLine& line : section.body) {
-            append(line);
+    const auto eachLine = [this](const auto& use) {
+        for (const cLine& line : m_Preamble) {
+            use(line);
         }
-    }
+        for (const cSection& section : m_Sections) {
+            use(section.header);
+            for (const cLine& line : section.body) {
+                use(line);
+            }
+        }
+    };
+    size_t size = 0;
+    eachLine([&](const cLine& line) {
+        size += Text(line).size() + LineEndBytes(static_cast<uint8_t>(line.end)).size();
+    });
+    bytes.reserve(size);
+    eachLine([&](const cLine& line) {
+        bytes += Text(line);
+        bytes += LineEndBytes(static_cast<uint8_t>(line.end));
+    });
     return bytes;
 }
 
 const cIniDocument::cSection* cIniDocument::FindSection(std::string_view section) const {
-    const auto found = m_FirstSection.find(Folded(section));
-    return found == m_FirstSection.end() ? nullptr : &m_Sections[found->second];
+    const ptrdiff_t found = m_FirstSection.Find(Trimmed(section), SectionNameAt());
+    return found < 0 ? nullptr : &m_Sections[static_cast<size_t>(found)];
 }
 
 cIniDocument::cSection* cIniDocument::FindSection(std::string_view section) {
@@ -176,12 +258,12 @@ std::optional<std::string> cIniDocument::Value(std::string_view section,
     if (found == nullptr) {
         return std::nullopt;
     }
-    const auto entry = found->firstEntry.find(Folded(key));
-    if (entry == found->firstEntry.end()) {
+    const ptrdiff_t entry = FindEntry(*found, key);
+    if (entry < 0) {
         return std::nullopt;
     }
-    const std::string& text = found->body[entry->second].text;
-    return DecodedValue(std::string_view(text).substr(text.find('=') + 1));
+    const std::string_view text = Text(found->body[static_cast<size_t>(entry)]);
+    return DecodedValue(text.substr(text.find('=') + 1));
 }
 
 std::vector<std::string> cIniDocument::SectionKeys(std::string_view section) const {
@@ -193,7 +275,7 @@ std::vector<std::string> cIniDocument::SectionKeys(std::string_view section) con
     // A repeated key is listed at each of its entries, although reads see only its first.
     for (size_t i = 0; i < found->entriesEnd; ++i) {
         if (found->body[i].kind == eLineKind::Entry) {
-            keys.push_back(found->body[i].name);
+            keys.emplace_back(Name(found->body[i]));
         }
     }
     return keys;
@@ -226,17 +308,17 @@ void cIniDocument::SetEntry(std::string_view section, std::string_view key, std:
     if (std::string problem = IniWriteProblem(section, key, value); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    const std::string_view name = Trimmed(key);
     cSection* found = FindSection(section);
     if (found == nullptr) {
-        AppendSection(Trimmed(section), EntryText(name, encoded), std::string(name));
+        AppendSection(Trimmed(section), std::string(Trimmed(key)) + "=" + std::string(encoded));
         return;
     }
-    // One look-up finds an existing key or reserves the place of a new one.
-    const auto [entry, added] = found->firstEntry.try_emplace(Folded(key), found->entriesEnd);
-    if (!added) {
-        cLine& line = found->body[entry->second];
-        line.text = EntryText(line.name, encoded);
+    if (const ptrdiff_t entry = FindEntry(*found, key); entry >= 0) {
+        cLine& line = found->body[static_cast<size_t>(entry)];
+        // The line keeps its marks, the key's spelling and its terminator.
+        line = WrittenLine(std::string(LeadingMarks(Text(line))) + std::string(Name(line)) + "=" +
+                               std::string(encoded),
+                           line.end);
         return;
     }
     // Only the last line of the file can lack a terminator; the new line goes after it.
@@ -244,31 +326,37 @@ void cIniDocument::SetEntry(std::string_view section, std::string_view key, std:
     if (before.end == eLineEnd::None) {
         before.end = eLineEnd::CrLf;
     }
-    // Lines after the insertion point are no entries, so no index in firstEntry moves.
-    found->body.insert(
-        found->body.begin() + static_cast<std::ptrdiff_t>(found->entriesEnd),
-        cLine{EntryText(name, encoded), eLineEnd::CrLf, eLineKind::Entry, std::string(name)});
+    found->body.insert(found->body.begin() + static_cast<std::ptrdiff_t>(found->entriesEnd),
+                       WrittenLine(std::string(Trimmed(key)) + "=" + std::string(encoded)));
+    // Lines after the insertion point are no entries, so no index of an entry moves.
+    found->entries.Add(found->entriesEnd, [this, found](size_t i) { return Name(found->body[i]); });
     ++found->entriesEnd;
 }
 
-void cIniDocument::AppendSection(std::string_view section, std::string entryText, std::string key) {
+void cIniDocument::AppendSection(std::string_view section, std::string_view entryText) {
+    // A file that holds only its byte order mark: the header follows the mark on its line.
+    std::string marks;
+    if (m_Sections.empty() && m_Preamble.size() == 1 && m_Preamble[0].end == eLineEnd::None &&
+        LeadingMarks(Text(m_Preamble[0])).size() == Text(m_Preamble[0]).size()) {
+        marks = Text(m_Preamble[0]);
+        m_Preamble.clear();
+    }
     if (cLine* last = LastLine(); last != nullptr && last->end == eLineEnd::None) {
         last->end = eLineEnd::CrLf;
     }
-    const std::string name(section);
-    AddLine(cLine{"[" + name + "]", eLineEnd::CrLf, eLineKind::Header, name});
-    AddLine(cLine{std::move(entryText), eLineEnd::CrLf, eLineKind::Entry, std::move(key)});
+    AddLine(WrittenLine(marks + "[" + std::string(section) + "]"));
+    AddLine(WrittenLine(entryText));
 }
 
 void cIniDocument::EraseSection(std::string_view section) {
-    const std::string folded = Folded(section);
-    if (m_FirstSection.find(folded) == m_FirstSection.end()) {
+    const std::string_view name = Trimmed(section);
+    if (FindSection(name) == nullptr) {
         return;
     }
     std::vector<cSection> kept;
     kept.reserve(m_Sections.size());
     for (cSection& current : m_Sections) {
-        if (Folded(current.header.name) != folded) {
+        if (!SameTextIgnoringAsciiCase(Name(current.header), name)) {
             kept.push_back(std::move(current));
             continue;
         }
@@ -312,6 +400,9 @@ std::string IniWriteProblem(std::string_view section, std::string_view key,
         return "the key contains \"=\"";
     }
     const std::string_view trimmedKey = Trimmed(key);
+    if (!LeadingMarks(trimmedKey).empty()) {
+        return "the key begins with a byte order mark";
+    }
     if (!trimmedKey.empty() && (trimmedKey.front() == ';' || trimmedKey.front() == '[')) {
         return "the key begins with \"" + std::string(1, trimmedKey.front()) + "\"";
     }

@@ -23,17 +23,23 @@ cIniFile::~cIniFile() = default;
 cIniFile::cIniFile(cIniFile&&) noexcept = default;
 cIniFile& cIniFile::operator=(cIniFile&&) noexcept = default;
 
+std::optional<std::string> cIniFile::BytesForReading() const {
+    try {
+        return ReadFileIfExists(m_Path, kMaxIniFileBytes);
+    } catch (const EFileError&) {
+        return std::nullopt; // unreadable reads as missing: every read has its default
+    }
+}
+
 template <typename Reader> auto cIniFile::Read(Reader&& reader) const {
     if (m_Batch) {
         return reader(*m_Batch);
     }
-    std::optional<std::string> bytes;
-    try {
-        bytes = ReadFileIfExists(m_Path, kMaxIniFileBytes);
-    } catch (const EFileError&) {
-        // Unreadable reads as missing: every read has its default.
+    if (m_Snapshot) {
+        return reader(*m_Snapshot);
     }
-    return reader(cIniDocument(bytes ? *bytes : std::string()));
+    std::optional<std::string> bytes = BytesForReading();
+    return reader(cIniDocument(bytes ? std::move(*bytes) : std::string()));
 }
 
 template <typename Change> void cIniFile::Modify(Change&& change) {
@@ -48,10 +54,12 @@ template <typename Change> void cIniFile::Modify(Change&& change) {
         cIniDocument document(old ? *old : std::string());
         change(document);
         const std::string bytes = document.Bytes();
-        if (old && bytes == *old) {
-            return; // nothing to write
+        if (!old || bytes != *old) {
+            WriteFileAtomically(m_Path, bytes);
         }
-        WriteFileAtomically(m_Path, bytes);
+        if (m_Snapshot) {
+            *m_Snapshot = std::move(document);
+        }
     } catch (const std::invalid_argument& why) {
         throw EFileError(EINVAL, kCouldNotWrite, m_Path, why.what()); // texts an INI cannot hold
     }
@@ -100,6 +108,21 @@ void cIniFile::EraseSection(std::string_view section) {
     Modify([&](cIniDocument& document) { document.EraseSection(section); });
 }
 
+cIniFile::cSnapshot::cSnapshot(const cIniFile& file) : m_File(&file) {
+    if (!file.m_Snapshot) {
+        std::optional<std::string> bytes = file.BytesForReading();
+        file.m_Snapshot = std::make_unique<cIniDocument>(bytes ? std::move(*bytes) : std::string());
+    } else {
+        m_File = nullptr; // an outer snapshot holds the content already
+    }
+}
+
+cIniFile::cSnapshot::~cSnapshot() {
+    if (m_File != nullptr) {
+        m_File->m_Snapshot.reset();
+    }
+}
+
 cIniFile::cBatch::cBatch(cIniFile& file) : m_File(&file) {
     if (file.m_Batch) {
         throw std::logic_error("A batch of writes to \"" + file.m_Path + "\" is open already");
@@ -122,12 +145,14 @@ void cIniFile::cBatch::Commit() {
         return;
     }
     cIniFile& file = *std::exchange(m_File, nullptr);
-    const std::unique_ptr<cIniDocument> document = std::move(file.m_Batch);
+    std::unique_ptr<cIniDocument> document = std::move(file.m_Batch);
     const std::string oldBytes = std::move(file.m_BatchOldBytes);
     file.m_BatchOldBytes.clear();
     const std::string bytes = document->Bytes();
-    if (file.m_BatchFileExisted && bytes == oldBytes) {
-        return;
+    if (!file.m_BatchFileExisted || bytes != oldBytes) {
+        WriteFileAtomically(file.m_Path, bytes);
     }
-    WriteFileAtomically(file.m_Path, bytes);
+    if (file.m_Snapshot) {
+        file.m_Snapshot = std::move(document);
+    }
 }

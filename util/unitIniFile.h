@@ -14,13 +14,14 @@
 // A value with blanks or quotes at either end is written in double quotes, and reading removes
 // one pair of enclosing quotes, so every value reads back exactly as written.
 //
-// Nothing is cached between calls that could go stale: every read sees the file as it is, and
-// every write reaches the disk at once, through a temporary file in the same folder that is
-// flushed and then renamed over the old file, so a crash leaves the old or the new file. A
-// write that would leave the file as it is does not touch it.
+// Nothing is cached between calls that could go stale: every read sees the file as it is (unless
+// a snapshot is held, see cSnapshot), and every write reaches the disk at once, through a temporary
+// file in the same folder that is flushed and then renamed over the old file, so a crash leaves the
+// old or the new file. A write that would leave the file as it is does not touch it.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,8 +84,25 @@ public:
         cIniFile* m_File;
     };
 
+    /// Many reads as one: while a snapshot lives, reads of this object work on the content the
+    /// file had when the snapshot was taken, read and parsed once (start-up reads every setting
+    /// of the program; reading a large file once per key would take minutes). Writes still
+    /// reach the file at once, and the snapshot then holds what was written.
+    class cSnapshot {
+    public:
+        explicit cSnapshot(const cIniFile& file);
+        ~cSnapshot();
+        cSnapshot(const cSnapshot&) = delete;
+        cSnapshot& operator=(const cSnapshot&) = delete;
+
+    private:
+        const cIniFile* m_File;
+    };
+
 private:
     template <typename Reader> auto Read(Reader&& reader) const;
+    /// The content for reads: the file's, or nothing when it is missing or cannot be read.
+    std::optional<std::string> BytesForReading() const;
     template <typename Change> void Modify(Change&& change);
 
     std::string m_Path;
@@ -92,4 +110,6 @@ private:
     std::unique_ptr<cIniDocument> m_Batch;
     std::string m_BatchOldBytes;
     bool m_BatchFileExisted = false;
+    /// The content held by the live snapshot, if any.
+    mutable std::unique_ptr<cIniDocument> m_Snapshot;
 };

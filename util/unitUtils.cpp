@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 std::string AddTrailingBackslash(std::string_view path) {
     std::string result(path);
@@ -174,7 +176,12 @@ int32_t ReadFileSize(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return 0;
     }
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(info.st_size)));
+    return SizeField(info.st_size);
+}
+
+int32_t SizeField(int64_t byteCount) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(byteCount, 0, std::numeric_limits<int32_t>::max()));
 }
 
 void WriteFileDate(const std::string& path, TDateTime date) {

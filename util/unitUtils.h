@@ -34,8 +34,12 @@ std::string FormatFileSize(int64_t byteCount, std::string_view decimalSeparator 
 /// date-time with its sub-second part; the current local time when there is no such entry.
 TDateTime ReadFileDate(const std::string& path);
 
-/// Size of the file at the path, the low 32 bits as a signed value; 0 when it does not exist.
+/// Size of the file at the path as SizeField gives it; 0 when it does not exist.
 int32_t ReadFileSize(const std::string& path);
+
+/// A file size as the signed 32-bit Size of a song holds it: sizes of 2 GiB or more become its
+/// largest value, 2,147,483,647, never a wrapped (negative or small) number.
+int32_t SizeField(int64_t byteCount);
 
 /// Sets the last-modified time of an existing file (never creates one, never touches its
 /// content, keeps its last-access time). Restores a time read by ReadFileDate to better than

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -153,4 +155,51 @@ TEST(AtomicFile, FailedWriteKeepsTheOldContent) {
     EXPECT_EQ(message, "Could not write \"" + path + "\": File too large");
     EXPECT_EQ(ReadBytes(path), "old content");
     EXPECT_EQ(folder.Entries(), Names{"Options.ini"});
+}
+
+TEST(AtomicFile, CopyToNewFileKeepsBytesHolesAndModeAndNeverWritesThroughALink) {
+    cTempFolder folder;
+    const std::string source = folder / "DB.txt";
+    WriteBytes(source, "head");
+    ASSERT_EQ(::truncate(source.c_str(), 3LL << 30), 0); // a 3 GiB hole, then more bytes
+    {
+        std::fstream out(source, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(3LL << 30);
+        out << "tail";
+    }
+    ASSERT_EQ(::chmod(source.c_str(), 0640), 0);
+    const int fd = ::open(source.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+
+    const std::string copy = folder / "DB.txt.damaged";
+    CopyToNewFile(fd, copy);
+    struct stat info {};
+    ASSERT_EQ(::stat(copy.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, (3LL << 30) + 4);
+    EXPECT_LT(info.st_blocks * 512, 1LL << 20); // the hole stayed a hole
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    std::ifstream in(copy, std::ios::binary);
+    char bytes[4] = {};
+    in.read(bytes, 4);
+    EXPECT_EQ(std::string(bytes, 4), "head");
+    in.seekg(3LL << 30);
+    in.read(bytes, 4);
+    EXPECT_EQ(std::string(bytes, 4), "tail");
+
+    // A name that is taken, by a file or a planted link, is refused untouched.
+    const std::string victim = folder / "victim";
+    WriteBytes(victim, "precious");
+    ASSERT_EQ(::symlink(victim.c_str(), (folder / "planted").c_str()), 0);
+    for (const std::string& taken : {copy, folder / "planted"}) {
+        try {
+            CopyToNewFile(fd, taken);
+            ADD_FAILURE() << taken;
+        } catch (const EFileError& error) {
+            EXPECT_EQ(error.code(), std::errc::file_exists);
+        }
+    }
+    EXPECT_EQ(ReadBytes(victim), "precious");
+    ASSERT_EQ(::stat(copy.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, (3LL << 30) + 4);
+    ::close(fd);
 }

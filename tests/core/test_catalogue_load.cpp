@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <fstream>
 
 #include "catalogue/unitSongUtils.h"
 #include "support/song_fixtures.h"
@@ -64,6 +65,17 @@ std::vector<std::string> Titles(int first, int last) {
 
 std::string DeletedRecord(const std::string& fileName) {
     return Record(Fields(fileName), 1);
+}
+
+/// The address space this process takes now (VmSize), in bytes.
+size_t VirtualMemoryInUse() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (StartsWith(line, "VmSize:")) {
+            return static_cast<size_t>(std::stoull(line.substr(7))) * 1024;
+        }
+    }
+    return 0;
 }
 
 TEST_F(CatalogueLoad, AbsentCatalogueIsCreatedEmptyAndFreedAgain) {
@@ -320,18 +332,25 @@ TEST_F(CatalogueLoad, LaterOfTwoLiveCopiesWins) {
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1) + Record(renewed));
 }
 
-TEST_F(CatalogueLoad, CopiesAreMatchedIgnoringTheCaseOfAToZOnly) {
-    const std::string lower = Record(Fields(SongFile("abc.mp3"), "lower"));
-    const std::string upper = Record(Fields(SongFile("ABC.MP3"), "upper"));
-    const std::string accentLower = Record(Fields(SongFile("\xe9t\xe9.mp3"), "accent lower"));
-    const std::string accentUpper = Record(Fields(SongFile("\xc9t\xe9.mp3"), "accent upper"));
-    const std::string file =
-        lower + accentLower + accentUpper + LiveRecord(1) + LiveRecord(2) + LiveRecord(3) + upper;
+TEST_F(CatalogueLoad, NamesDifferingOnlyInLetterCaseAreDifferentSongs) {
+    // Three files on a case-sensitive file system, each with its opening count and groups.
+    std::string file;
+    for (const char* name : {"Intro.mp3", "intro.mp3", "INTRO.MP3"}) {
+        cRecordFields f = Fields(SongFile(name), name);
+        f.views = 3;
+        f.groupsText = "Live";
+        file += Record(f);
+    }
+    file += LiveRecord(1);
     WriteBytes(DbPath(), file);
-    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
-    EXPECT_EQ(MasterTitles(), (std::vector<std::string>{"accent lower", "accent upper", "Title 1",
-                                                        "Title 2", "Title 3", "upper"}));
-    EXPECT_EQ(ReadBytes(DbPath()), "\x01" + file.substr(1));
+    for (int start = 1; start <= 2; ++start) {
+        ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+        EXPECT_EQ(MasterTitles(),
+                  (std::vector<std::string>{"Intro.mp3", "intro.mp3", "INTRO.MP3", "Title 1"}));
+        EXPECT_EQ(MasterSongList->Get(2)->Views, 3);
+        EXPECT_EQ(ReadBytes(DbPath()), file);
+        FreeAllSongs();
+    }
 }
 
 /// A catalogue of three whole songs followed by a fourth whose end is cut off at every
@@ -375,9 +394,8 @@ TEST_F(CatalogueLoad, TornLastRecordIsCutOffAtEveryLength) {
     }
 }
 
-TEST_F(CatalogueLoad, DamageInTheMiddleStopsTheLoadAndTouchesNothing) {
+TEST_F(CatalogueLoad, DamagedRecordIsSetAsideAndEveryWholeRecordAroundItIsKept) {
     const std::string first = LiveRecord(1);
-    // Deleted records before the damage would make a compaction due: 1 live, 1 deleted.
     const std::string before = first + DeletedRecord("/old.mp3");
     const std::string after = LiveRecord(3) + LiveRecord(4);
     std::string countBeyondFile = LiveRecord(2);
@@ -395,6 +413,8 @@ TEST_F(CatalogueLoad, DamageInTheMiddleStopsTheLoadAndTouchesNothing) {
                                 U32(static_cast<uint32_t>(lengthShortOfFields.size() - 5 - 2)));
     std::string deletedBeyondFile = DeletedRecord("/old.mp3");
     deletedBeyondFile.replace(1, 4, U32(100000));
+    // Longer than any path the system accepts, though its lengths agree.
+    cRecordFields longName = Fields(std::string(kLongestSongText + 1, 'n'), "Title 2");
     const std::pair<const char*, std::string> cases[] = {
         {"text count beyond the file", countBeyondFile},
         {"text count beyond the record", countBeyondRecord},
@@ -402,6 +422,7 @@ TEST_F(CatalogueLoad, DamageInTheMiddleStopsTheLoadAndTouchesNothing) {
         {"record length beyond its fields", lengthBeyondFields},
         {"record length short of its fields", lengthShortOfFields},
         {"deleted record reaching beyond the file over later records", deletedBeyondFile},
+        {"file name longer than a path", Record(longName)},
     };
     for (const auto& [what, damaged] : cases) {
         SCOPED_TRACE(what);
@@ -409,19 +430,40 @@ TEST_F(CatalogueLoad, DamageInTheMiddleStopsTheLoadAndTouchesNothing) {
         WriteBytes(DbPath(), file);
         cMessageRecorder recorder;
         ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+        EXPECT_EQ(MasterTitles(), (std::vector<std::string>{"Title 1", "Title 3", "Title 4"}));
+        // The damaged file as found lies beside the clean one, and the user is told once.
+        const std::vector<std::string> entries = m_Folder.Entries();
+        const auto copy = std::find_if(entries.begin(), entries.end(), [](const std::string& name) {
+            return StartsWith(name, "DB.txt.damaged-");
+        });
+        ASSERT_NE(copy, entries.end());
+        EXPECT_EQ(ReadBytes(m_Folder / *copy), file);
         ASSERT_EQ(recorder.Messages().size(), 1u);
-        EXPECT_TRUE(StartsWith(recorder.Messages()[0],
-                               "In cSongsDatabase.ReadNextSong (): 'Damaged record at offset " +
-                                   std::to_string(before.size()) + " "))
-            << recorder.Messages()[0];
-        EXPECT_EQ(MasterTitles(), Titles(1, 1));
-        EXPECT_EQ(ReadBytes(DbPath()), file);
+        EXPECT_EQ(recorder.Messages()[0],
+                  "The songs database \"" + DbPath() + "\" is damaged: " +
+                      std::to_string(damaged.size()) + " bytes could not be read, the first at " +
+                      "offset " + std::to_string(before.size()) +
+                      ". Every song that could be read has been kept, and a copy of the damaged " +
+                      "file was saved as \"" + (m_Folder / *copy) + "\".");
+        const std::string clean = first + after;
+        EXPECT_EQ(ReadBytes(DbPath()), clean);
         EXPECT_FALSE(PathExists(TempPath()));
+
+        // What is done to a song from behind the damage lasts, and the file stops growing.
+        cSongInfo& third = *MasterSongList->Get(1);
+        third.Views = 70;
+        ASSERT_TRUE(SongsDatabase->RewriteSongEntry(third));
         FreeAllSongs();
+        ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+        EXPECT_EQ(recorder.Messages().size(), 1u);
+        EXPECT_EQ(MasterSongList->Get(1)->Views, 70);
+        EXPECT_EQ(ReadBytes(DbPath()).size(), clean.size());
+        FreeAllSongs();
+        ::unlink((m_Folder / *copy).c_str());
     }
 }
 
-TEST_F(CatalogueLoad, LastRecordsThatCannotBeTornAppendsAreDamage) {
+TEST_F(CatalogueLoad, DamagedLastRecordsAreCutOffAfterACopyIsKept) {
     // Far longer than any song's record, with a count running to the end of the file.
     std::string implausible = LiveRecord(2);
     implausible.replace(1, 4, U32(2 * 1024 * 1024));
@@ -431,15 +473,117 @@ TEST_F(CatalogueLoad, LastRecordsThatCannotBeTornAppendsAreDamage) {
     wrongClosing.resize(wrongClosing.size() - 1);
     wrongClosing.back() = 'X';
     for (const std::string& last : {implausible, wrongClosing}) {
-        const std::string file = LiveRecord(1) + last;
-        WriteBytes(DbPath(), file);
+        WriteBytes(DbPath(), LiveRecord(1) + last);
         cMessageRecorder recorder;
         ASSERT_TRUE(OpenSongsDatabase(DbPath()));
         EXPECT_EQ(recorder.Messages().size(), 1u);
         EXPECT_EQ(MasterTitles(), Titles(1, 1));
-        EXPECT_EQ(ReadBytes(DbPath()), file);
+        EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1));
+        EXPECT_EQ(m_Folder.Entries().size(), 3u); // DB.txt, its damaged copy, music
         FreeAllSongs();
+        std::filesystem::remove_all(m_Folder / "music");
+        for (const std::string& name : m_Folder.Entries()) {
+            ::unlink((m_Folder / name).c_str());
+        }
     }
+}
+
+/// A record claiming a file name of 3.75 GiB (all of it a hole) and a 64 GiB hole at the end:
+/// neither is read nor held in memory, and the songs around them are kept.
+TEST_F(CatalogueLoad, HugeSparseCatalogueIsRepairedWithoutReadingItsHoles) {
+    constexpr uint32_t kHugeName = 0xF0000000u;
+    const std::string head = LiveRecord(1);
+    const std::string bogusHeader = std::string(1, '\0') + U32(kHugeName + 48) + U32(kHugeName);
+    const std::string bogusTail = Text("") + Text("") + Text("") + Text("") + Text("") +
+                                  std::string(16, '\0') + "\r\n" + Text("") + "\r\n";
+    const std::string tail = LiveRecord(3);
+    const int64_t tailAt = static_cast<int64_t>(head.size() + bogusHeader.size()) + kHugeName;
+    const int64_t fileSize = 64LL << 30;
+    {
+        cFileHandle fd(::open(DbPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        ASSERT_TRUE(fd.IsOpen());
+        ASSERT_EQ(
+            ::pwrite(fd.Get(), (head + bogusHeader).data(), head.size() + bogusHeader.size(), 0),
+            static_cast<ssize_t>(head.size() + bogusHeader.size()));
+        const std::string rest = bogusTail + tail;
+        ASSERT_EQ(::pwrite(fd.Get(), rest.data(), rest.size(), tailAt),
+                  static_cast<ssize_t>(rest.size()));
+        ASSERT_EQ(::ftruncate(fd.Get(), fileSize), 0);
+    }
+    cMessageRecorder recorder;
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    EXPECT_EQ(MasterTitles(), (std::vector<std::string>{"Title 1", "Title 3"}));
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    const int64_t lost = fileSize - static_cast<int64_t>(head.size() + tail.size());
+    EXPECT_NE(recorder.Messages()[0].find(std::to_string(lost) + " bytes could not be read"),
+              std::string::npos)
+        << recorder.Messages()[0];
+    EXPECT_EQ(ReadBytes(DbPath()), head + tail);
+    struct stat copy {};
+    const std::vector<std::string> entries = m_Folder.Entries();
+    ASSERT_EQ(::stat((m_Folder / entries[1]).c_str(), &copy), 0) << entries[1];
+    EXPECT_EQ(copy.st_size, fileSize);
+}
+
+TEST_F(CatalogueLoad, RepairThatCannotBeWrittenLeavesTheFileAsFoundAndEndsTheStart) {
+    std::string damaged = LiveRecord(2);
+    damaged.replace(5, 4, U32(0x7FFFFFF0u));
+    const std::string file = LiveRecord(1) + damaged + LiveRecord(3);
+    WriteBytes(DbPath(), file);
+    const std::string path = DbPath();
+    EXPECT_EQ(RunInChild([&] {
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  const rlimit small{10, 10};
+                  if (::setrlimit(RLIMIT_FSIZE, &small) != 0) {
+                      return 10;
+                  }
+                  cMessageRecorder recorder;
+                  if (OpenSongsDatabase(path) || MasterSongList != nullptr) {
+                      return 11;
+                  }
+                  const std::vector<std::string>& messages = recorder.Messages();
+                  return !messages.empty() && messages.back().find("left as it is and the program "
+                                                                   "ends") != std::string::npos
+                             ? 0
+                             : 12;
+              }),
+              0);
+    EXPECT_EQ(ReadBytes(DbPath()), file);
+    EXPECT_EQ(m_Folder.Entries(), (std::vector<std::string>{"DB.txt", "music"}));
+}
+
+/// Not enough memory for the songs: one message and a start that ends, never an abort, and the
+/// file as it was (a repair or a compaction would lose the songs not read).
+TEST_F(CatalogueLoad, LoadThatRunsOutOfMemoryEndsTheStartAndWritesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    std::string file;
+    for (int i = 0; i < 6000; ++i) {
+        file += Record(Fields(SongFile("same.mp3"), std::string(4000, 't')));
+    }
+    WriteBytes(DbPath(), file);
+    const std::string path = DbPath();
+    EXPECT_EQ(RunInChild([&] {
+                  rlimit limit{};
+                  ::getrlimit(RLIMIT_AS, &limit);
+                  limit.rlim_cur = static_cast<rlim_t>(VirtualMemoryInUse()) + (8u << 20);
+                  if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+                      return 10;
+                  }
+                  cMessageRecorder recorder;
+                  if (OpenSongsDatabase(path) || MasterSongList != nullptr) {
+                      return 11;
+                  }
+                  return recorder.Messages().size() == 1 &&
+                                 recorder.Messages()[0].find("not enough memory") !=
+                                     std::string::npos
+                             ? 0
+                             : 12;
+              }),
+              0);
+    EXPECT_EQ(ReadBytes(DbPath()), file);
+#endif
 }
 
 TEST_F(CatalogueLoad, SecondInstanceIsRefusedAndLeavesTheFileAlone) {
@@ -480,6 +624,62 @@ TEST_F(CatalogueLoad, SecondInstanceIsRefusedAndLeavesTheFileAlone) {
     // Once the first copy is gone the catalogue opens (and now compacts: 1 live, 2 deleted).
     EXPECT_TRUE(OpenSongsDatabase(DbPath()));
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1));
+}
+
+TEST_F(CatalogueLoad, LinkPlantedAtTheTemporaryPathIsRemovedNotFollowed) {
+    const std::string victim = m_Folder / "victim.conf";
+    WriteBytes(victim, "precious");
+    ASSERT_EQ(::chmod(victim.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), TempPath().c_str()), 0);
+    ASSERT_EQ(::chmod(m_Folder.Path().c_str(), 0755), 0);
+    WriteBytes(DbPath(), LiveRecord(1) + DeletedRecord("/x.mp3") + LiveRecord(2));
+    ASSERT_EQ(::chmod(DbPath().c_str(), 0604), 0);
+    ASSERT_TRUE(OpenSongsDatabase(DbPath())); // compacts: 2 live, 1 deleted
+    EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1) + LiveRecord(2));
+    EXPECT_EQ(ReadBytes(victim), "precious");
+    struct stat info {};
+    ASSERT_EQ(::stat(victim.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    ASSERT_EQ(::stat(DbPath().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604u);
+    EXPECT_FALSE(PathExists(TempPath()));
+}
+
+/// A second copy that opened DB.txt just before the first one's compaction renamed the new
+/// file over it must not lock the old, unlinked file and run beside the first.
+TEST_F(CatalogueLoad, SecondCopyHeldBetweenOpenAndLockWhileTheFirstCompactsIsRefused) {
+    WriteBytes(DbPath(), LiveRecord(1) + DeletedRecord("/x.mp3") + LiveRecord(2));
+    static int opened[2];
+    static int proceed[2];
+    ASSERT_EQ(::pipe(opened), 0);
+    ASSERT_EQ(::pipe(proceed), 0);
+    const std::string path = DbPath();
+    const pid_t second = ::fork();
+    if (second == 0) {
+        CatalogueOpenedBeforeLock = [](const std::string&) {
+            CatalogueOpenedBeforeLock = nullptr; // hold only the first open
+            char byte = 1;
+            (void)!::write(opened[1], &byte, 1);
+            (void)!::read(proceed[0], &byte, 1);
+        };
+        cMessageRecorder recorder;
+        const bool started = OpenSongsDatabase(path);
+        const bool refused = !started && recorder.Messages().size() == 1 &&
+                             StartsWith(recorder.Messages()[0], kAnotherInstance);
+        ::_exit(refused ? 0 : started ? 1 : 2);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(opened[0], &byte, 1), 1); // the second copy holds the old file, unlocked
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));  // the first compacts and locks the new file
+    EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1) + LiveRecord(2));
+    ASSERT_EQ(::write(proceed[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(second, &status, 0), second);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (int fd : {opened[0], opened[1], proceed[0], proceed[1]}) {
+        ::close(fd);
+    }
 }
 
 TEST_F(CatalogueLoad, SecondOpenInTheSameProcessIsRefusedToo) {

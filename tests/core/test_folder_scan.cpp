@@ -223,25 +223,49 @@ TEST_F(Scan, AddsTheFolderFilesInListingOrderToMasterListAndCatalogue) {
     EXPECT_EQ(ReloadedPaths(), expected);
 }
 
-TEST_F(Scan, KnownFilesAreSkippedIgnoringTheCaseOfAsciiLetters) {
+TEST_F(Scan, KnownFilesAreSkippedByTheirExactPathOnly) {
     Mp3("one.mp3");
     ScanFolder(m_Music + "/");
     ScanFolder(m_Music); // the same folder without the separator
     EXPECT_EQ(MasterPaths().size(), 1u);
 
-    Mp3("two.mp3");
+    // Three files on a case-sensitive file system, and a song of a fourth name that is gone.
+    Mp3("Intro.mp3");
+    Mp3("intro.mp3");
+    Mp3("INTRO.MP3");
     cSongInfo* known = NewSongInfo();
-    known->SetFileName(m_Music + "/TWO.MP3");
+    known->SetFileName(m_Music + "/ONE.MP3");
     MasterSongList->Add(known);
     SongsDatabase->AddSongEntry(*known);
-    Mp3("three.mp3");
     ScanFolder(m_Music + "/");
-    const std::vector<std::string> paths = MasterPaths();
-    ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths[2], Music("three.mp3"));
+    ScanFolder(m_Music + "/");
+    std::vector<std::string> paths = MasterPaths();
+    std::sort(paths.begin() + 2, paths.end());
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{Music("one.mp3"), Music("ONE.MP3"), Music("INTRO.MP3"),
+                                        Music("Intro.mp3"), Music("intro.mp3")}));
     const cSongInfo* added = MasterSongList->Get(2);
     EXPECT_EQ(added->Views, 0);
     EXPECT_TRUE(added->Groups.empty());
+    paths.erase(paths.begin() + 1); // the song of the missing file is dropped at the next start
+    std::vector<std::string> reloaded = ReloadedPaths();
+    std::sort(reloaded.begin() + 1, reloaded.end());
+    EXPECT_EQ(reloaded, paths);
+}
+
+TEST_F(Scan, SizesOfTwoGibibytesOrMoreAreStoredAsTheLargestSize) {
+    for (const auto& [name, size] : {std::pair{"3 GiB.mp3", 3LL << 30},
+                                     {"4 GiB.mp3", 4LL << 30},
+                                     {"just below.mp3", 0x7FFFFFFFLL}}) {
+        Mp3(name);
+        ASSERT_EQ(::truncate(Music(name).c_str(), size), 0); // a hole: no disk space
+    }
+    ScanFolder(m_Music + "/");
+    ReloadedPaths();
+    ASSERT_EQ(MasterSongList->Count(), 3);
+    for (const cSongInfo* song : *MasterSongList) {
+        EXPECT_EQ(song->Size, 2147483647) << song->FileName();
+    }
 }
 
 TEST_F(Scan, ReadOnlyShortAndUnreadableFiles) {

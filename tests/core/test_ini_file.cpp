@@ -396,3 +396,55 @@ TEST_F(IniFile, FailedBatchCommitNamesTheFile) {
     // The batch has ended: this write goes to the disk, and fails there too.
     EXPECT_THROW(target.WriteInteger("A", "a", 1), EFileError);
 }
+
+TEST_F(IniFile, ValuesAndKeysThatCannotBeStoredReadAsAbsentAndAreReplacedByAWrite) {
+    using namespace std::string_literals;
+    WriteBytes(path, "[MainWindow]\r\nFoldersListPath=/music\0/x\r\nLastSelGroup=Rock\r\n"
+                     "[MainWindow.VisibleColumns]\r\nTi\0tle=1\r\nSize=1\r\n"s);
+    EXPECT_EQ(ini.ReadString("MainWindow", "FoldersListPath", "/default/"), "/default/");
+    EXPECT_EQ(ini.ReadString("MainWindow", "LastSelGroup", ""), "Rock");
+    EXPECT_EQ(ini.ReadSectionKeys("MainWindow.VisibleColumns"), Keys{"Size"});
+    // The write that follows such a read is accepted; the unreadable line stays as it was.
+    ini.WriteString("MainWindow", "FoldersListPath", "/music/");
+    EXPECT_EQ(ini.ReadString("MainWindow", "FoldersListPath", ""), "/music/");
+    EXPECT_EQ(ini.ReadString("MainWindow", "LastSelGroup", ""), "Rock");
+}
+
+TEST_F(IniFile, ByteOrderMarkAtTheStartOfAnyLineIsReadAsAtTheStartOfTheFile) {
+    using namespace std::string_literals;
+    // Found by fuzzing: a mark in the middle of the file reached the file's start when the
+    // section before it was erased, and the next read saw a section the erase had removed.
+    const std::string rest = "\xDF\0\r\n\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF[x[tl\x18"
+                             "ff\n]-\n3"s;
+    WriteBytes(path, "[]\0.\r\xEF\xBB\xBF[]\0M\n"s + rest);
+    ASSERT_EQ(ReadBytes(path).size(), 38u);
+    ini.EraseSection("");
+    EXPECT_FALSE(ini.SectionExists(""));
+    EXPECT_EQ(ReadBytes(path), rest);
+
+    WriteBytes(path, "[A]\r\na=1\r\n\xEF\xBB\xBF[B]\r\n\xEF\xBB\xBF"
+                     "b=2\r\n");
+    EXPECT_EQ(ini.ReadInteger("B", "b", 0), 2);
+    ini.WriteInteger("B", "b", 3); // the line keeps its mark
+    ini.EraseSection("A");
+    EXPECT_EQ(ReadBytes(path), "\xEF\xBB\xBF[B]\r\n\xEF\xBB\xBF"
+                               "b=3\r\n");
+    EXPECT_EQ(ini.ReadInteger("B", "b", 0), 3);
+    EXPECT_THROW(ini.WriteString("B", "\xEF\xBB\xBFkey", "1"), EFileError);
+}
+
+TEST_F(IniFile, SnapshotReadsTheFileOnceAndFollowsItsOwnWrites) {
+    WriteBytes(path, "[A]\r\na=1\r\nb=1\r\n");
+    {
+        const cIniFile::cSnapshot snapshot(ini);
+        EXPECT_EQ(ini.ReadInteger("A", "a", 0), 1);
+        WriteBytes(path, "[A]\r\na=2\r\nb=2\r\n"); // not read again while the snapshot lives
+        EXPECT_EQ(ini.ReadInteger("A", "a", 0), 1);
+        ini.WriteInteger("A", "c", 3); // a write reads the file and becomes the snapshot
+        EXPECT_EQ(ReadBytes(path), "[A]\r\na=2\r\nb=2\r\nc=3\r\n");
+        EXPECT_EQ(ini.ReadInteger("A", "b", 0), 2);
+        EXPECT_EQ(ini.ReadInteger("A", "c", 0), 3);
+    }
+    WriteBytes(path, "[A]\r\na=4\r\n");
+    EXPECT_EQ(ini.ReadInteger("A", "a", 0), 4);
+}

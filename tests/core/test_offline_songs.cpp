@@ -167,4 +167,43 @@ TEST_F(OfflineSongsTest, CompactionCountsKeptSongsAsLiveAndKeepsThemInFileOrder)
     EXPECT_EQ(ReadBytes(DbPath()), a + c + b + d);
 }
 
+TEST_F(OfflineSongsTest, DamagedCatalogueKeepsTheSongsOutOfReachInItsCleanRewrite) {
+    const std::vector<std::string> records = WriteCollection(); // a, c, b; a and b in Album
+    std::string damaged = SongRecord(m_Folder / "music/Other/d.mp3", 0, "");
+    damaged.replace(5, 4, U32(0x7FFFFFF0u)); // a text count beyond the file
+    WriteBytes(DbPath(), records[0] + damaged + records[1] + records[2]);
+    Rename(Album(), Away());
+    cMessageRecorder recorder;
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    EXPECT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(MasterSongs(), std::vector<std::string>{"c.mp3 1"});
+    EXPECT_EQ(OfflineSongs.Count(), 2);
+    // The rewrite keeps the live records of the songs out of reach, in their order.
+    EXPECT_EQ(ReadBytes(DbPath()), records[0] + records[1] + records[2]);
+    FreeAllSongs();
+    Rename(Away(), Album());
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    EXPECT_EQ(MasterSongs(),
+              (std::vector<std::string>{"a.mp3 3 Rock Live", "c.mp3 1", "b.mp3 7 Jazz"}));
+}
+
+TEST_F(OfflineSongsTest, FolderDifferingOnlyInLetterCaseIsAnotherFolder) {
+    const std::vector<std::string> records = WriteCollection();
+    Rename(Album(), Away());
+    Touch(m_Folder / "music/album/a.mp3"); // "album" is not "Album" on this file system
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    ASSERT_EQ(OfflineSongs.Count(), 2);
+    ScanFolder(m_Folder / "music/album/");
+    EXPECT_EQ(MasterSongs(), (std::vector<std::string>{"c.mp3 1", "a 0"}));
+    EXPECT_EQ(OfflineSongs.Count(), 2) << "the songs of Album stay kept aside";
+    Rename(Away(), Album());
+    ScanFolder(Album());
+    EXPECT_EQ(MasterSongs(),
+              (std::vector<std::string>{"c.mp3 1", "a 0", "a.mp3 3 Rock Live", "b.mp3 7 Jazz"}));
+    EXPECT_EQ(OfflineSongs.Count(), 0);
+    FreeAllSongs();
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    EXPECT_EQ(MasterSongList->Count(), 4);
+}
+
 } // namespace

@@ -21,6 +21,7 @@
 #include "browser/unitApplication.h"
 #include "groups/unitCategoriesFrame.h"
 #include "support/desktop_fake.h"
+#include "support/file_watch.h"
 #include "util/unitFileIcons.h"
 #include "util/unitFolderTree.h"
 #include "util/unitGuiText.h"
@@ -238,6 +239,30 @@ TEST(FolderTree, SelectsByPathAndReportsEachChangeOnce) {
     // The context menu acts on the folder through the desktop.
     tree.ContextMenu()->actions().value(0)->trigger();
     EXPECT_EQ(desktop.Opened.size(), 1);
+}
+
+TEST(FolderTree, ListingAFolderNeverOpensItsFiles) {
+    // As root, /proc/kmsg blocks whoever reads it, and so would a file on a dead network
+    // mount: the tree must tell folders from files without reading any of them.
+    QTemporaryDir temp;
+    const QString base = QDir(temp.path()).canonicalPath();
+    ASSERT_TRUE(QDir(base).mkpath("music/sub"));
+    for (const char* name : {"song.mp3", "notes.txt", "cover.png", "noext"}) {
+        QFile file(base + "/music/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x89PNG\r\n\x1a\n%PDF-1.4 ID3", 20));
+    }
+    cOpenCounter opens((base + "/music").toStdString());
+    cRecordingDesktop desktop;
+    TFolderTree tree(desktop);
+    tree.resize(300, 400);
+    tree.show();
+    QSignalSpy listed(tree.FileSystemModel(), &QFileSystemModel::directoryLoaded);
+    tree.SelectFolder(base + "/music/sub");
+    tree.expand(tree.FileSystemModel()->index(base + "/music"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed.contains(QVariantList{base + "/music"}); }));
+    QTest::qWait(300); // the model looks at entries in a thread of its own
+    EXPECT_EQ(opens.Opens(), 0);
 }
 
 TEST(ListViewUtils, SelectionHelpersMarkRowsAndReportAnEmptyList) {

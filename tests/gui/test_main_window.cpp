@@ -2,16 +2,19 @@
 // folder tree, columns, view styles, the pane toggle, and a start that cannot open the
 // catalogue.
 #include <QAction>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -19,9 +22,11 @@
 #include <unistd.h>
 
 #include "browser/unitAbout.h"
+#include "browser/unitApplication.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitCategoriesFrame.h"
+#include "support/file_watch.h"
 #include "support/main_window_fixture.h"
 #include "util/unitFolderTree.h"
 #include "util/unitIniFile.h"
@@ -164,7 +169,7 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
             << "only the key names count";
         EXPECT_EQ(first->SongListPane().SongList()->header()->sectionSize(0), 120);
         first->move(10, 20);
-        first->resize(800, 600);
+        first->resize(760, 560); // within the 800 by 600 desktop of the offscreen platform
         SelectFolder(*first, folder.Below("music/rock"));
         ChooseViewMode(*first, "popViewModes_EntireCollection");
         Control<QAction>(*first, "popSongsList_ViewLargeIcons")->trigger();
@@ -521,4 +526,83 @@ TEST(MainWindow, WindowKeysWantNoModifiersAndStillReachTheFocusedControl) {
     EXPECT_TRUE(modes->isVisible());
     modes->close();
     window->close();
+}
+
+TEST(MainWindow, AStoredSizeBeyondTheDesktopIsLimitedToItAndTheWindowStillCloses) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow]\r\nLeft=-3000\r\nTop=20\r\n"
+                                    "Height=99999999\r\nWidth=99999999\r\n");
+    auto window = StartWindow(folder, desktop);
+    const QSize available = QGuiApplication::primaryScreen()->availableVirtualSize();
+    EXPECT_LE(window->frameGeometry().width(), available.width());
+    EXPECT_LE(window->frameGeometry().height(), available.height());
+    EXPECT_LT(window->frameGeometry().left(), -2900) << "the position stays as stored";
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(MasterSongList, nullptr);
+    const cIniFile settings(folder.File("Options.ini"));
+    EXPECT_LE(settings.ReadInteger("MainWindow", "Width", 0), available.width());
+    EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
+}
+
+TEST(MainWindow, StartUpReadsTheSettingsFileOnce) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.MakeFolder("music");
+    folder.WriteFile("Options.ini",
+                     SettingsOpening(folder.Below("music/"), "ViewMode=2\r\n"
+                                                             "[MainWindow.VisibleColumns]\r\n"
+                                                             "Title=1\r\nSize=1\r\n"
+                                                             "[MainWindow.SongsList]\r\n"
+                                                             "Title=120\r\n"));
+    cOpenCounter opens(folder.File("Options.ini"));
+    auto window = StartWindow(folder, desktop);
+    EXPECT_EQ(opens.Opens(), 1);
+    EXPECT_EQ(window->SongListPane().SongList()->header()->sectionSize(0), 120);
+    EXPECT_EQ(window->BrowserState().ViewMode, eViewMode::EntireCollection);
+    window->close();
+}
+
+TEST(MainWindow, ValuesTheSettingsCannotHoldReadAsTheirDefaultsAndDoNotStopTheClose) {
+    using namespace std::string_literals;
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow]\r\nFoldersListPath=/tmp\0/x\r\n"
+                                    "LastSelGroup=ja\0zz\r\nViewMode=1\r\n"
+                                    "[MainWindow.VisibleColumns]\r\nTi\0tle=1\r\nSize=1\r\n"s);
+    for (int start = 1; start <= 2; ++start) {
+        auto window = StartWindow(folder, desktop);
+        EXPECT_EQ(window->SelectedFolderPath(), folder.Path()) << "the default folder";
+        EXPECT_EQ(window->BrowserState().ViewMode, eViewMode::SelectedFolderRecursively);
+        EXPECT_EQ(window->BrowserState().VisibleColumns, std::vector<std::string>{"Size"});
+        window->close();
+        EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
+        const cIniFile settings(folder.File("Options.ini"));
+        EXPECT_EQ(settings.ReadString("MainWindow", "FoldersListPath", ""), folder.Path());
+        EXPECT_EQ(settings.ReadInteger("MainWindow", "Width", 0), 674);
+    }
+}
+
+TEST(MainWindow, TerminationSignalsCloseTheWindowTheNormalWay) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        cRecordingDesktop desktop;
+        cProgramFolder folder;
+        folder.AddMp3("music/a.mp3");
+        folder.WriteFile("Options.ini", SettingsOpening(folder.Below("music/")));
+        auto window = StartWindow(folder, desktop);
+        ChooseViewMode(*window, "popViewModes_EntireCollection");
+        const cCloseOnTermination closer(*window);
+        // A modal dialog open at the time is closed first.
+        QDialog dialog(window.get());
+        dialog.setModal(true);
+        dialog.show();
+        ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+        ASSERT_EQ(::raise(signal), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }));
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(MasterSongList, nullptr) << "the catalogue is closed";
+        const cIniFile settings(folder.File("Options.ini"));
+        EXPECT_EQ(settings.ReadInteger("MainWindow", "ViewMode", 0), 2) << "the settings are saved";
+    }
 }
