@@ -13,10 +13,11 @@
 
 /// Messages would wait for a click and dialogs for the user: a benchmark prints the messages,
 /// opens nothing and cancels every dialog.
-class cPrintingDesktop final : public cDesktop {
+class cPrintingDesktop : public cDesktop {
 public:
     void OpenDocument(const QString&) override {}
     void ShowMessage(const QString& text) override { qWarning("%s", qPrintable(text)); }
+    void ShowInformationBox(const QString&, const QString&) override {}
     int RunDialog(QDialog&) override { return 0; }
     /// The save dialog answers with this file at once (cancelled while it is empty).
     QString SavePath;

@@ -1,11 +1,10 @@
 #include "browser/unitAbout.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 #include "util/unitArt.h"
+#include "util/unitDialogs.h"
 #include "util/unitVersion.h"
 
 namespace {
@@ -14,19 +13,8 @@ constexpr int kClientHeight = 117;
 } // namespace
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(tr("About Tunaria"));
-    // A fixed-size box with only the close button in its frame: no minimize, maximize or
-    // context help.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowModality(Qt::ApplicationModal);
-    setFixedSize(kClientWidth, kClientHeight);
-    // Centred on the screen.
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
+    MakeFixedDialog(*this, QStringLiteral("frmAbout"), tr("About Tunaria"),
+                    QSize(kClientWidth, kClientHeight));
 
     auto* logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("imgLogo"));

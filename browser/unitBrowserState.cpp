@@ -57,7 +57,8 @@ void cBrowserState::Load(const cIniFile& settings, const std::string& defaultFol
     SortOrder =
         SortOrderFromSettings(VisibleColumns, settings.ReadInteger(kMainSection, "SortColumn", 0),
                               settings.ReadBool(kMainSection, "SortReversed", false));
-    BarBreakLimit = settings.ReadInteger(kMainSection, "BarBreakLimit", 24);
+    // Only a hand-edited file holds a limit below 1; the menu needs at least one entry per column.
+    BarBreakLimit = std::max(1, settings.ReadInteger(kMainSection, "BarBreakLimit", 24));
     GroupViewMode = GroupViewModeFromStored(settings.ReadInteger(
         kMainSection, "LastGroupViewMode", static_cast<int>(eGroupViewMode::AllGroups)));
     SelectedGroup = settings.ReadString(kMainSection, "LastSelGroup", "");

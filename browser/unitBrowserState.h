@@ -78,7 +78,7 @@ public:
     cSongInfo* MostPopularSong = nullptr;
     /// The displayed songs are a search result rather than the view.
     bool SearchResultShown = false;
-    /// Group menu items per menu column.
+    /// Group menu items per menu column; at least 1 (a stored value below 1 is read as 1).
     int BarBreakLimit = 24;
     /// Names of the shown columns in display order; never empty after Load.
     std::vector<std::string> VisibleColumns;

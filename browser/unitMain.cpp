@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -27,8 +28,12 @@
 #include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
+#include "groups/unitBarBreakLimit.h"
 #include "groups/unitCategoriesFrame.h"
 #include "groups/unitGroupList.h"
+#include "groups/unitGroupOperations.h"
+#include "groups/unitGroupsMenu.h"
+#include "groups/unitManageGroups.h"
 #include "search/unitFindSong.h"
 #include "util/unitArt.h"
 #include "util/unitFolderTree.h"
@@ -166,6 +171,7 @@ void TfrmMain::CreateControls() {
     layout->addWidget(imgSeparator);
 
     m_Pane = new TSongListPane(m_State, *m_Settings, m_Desktop, this);
+    m_Pane->UseGroupList(m_GroupList);
     connect(m_Pane, &TSongListPane::SelectionChanged, this, &TfrmMain::lstSongsChange);
     connect(m_Pane, &TSongListPane::ListFilled, this, [this] {
         ShowMostPopular();
@@ -268,6 +274,7 @@ QWidget* TfrmMain::CreateHeader() {
     fraViewMode->ViewModesPicture()->setToolTip(tr("Display view modes (F6)"));
     connect(fraViewMode, &TfraCategoriesList::ViewModesClicked, this,
             &TfrmMain::fraViewModeimgViewModesClick);
+    connect(fraViewMode, &TfraCategoriesList::PanelClicked, this, &TfrmMain::fraViewModePanelClick);
     PlaceHeaderControls();
     return TopPanel;
 }
@@ -351,6 +358,16 @@ void TfrmMain::CreateMenus() {
     }
     popViewModesItems[0]->setChecked(true);
     connect(modes, &QActionGroup::triggered, this, &TfrmMain::popViewModes_EntireCollectionClick);
+
+    popGroups = new TGroupsMenu(this);
+    connect(popGroups->Filters(), &QActionGroup::triggered, this,
+            &TfrmMain::popGroups_FilesWithoutGroupsClick);
+    for (QAction* item : {popGroups->CreateGroupsPerAlbum(), popGroups->CreateGroupsPerArtist()}) {
+        connect(item, &QAction::triggered, this,
+                [this, item] { popGroups_CreateGroupsPerArtistClick(item); });
+    }
+    connect(popGroups->BarLimit(), &QAction::triggered, this, &TfrmMain::popGroups_BarLimitClick);
+    connect(popGroups->Manage(), &QAction::triggered, this, &TfrmMain::popGroups_ManageClick);
 }
 
 // ---- Creation ----------------------------------------------------------------------------
@@ -403,6 +420,7 @@ void TfrmMain::LoadSettings() {
     m_Pane->BuildColumns();
     m_State.KeepGroupFilterValid(m_GroupList);
     UpdateFilterCaptions();
+    BuildGroupsMenu();
 
     m_FolderTreeArmed = true;
     SetViewMode(m_State.ViewMode);
@@ -607,6 +625,59 @@ void TfrmMain::lstFoldersChange() {
     m_Pane->PopulateSongList();
 }
 
+void TfrmMain::BuildGroupsMenu() {
+    popGroups->BuildGroupsMenu(m_GroupList, m_State.GroupViewMode, m_State.SelectedGroup,
+                               m_State.BarBreakLimit);
+}
+
+void TfrmMain::fraViewModePanelClick() {
+    fraViewMode->MouseLeft();
+    popGroups->Popup(QCursor::pos());
+}
+
+void TfrmMain::popGroups_FilesWithoutGroupsClick(QAction* item) {
+    eGroupViewMode mode = m_State.GroupViewMode;
+    std::string group = m_State.SelectedGroup;
+    if (!popGroups->FilterOfEntry(item, mode, group)) {
+        return;
+    }
+    SetGroupFilter(mode, group);
+    m_Pane->PopulateSongList();
+}
+
+void TfrmMain::popGroups_CreateGroupsPerArtistClick(QAction* item) {
+    const eGroupKey key =
+        item == popGroups->CreateGroupsPerAlbum() ? eGroupKey::Album : eGroupKey::Artist;
+    // The rows as shown, first to last. A batch that could not be written has been reported
+    // and changed nothing.
+    if (!CreateGroupsPerKey(key, m_Pane->Model()->Songs(), m_GroupList)) {
+        return;
+    }
+    const bool saved = StoreGroupList(m_GroupList, m_GroupFilePath);
+    BuildGroupsMenu();
+    m_Pane->FillSongList();
+    if (saved) {
+        m_Desktop.ShowInformationBox(tr("Finished"), tr("Done, files have been grouped."));
+    }
+}
+
+void TfrmMain::popGroups_BarLimitClick() {
+    TfrmBarBreak window(m_State.BarBreakLimit, this);
+    if (m_Desktop.RunDialog(window) == QDialog::Accepted) {
+        m_State.BarBreakLimit = std::max(1, window.BarBreakLimit());
+        BuildGroupsMenu();
+    }
+}
+
+void TfrmMain::popGroups_ManageClick() {
+    if (!MasterSongList) {
+        return;
+    }
+    ShowManageGroups(m_GroupList, m_GroupFilePath, *MasterSongList, m_Desktop, this);
+    m_Pane->FillSongList();
+    BuildGroupsMenu();
+}
+
 void TfrmMain::lstFoldersDrop(const std::vector<std::string>& paths, const QString& folder) {
     m_Pane->CopyFilesIntoFolderAndList(paths, AddTrailingBackslash(QStringToPath(folder)));
 }
@@ -741,9 +812,19 @@ void TfrmMain::FormKeyDown(const QKeyEvent& key) {
             tbViewFoldersListClick();
         }
         break;
+    case Qt::Key_F5:
+        if (plain) {
+            fraViewModePanelClick();
+        }
+        break;
     case Qt::Key_F6:
         if (plain) {
             fraViewModeimgViewModesClick();
+        }
+        break;
+    case Qt::Key_M:
+        if (key.modifiers().testFlag(Qt::ControlModifier)) {
+            popGroups->Manage()->trigger();
         }
         break;
     default:

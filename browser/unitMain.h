@@ -23,6 +23,7 @@ class QSplitter;
 class QToolButton;
 class QWidget;
 class TFolderTree;
+class TGroupsMenu;
 class TSongListPane;
 class TfraCategoriesList;
 class TfrmFindSong;
@@ -53,6 +54,8 @@ public:
     /// The group list; empty before the catalogue is open and after close.
     const cGroupList& GroupList() const { return m_GroupList; }
     TSongListPane& SongListPane() const { return *m_Pane; }
+    /// The groups menu popGroups.
+    TGroupsMenu& GroupsMenu() const { return *popGroups; }
     TFolderTree* FolderTree() const { return lstFolders; }
     /// The search window while it is open, else null.
     TfrmFindSong* FindWindow() const;
@@ -68,6 +71,9 @@ public:
     /// Writes the selector caption and the band above the list from the group filter and the
     /// view mode.
     void UpdateFilterCaptions();
+    /// Rebuilds the group entries of the groups menu from the group list and marks the filter
+    /// in force.
+    void BuildGroupsMenu();
 
     /// The most popular song label (rewritten after every fill).
     void ShowMostPopular();
@@ -97,7 +103,18 @@ public:
     /// end; then the list is populated anew.
     void popFolders_AddTreeClick(const QString& folder);
     void popViewModes_EntireCollectionClick(QAction* item);
+    /// The selector's caption or arrow: the caption turns black, the groups menu opens at the
+    /// mouse pointer.
+    void fraViewModePanelClick();
     void fraViewModeimgViewModesClick();
+    /// A filter entry of the groups menu: the group filter follows it and the list is populated.
+    void popGroups_FilesWithoutGroupsClick(QAction* item);
+    /// "Create groups per artist" and "Create groups per album" over the rows shown.
+    void popGroups_CreateGroupsPerArtistClick(QAction* item);
+    /// "Groups per column...": the bar-break window; on OK the menu is rebuilt.
+    void popGroups_BarLimitClick();
+    /// "&Manage groups...": the management window, then the list and the menu anew.
+    void popGroups_ManageClick();
     void tbViewFoldersListClick();
     /// The search toggle: down opens the search window (made when there is none), up closes
     /// it. The button is down exactly while the window exists.
@@ -105,8 +122,9 @@ public:
     /// Shows the About box (header logo, F1).
     void ShowAbout();
     /// Every key pressed anywhere in this window, seen before the focused control; the key is
-    /// not consumed, so the control still gets it. Ctrl+F the search toggle, F1 About, F4 the
-    /// folder pane, F6 the view-mode menu (the function keys only without Shift, Ctrl and Alt).
+    /// not consumed, so the control still gets it. Ctrl+F the search toggle, Ctrl+M the
+    /// management of groups, F1 About, F4 the folder pane, F5 the groups menu, F6 the view-mode
+    /// menu (the function keys only without Shift, Ctrl and Alt).
     void FormKeyDown(const QKeyEvent& key);
 
 protected:
@@ -181,5 +199,6 @@ private:
     QPointer<TfrmFindSong> m_FindWindow;
 
     QMenu* popViewModes = nullptr;
+    TGroupsMenu* popGroups = nullptr;
     QAction* popViewModesItems[3] = {};
 };

@@ -35,6 +35,7 @@
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
+#include "groups/unitGroupFiles.h"
 #include "util/unitArt.h"
 #include "util/unitDesktop.h"
 #include "util/unitFileCopy.h"
@@ -389,6 +390,10 @@ void TSongListPane::CreateMenu() {
     popSongsList_Delete = AddSongCommand("popSongsList_Delete", tr("&Delete"),
                                          QKeySequence(Qt::CTRL | Qt::Key_Delete),
                                          &TSongListPane::popSongsList_DeleteClick);
+    popSongsList_Groups =
+        AddSongCommand("popSongsList_Groups", tr("&Groups..."), QKeySequence(Qt::CTRL | Qt::Key_G),
+                       &TSongListPane::popSongsList_GroupsClick);
+    popSongsList_Groups->setEnabled(true); // also without a selection
     popSongsList->addSeparator()->setObjectName(QStringLiteral("N6"));
     auto* styles = new QActionGroup(this);
     styles->setExclusive(true);
@@ -472,6 +477,8 @@ bool TSongListPane::lstSongsKeyDown(const QKeyEvent& key) {
             SelectAllItems(ShownSongView());
         }
         return true;
+    case Qt::Key_G:
+        return ctrl && run(popSongsList_Groups);
     default:
         return false;
     }
@@ -499,6 +506,27 @@ void TSongListPane::popSongsList_ViewDetailsClick(QAction* item) {
     if (hadFocus) {
         shown->setFocus();
     }
+}
+
+void TSongListPane::popSongsList_GroupsClick() {
+    if (m_GroupList == nullptr) {
+        return;
+    }
+    // The rows stay where they are while the window is open: it is modal.
+    const std::vector<int> rows = SelectedRows();
+    std::vector<cSongInfo*> songs;
+    songs.reserve(rows.size());
+    for (const int row : rows) {
+        songs.push_back(m_Model->Song(row));
+    }
+    if (!ShowGroupFiles(*m_GroupList, songs, m_Desktop, this)) {
+        return;
+    }
+    BeginSongListUpdate();
+    for (const int row : rows) {
+        FillListItem(row);
+    }
+    EndSongListUpdate();
 }
 
 void TSongListPane::popSongsList_ViewColumnsClick() {

@@ -28,6 +28,7 @@ class QStackedWidget;
 class QTreeView;
 class TSongListModel;
 class cDesktop;
+class cGroupList;
 class cIniFile;
 
 class TSongListPane : public QWidget {
@@ -37,6 +38,9 @@ public:
     TSongListPane(cBrowserState& state, cIniFile& settings, cDesktop& desktop,
                   QWidget* parent = nullptr);
     ~TSongListPane() override;
+
+    /// The group list the group window offers; it must outlive the pane.
+    void UseGroupList(const cGroupList& groups) { m_GroupList = &groups; }
 
     TSongListModel* Model() const { return m_Model; }
     QTreeView* SongList() const { return lstSongs; }
@@ -90,6 +94,9 @@ public:
     void UpdateActiveGroupCaption();
     /// "&Large icons" and "&Details": the clicked view style is shown and checked.
     void popSongsList_ViewDetailsClick(QAction* item);
+    /// "&Groups...": the group window for the selected songs; the rows of the songs it changed
+    /// are shown anew (sorted once at the end). The list is not filtered anew.
+    void popSongsList_GroupsClick();
     /// "&Visible columns...": the "Columns" window; on OK the columns are built anew (widths
     /// kept per name), the sort column found again by its caption (else the first column,
     /// ascending) and the rows refilled from the displayed songs without a new query.
@@ -117,8 +124,8 @@ public:
     /// A key pressed while the list has the focus (either view style), after the window saw
     /// it. With no song selected every command key is ignored. Answers true when the key was
     /// used up (the view must not act on it too): Enter opens, F2 renames, F3 edits the tag,
-    /// Ctrl+Del (Shift and Alt may be held too) deletes, each through its menu item, so a
-    /// disabled command does nothing; Ctrl+A selects every song.
+    /// Ctrl+Del (Shift and Alt may be held too) deletes, Ctrl+G opens the group window, each
+    /// through its menu item, so a disabled command does nothing; Ctrl+A selects every song.
     bool lstSongsKeyDown(const QKeyEvent& key);
 
     /// The commands of popSongsList follow the selection: "&Open" and "&Delete" are enabled
@@ -196,6 +203,7 @@ private:
     cBrowserState& m_State;
     cIniFile& m_Settings;
     cDesktop& m_Desktop;
+    const cGroupList* m_GroupList = nullptr;
 
     int m_SongListUpdates = 0;          ///< open batches of row changes
     bool m_SortPending = false;         ///< a row changed inside the batch
@@ -223,6 +231,7 @@ private:
     QAction* popSongsList_Rename = nullptr;
     QAction* popSongsList_EditTag = nullptr;
     QAction* popSongsList_Delete = nullptr;
+    QAction* popSongsList_Groups = nullptr;
     QAction* popSongsList_ViewLargeIcons = nullptr;
     QAction* popSongsList_ViewDetails = nullptr;
     QAction* popSongsList_ViewColumns = nullptr;

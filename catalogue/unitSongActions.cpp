@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <unordered_set>
+#include <utility>
 
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -246,4 +247,25 @@ bool RemoveSongTag(const std::string& path, bool keepFileTime, const std::timesp
         WriteFileTime(path, fileTime);
     }
     return removed;
+}
+
+bool ChangeSongsGroups(std::vector<cSongGroupsChange> changes) {
+    if (changes.empty()) {
+        return true;
+    }
+    NeedCatalogue("ChangeSongsGroups");
+    std::vector<cSongInfo*> songs;
+    songs.reserve(changes.size());
+    for (cSongGroupsChange& change : changes) {
+        // Each change now holds the song's old groups, for the way back.
+        std::swap(change.Song->Groups, change.Groups);
+        songs.push_back(change.Song);
+    }
+    if (SongsDatabase->UpdateSongEntries(songs)) {
+        return true;
+    }
+    for (cSongGroupsChange& change : changes) {
+        std::swap(change.Song->Groups, change.Groups);
+    }
+    return false;
 }

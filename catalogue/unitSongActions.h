@@ -92,3 +92,17 @@ void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileTime,
 /// the file's last-modified time back to fileTime exactly. The record and the catalogue are
 /// not changed. Answers whether a tag was removed; errors as RemoveId3v1Tag.
 bool RemoveSongTag(const std::string& path, bool keepFileTime, const std::timespec& fileTime);
+
+/// One song and the group list it is to have.
+struct cSongGroupsChange {
+    cSongInfo* Song = nullptr;
+    std::vector<std::string> Groups;
+};
+
+/// Every song of the changes takes its new group list, and all of them are written to the open
+/// catalogue as one batch (cSongsDatabase::UpdateSongEntries): a crash leaves each song with
+/// its old groups or its new ones. Each song at most once. When the batch cannot be written
+/// (the catalogue has shown why, once) every song keeps its old groups, as the file does, and
+/// the answer is false. Needs the open catalogue unless there is no change (std::logic_error
+/// otherwise).
+bool ChangeSongsGroups(std::vector<cSongGroupsChange> changes);

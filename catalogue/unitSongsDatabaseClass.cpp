@@ -676,6 +676,59 @@ bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs) {
     return false;
 }
 
+bool cSongsDatabase::UpdateSongEntries(const std::vector<cSongInfo*>& songs) {
+    if (songs.empty()) {
+        return true;
+    }
+    std::vector<std::pair<int64_t, uint32_t>> oldCopies;
+    oldCopies.reserve(songs.size());
+    for (const cSongInfo* song : songs) {
+        oldCopies.emplace_back(song->Position, song->RecordLength);
+    }
+    const auto putBack = [&] {
+        for (size_t i = 0; i < songs.size(); ++i) {
+            songs[i]->Position = oldCopies[i].first;
+            songs[i]->RecordLength = oldCopies[i].second;
+        }
+    };
+    const int64_t end = m_Size;
+    if (!AddSongEntries(songs)) {
+        putBack(); // AddSongEntries has shown the failure and cut the file back
+        return false;
+    }
+    try {
+        // The new copies reach the disk before any old copy loses its flag.
+        Sync();
+    } catch (const std::exception& error) {
+        ShowErrorMessage(kWritePrefix, error.what());
+        try {
+            CutBackTo(end);
+        } catch (const std::exception&) {
+            // The new copies stay in the file as whole records and a load will keep them as
+            // the later ones: the songs keep them too. No old copy is flagged.
+            m_Position = m_Size;
+            return true;
+        }
+        putBack();
+        return false;
+    }
+    std::vector<int64_t> flags;
+    flags.reserve(oldCopies.size());
+    for (const auto& copy : oldCopies) {
+        flags.push_back(copy.first);
+    }
+    std::sort(flags.begin(), flags.end());
+    try {
+        for (const int64_t position : flags) {
+            FlagDeleted(position);
+        }
+    } catch (const std::exception& error) {
+        ShowErrorMessage(kWritePrefix, error.what());
+    }
+    m_Position = m_Size;
+    return true;
+}
+
 void cSongsDatabase::FlagDeleted(int64_t position) {
     if (position < 0 || position >= m_Size) {
         throw std::out_of_range("Record offset " + std::to_string(position) +

@@ -193,6 +193,15 @@ public:
     /// the file is cut back to its former end and the songs' Position and RecordLength may
     /// already name the unwritten copies.
     bool AddSongEntries(const std::vector<cSongInfo*>& songs);
+    /// UpdateSongEntry for many songs as one batch: the new copies are appended in large blocks
+    /// and flushed to the disk, and only then are the old copies flagged deleted, in file
+    /// order. A crash or a full disk at any moment leaves every song with its old copy or its
+    /// new one live, never none (a load keeps the later of two live copies). Each song at most
+    /// once. False when the new copies could not be written: the failure has been shown once,
+    /// the appended bytes are cut off again and every song keeps its Position and RecordLength.
+    /// A failure while flagging is shown once as well, but the new copies stand: they are the
+    /// later ones, so the answer is true.
+    bool UpdateSongEntries(const std::vector<cSongInfo*>& songs);
     /// Overwrites the Deleted byte of the song's copy at its Position with 1; the position is
     /// left just behind that byte. Throws when Position lies outside the file.
     void DeleteSongEntry(const cSongInfo& song);

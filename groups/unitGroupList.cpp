@@ -4,13 +4,19 @@
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
+#include <exception>
 #include <numeric>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "util/unitAtomicFile.h"
+#include "util/unitMessages.h"
 
 namespace {
+
+/// A UTF-8 byte order mark, which an editor may put at the start of a group file.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 /// A byte that is not valid in the locale's encoding stands for itself as a lone low
 /// surrogate (U+DC00 + byte), which no valid text decodes to.
@@ -125,9 +131,13 @@ cGroupList LoadGroupList(const std::string& path) {
     if (!content) {
         return cGroupList();
     }
-    std::string_view rest = *content;
-    if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
-        rest.remove_prefix(3);
+    return ParseGroupList(*content);
+}
+
+cGroupList ParseGroupList(std::string_view bytes) {
+    std::string_view rest = bytes;
+    if (rest.starts_with(kByteOrderMark)) {
+        rest.remove_prefix(kByteOrderMark.size());
     }
     std::vector<std::string> names;
     while (!rest.empty()) {
@@ -142,15 +152,37 @@ cGroupList LoadGroupList(const std::string& path) {
     return cGroupList(std::move(names));
 }
 
-void SaveGroupList(const cGroupList& groups, const std::string& path) {
+std::string GroupFileText(const cGroupList& groups) {
     std::string bytes;
+    if (!groups.Empty() && groups[0].starts_with(kByteOrderMark)) {
+        bytes = kByteOrderMark;
+    }
     for (const std::string& name : groups.Names()) {
         if (name.find_first_of("\r\n") != std::string::npos) {
-            throw EFileError(EINVAL, kCouldNotWrite, path,
-                             "the group name \"" + name + "\" holds a line break");
+            throw std::invalid_argument("the group name \"" + name + "\" holds a line break");
         }
         bytes += name;
         bytes += "\r\n";
     }
+    return bytes;
+}
+
+void SaveGroupList(const cGroupList& groups, const std::string& path) {
+    std::string bytes;
+    try {
+        bytes = GroupFileText(groups);
+    } catch (const std::invalid_argument& error) {
+        throw EFileError(EINVAL, kCouldNotWrite, path, error.what());
+    }
     WriteFileAtomically(path, bytes);
+}
+
+bool StoreGroupList(const cGroupList& groups, const std::string& path) {
+    try {
+        SaveGroupList(groups, path);
+        return true;
+    } catch (const std::exception& error) {
+        ShowErrorMessage("In SaveGroupList (): ", error.what());
+        return false;
+    }
 }

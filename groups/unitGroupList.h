@@ -59,15 +59,29 @@ private:
     std::unordered_map<std::wstring, int> m_First;
 };
 
-/// Reads the group list from the file: one name per line, lines split at CR, LF or CR LF, each
-/// line a name as it stands (an empty line is an empty name), in file order. A line end after
-/// the last name adds no name; a UTF-8 byte order mark at the start is no part of the first
-/// name. A missing file gives an empty list. Throws EFileError (util/unitFileHandle.h), whose
-/// message names the file, when the file exists but cannot be read.
+/// The group list held by the bytes of a group file: one name per line, lines split at CR, LF
+/// or CR LF, each line a name as it stands (an empty line is an empty name), in file order. A
+/// line end after the last name adds no name; a UTF-8 byte order mark at the start is no part
+/// of the first name.
+cGroupList ParseGroupList(std::string_view bytes);
+
+/// Reads the group list from the file by ParseGroupList. A missing file gives an empty list.
+/// Throws EFileError (util/unitFileHandle.h), whose message names the file, when the file
+/// exists but cannot be read.
 cGroupList LoadGroupList(const std::string& path);
 
-/// Replaces the file with the names, each followed by CR LF, in one atomic replacement (a
-/// crash leaves the old or the new list). Throws EFileError naming the file when the write is
-/// refused, or when a name holds a line break (it would come back as two names); the file is
-/// then unchanged.
+/// The bytes of a group file holding the names: each name followed by CR LF. When the first
+/// name begins with a UTF-8 byte order mark, one more goes in front, as the reader takes one
+/// off. Throws std::invalid_argument when a name holds a line break (it would come back as two
+/// names).
+std::string GroupFileText(const cGroupList& groups);
+
+/// Replaces the file with GroupFileText in one atomic replacement (a crash leaves the old or the
+/// new list). Throws EFileError naming the file when the write is refused, or when a name holds
+/// a line break; the file is then unchanged.
 void SaveGroupList(const cGroupList& groups, const std::string& path);
+
+/// SaveGroupList, guarded: a refused write is shown to the user once, as "In SaveGroupList (): "
+/// and the error in single quotes, and answers false; the file is then as it was, and the list
+/// in memory is kept as it is.
+bool StoreGroupList(const cGroupList& groups, const std::string& path);

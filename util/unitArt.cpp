@@ -286,6 +286,27 @@ QPixmap FilterBandPixmap() {
     });
 }
 
+QPixmap SongGroupsPixmap() {
+    return Draw(32, 32, [](QPainter& p) {
+        const QColor fills[] = {QColor(0xB8, 0xD0, 0xF4), QColor(0x86, 0xAF, 0xEE), kMidBlue};
+        for (int i = 0; i < 3; ++i) {
+            const QRectF folder(2.5 + i * 4.0, 3.5 + i * 5.0, 20, 14);
+            QPainterPath shape;
+            shape.moveTo(folder.left(), folder.top() + 2);
+            shape.lineTo(folder.left() + 7, folder.top() + 2);
+            shape.lineTo(folder.left() + 9, folder.top());
+            shape.lineTo(folder.right(), folder.top());
+            shape.lineTo(folder.right(), folder.bottom());
+            shape.lineTo(folder.left(), folder.bottom());
+            shape.closeSubpath();
+            p.setPen(QPen(kDeepBlue, 1.0));
+            p.setBrush(fills[i]);
+            p.drawPath(shape);
+        }
+        DrawNotes(p, 16.5, 28, 0.5, Qt::white, kDeepBlue);
+    });
+}
+
 QIcon FindSongsIcon() {
     QIcon icon;
     for (int size : {16, 32, 48, 64}) {

@@ -29,6 +29,8 @@ QPixmap DownArrowPixmap(const QColor& colour);
 QPixmap ViewModesPixmap();
 /// The small picture at the right end of the band above the list (a funnel), 16 by 16.
 QPixmap FilterBandPixmap();
+/// The group window's picture, 32 by 32: three labelled folders of songs, a note on the front one.
+QPixmap SongGroupsPixmap();
 /// The search window's icon: a magnifier over a sheet of songs.
 QIcon FindSongsIcon();
 /// The picture of the search window's framed box, 32 by 32: the same drawing.

@@ -72,6 +72,12 @@ void cSystemDesktop::ShowMessage(const QString& text) {
     box.exec();
 }
 
+void cSystemDesktop::ShowInformationBox(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
 int cSystemDesktop::RunDialog(QDialog& dialog) {
     return dialog.exec();
 }

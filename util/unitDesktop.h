@@ -65,6 +65,9 @@ public:
     /// A modal message box with the application's title and an OK button, over the active
     /// window.
     virtual void ShowMessage(const QString& text) = 0;
+    /// A modal message box with the given title, an information icon and an OK button, over
+    /// the active window.
+    virtual void ShowInformationBox(const QString& title, const QString& text) = 0;
     /// Runs the dialog modally: the rest of the program waits until it closes. Answers the
     /// dialog's result (QDialog::Accepted or QDialog::Rejected).
     virtual int RunDialog(QDialog& dialog) = 0;
@@ -92,6 +95,7 @@ class cSystemDesktop final : public cDesktop {
 public:
     void OpenDocument(const QString& path) override;
     void ShowMessage(const QString& text) override;
+    void ShowInformationBox(const QString& title, const QString& text) override;
     int RunDialog(QDialog& dialog) override;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override;
     void DragFiles(QWidget& source, const std::vector<std::string>& paths) override;

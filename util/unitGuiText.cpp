@@ -26,3 +26,7 @@ std::string QStringToText(const QString& text) {
         std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
     return fitsLatin1 ? text.toLatin1().toStdString() : text.toUtf8().toStdString();
 }
+
+std::string QStringToGroupName(const QString& name) {
+    return name.toUtf8().toStdString();
+}

@@ -19,3 +19,7 @@ QString TextToQString(std::string_view text);
 
 /// A typed tag text as stored: Latin-1 when every character fits it, else UTF-8.
 std::string QStringToText(const QString& text);
+
+/// A typed group name as stored: UTF-8, the encoding group names are compared in on a UTF-8
+/// desktop, so a typed name meets the same name read from the group file.
+std::string QStringToGroupName(const QString& name);

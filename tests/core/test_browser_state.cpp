@@ -157,11 +157,11 @@ TEST(BrowserStateSettings, WhatSaveWritesLoadReadsBackInTheOrderOfClose) {
               std::vector<std::string>{"Views"});
 }
 
-TEST(BrowserStateSettings, StoredModesOutOfRangeAndALostGroupFallBack) {
+TEST(BrowserStateSettings, StoredValuesOutOfRangeAndALostGroupFallBack) {
     cTempFolder folder;
     WriteBytes(folder / "Options.ini",
                "[MainWindow]\r\nViewMode=7\r\nLastGroupViewMode=-1\r\nSortColumn=12\r\n"
-               "SortReversed=1\r\nFoldersListPath=/no/separator\r\n"
+               "SortReversed=1\r\nFoldersListPath=/no/separator\r\nBarBreakLimit=-3\r\n"
                "[MainWindow.VisibleColumns]\r\nSize=0\r\nBogus=1\r\n");
     cBrowserState state;
     state.Load(cIniFile(folder / "Options.ini"), "/program/");
@@ -172,6 +172,7 @@ TEST(BrowserStateSettings, StoredModesOutOfRangeAndALostGroupFallBack) {
     EXPECT_EQ(state.VisibleColumns, std::vector<std::string>({"Size", "Bogus"}))
         << "only the key names count";
     EXPECT_EQ(state.SelectedFolder, "/no/separator/");
+    EXPECT_EQ(state.BarBreakLimit, 1) << "the menu needs one entry per column at least";
     EXPECT_EQ(ViewModeFromStored(256), eViewMode::SelectedFolder) << "no wrap into a byte";
     EXPECT_EQ(GroupViewModeFromStored(1), eGroupViewMode::Ungrouped);
 

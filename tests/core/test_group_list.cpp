@@ -57,6 +57,11 @@ TEST_F(GroupList, SavingWritesEveryNameWithCrLfAndReadsBack) {
     EXPECT_EQ(ReadBytes(path), "Rock\r\n\r\n  two blanks\r\nÄrzte\r\ncaf\xE9\r\n");
     EXPECT_EQ(LoadGroupList(path).Names(), names);
     EXPECT_EQ(folder.Entries(), Names{"Groups.txt"});
+
+    // A first name that begins like a byte order mark keeps it.
+    const Names marked = {"\xEF\xBB\xBFx", "y"};
+    SaveGroupList(cGroupList(marked), path);
+    EXPECT_EQ(LoadGroupList(path).Names(), marked);
 }
 
 TEST_F(GroupList, FailuresNameTheFile) {

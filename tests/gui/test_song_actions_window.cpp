@@ -109,21 +109,22 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
                                       : item->text() + "\t" + item->shortcut().toString());
     }
     EXPECT_EQ(items, QStringList({"&Open\tEnter", "-N3", "&Rename file\tF2", "&Edit IDv3 tag\tF3",
-                                  "&Delete\tCtrl+Del", "-N6", "&Large icons\t", "&Details\t", "-N5",
-                                  "&Visible columns...\t", "&Export as playlist...\t"}));
+                                  "&Delete	Ctrl+Del", "&Groups...	Ctrl+G", "-N6",
+                                  "&Large icons	", "&Details	", "-N5", "&Visible columns...	",
+                                  "&Export as playlist...	"}));
     EXPECT_EQ(menu->defaultAction(), Item("popSongsList_Open")) << "shown in bold";
 
     const auto enabled = [&] {
         QString flags;
         for (const char* name : {"popSongsList_Open", "popSongsList_Rename", "popSongsList_EditTag",
-                                 "popSongsList_Delete"}) {
+                                 "popSongsList_Delete", "popSongsList_Groups"}) {
             flags += Item(name)->isEnabled() ? "1" : "0";
         }
         return flags;
     };
-    EXPECT_EQ(enabled(), "1111") << "the first row is selected after the fill";
+    EXPECT_EQ(enabled(), "11111") << "the first row is selected after the fill";
     SelectRows(Window(), {0, 2});
-    EXPECT_EQ(enabled(), "1001");
+    EXPECT_EQ(enabled(), "10011");
     PressKey(Window(), Qt::Key_F2);
     PressKey(Window(), Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(Editor(), nullptr);
@@ -131,7 +132,7 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
     PressKey(Window(), Qt::Key_Delete);
     EXPECT_EQ(Pane().Model()->rowCount(), 3) << "Delete without Ctrl deletes nothing";
     SelectRows(Window(), {});
-    EXPECT_EQ(enabled(), "0000");
+    EXPECT_EQ(enabled(), "00001") << "the group window is always offered";
     PressKey(Window(), Qt::Key_Return);
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_TRUE(Desktop.Opened.isEmpty());
@@ -150,7 +151,7 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(menu->pos(), QCursor::pos());
     EXPECT_EQ(Pane().SelectedRows(), std::vector<int>{1});
-    EXPECT_EQ(enabled(), "1111");
+    EXPECT_EQ(enabled(), "11111");
     menu->close();
 }
 

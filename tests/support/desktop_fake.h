@@ -14,6 +14,8 @@
 class cRecordingDesktop : public cDesktop {
 public:
     QStringList Messages;
+    /// Each information box as its title, a line break and its text.
+    QStringList InformationBoxes;
     QStringList Opened;
     /// The object name of every dialog the program ran, in order.
     QStringList Dialogs;
@@ -45,6 +47,9 @@ public:
 
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
+    void ShowInformationBox(const QString& title, const QString& text) override {
+        InformationBoxes << title + "\n" + text;
+    }
     int RunDialog(QDialog& dialog) override {
         Dialogs << dialog.objectName();
         return OnDialog ? OnDialog(dialog) : QDialog::Rejected;

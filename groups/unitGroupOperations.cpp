@@ -1,0 +1,188 @@
+#include "groups/unitGroupOperations.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "catalogue/unitOfflineSongs.h"
+#include "catalogue/unitSongActions.h"
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "groups/unitGroupList.h"
+
+namespace {
+
+constexpr std::string_view kAlbumSuffix = " (album)";
+
+bool HasGroup(const std::vector<std::string>& names, std::string_view name) {
+    return std::any_of(names.begin(), names.end(),
+                       [name](const std::string& held) { return SameGroupName(held, name); });
+}
+
+void SortGroupNames(std::vector<std::string>& names) {
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return CompareGroupNames(a, b) < 0;
+    });
+}
+
+/// Whether the group list holds a name, asked once per distinct spelling: a collection
+/// repeats the same few names on every song.
+class cHeldNames {
+public:
+    explicit cHeldNames(const cGroupList& groups) : m_Groups(groups) {}
+    /// The view must stay valid while this object lives.
+    bool Holds(std::string_view name) {
+        const auto found = m_Known.find(name);
+        if (found != m_Known.end()) {
+            return found->second;
+        }
+        const bool held = m_Groups.Contains(name);
+        m_Known.emplace(name, held);
+        return held;
+    }
+
+private:
+    const cGroupList& m_Groups;
+    std::unordered_map<std::string_view, bool> m_Known;
+};
+
+/// Adds to changes every song (empty slots skipped) that carries a name the group list lacks,
+/// with the names it keeps.
+void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
+                   std::vector<cSongGroupsChange>& changes) {
+    // A million records lie all over the heap, and each one's names in a block of their own:
+    // both are fetched a few songs ahead, so the walk does not wait on memory song by song.
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        if (i + kAhead < songs.size() && songs[i + kAhead] != nullptr) {
+            __builtin_prefetch(songs[i + kAhead]);
+        }
+        if (i + kAhead / 2 < songs.size() && songs[i + kAhead / 2] != nullptr) {
+            __builtin_prefetch(songs[i + kAhead / 2]->Groups.data());
+        }
+        cSongInfo* song = songs[i];
+        if (song == nullptr) {
+            continue;
+        }
+        const std::vector<std::string>& names = song->Groups;
+        const bool keepsAll = std::all_of(
+            names.begin(), names.end(), [&](const std::string& name) { return held.Holds(name); });
+        if (keepsAll) {
+            continue;
+        }
+        std::vector<std::string> kept;
+        for (const std::string& name : names) {
+            if (held.Holds(name)) {
+                kept.push_back(name);
+            }
+        }
+        changes.push_back({song, std::move(kept)});
+    }
+}
+
+} // namespace
+
+std::optional<std::string> GroupNameOfKey(std::string_view key, eGroupKey kind) {
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    if (std::all_of(key.begin(), key.end(), blank) ||
+        key.find_first_of("\r\n") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string name(key);
+    if (kind == eGroupKey::Album) {
+        name += kAlbumSuffix;
+    }
+    return name;
+}
+
+bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSongs,
+                        cGroupList& groups) {
+    cGroupList added; // names the group list lacks, in the order met
+    // Each spelling is looked up in the group list once.
+    std::unordered_set<std::string> spellingsSeen;
+    std::vector<cSongGroupsChange> changes;
+    for (cSongInfo* song : shownSongs) {
+        std::optional<std::string> name =
+            GroupNameOfKey(kind == eGroupKey::Artist ? song->Author() : song->Album(), kind);
+        if (!name) {
+            continue;
+        }
+        if (spellingsSeen.insert(*name).second && !groups.Contains(*name) &&
+            !added.Contains(*name)) {
+            added.Add(*name);
+        }
+        if (HasGroup(song->Groups, *name)) {
+            continue; // neither changed nor written
+        }
+        std::vector<std::string> names = song->Groups;
+        names.push_back(std::move(*name));
+        SortGroupNames(names);
+        changes.push_back({song, std::move(names)});
+    }
+    if (!ChangeSongsGroups(std::move(changes))) {
+        return false;
+    }
+    for (const std::string& name : added.Names()) {
+        groups.Add(name);
+    }
+    groups.Sort();
+    return true;
+}
+
+bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& masterSongList) {
+    cHeldNames held(groups);
+    std::vector<cSongGroupsChange> changes;
+    CollectPurges(masterSongList.Items(), held, changes);
+    // Songs whose folder is out of reach come back with their groups: they lose the deleted
+    // ones now, like every other song of the collection.
+    CollectPurges(OfflineSongs.InFileOrder(), held, changes);
+    return ChangeSongsGroups(std::move(changes));
+}
+
+std::vector<std::string> SortedGroupSet(const std::vector<std::string>& names) {
+    cGroupList sorted(names);
+    sorted.Sort();
+    std::vector<std::string> set;
+    for (int i = 0; i < sorted.Count(); ++i) {
+        // Equal names stand together after the sort; IndexOf names the first of them.
+        if (sorted.IndexOf(sorted[i]) == i) {
+            set.push_back(sorted[i]);
+        }
+    }
+    return set;
+}
+
+cGroupList GroupsOfSongs(const std::vector<cSongInfo*>& songs) {
+    cGroupList groups;
+    for (const cSongInfo* song : songs) {
+        for (const std::string& name : song->Groups) {
+            if (!groups.Contains(name)) {
+                groups.Add(name);
+            }
+        }
+    }
+    return groups;
+}
+
+bool AssignGroups(const std::vector<cSongInfo*>& songs,
+                  const std::vector<std::string>& checkedNames) {
+    const std::vector<std::string> names = SortedGroupSet(checkedNames);
+    std::vector<cSongGroupsChange> changes;
+    changes.reserve(songs.size());
+    for (cSongInfo* song : songs) {
+        changes.push_back({song, names});
+    }
+    return ChangeSongsGroups(std::move(changes));
+}
+
+std::vector<cGroupMenuEntry> GroupMenuEntries(const cGroupList& groups, bool oneGroupShown,
+                                              std::string_view selectedGroup, int barBreakLimit) {
+    const int limit = std::max(1, barBreakLimit);
+    std::vector<cGroupMenuEntry> entries;
+    entries.reserve(static_cast<size_t>(groups.Count()));
+    for (int i = 0; i < groups.Count(); ++i) {
+        entries.push_back(
+            {i, oneGroupShown && groups[i] == selectedGroup, i > 0 && i % limit == 0});
+    }
+    return entries;
+}

@@ -1,0 +1,296 @@
+// Group operations against a real catalogue and real files: groups per artist and album, the
+// purge of deleted groups, the assignment rule, and the batch that writes many songs, cut at
+// every write and on a full disk.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "catalogue/unitOfflineSongs.h"
+#include "catalogue/unitSongActions.h"
+#include "catalogue/unitSongUtils.h"
+#include "catalogue/unitSongsDatabaseClass.h"
+#include "groups/unitGroupList.h"
+#include "groups/unitGroupOperations.h"
+#include "support/song_fixtures.h"
+
+using namespace song_fixtures;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+/// While set, every pwrite of this program is recorded here (offset, bytes) before it is made.
+std::vector<std::pair<int64_t, std::string>>* g_RecordedWrites = nullptr;
+
+} // namespace
+
+/// Every pwrite of this test program passes here (the catalogue writes through pwrite), so a
+/// test can see the writes of an operation in the order they reach the file.
+extern "C" ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
+    using tPwrite = ssize_t (*)(int, const void*, size_t, off_t);
+    static const auto real = reinterpret_cast<tPwrite>(::dlsym(RTLD_NEXT, "pwrite"));
+    if (g_RecordedWrites != nullptr) {
+        g_RecordedWrites->emplace_back(offset, std::string(static_cast<const char*>(data), count));
+    }
+    return real(fd, data, count, offset);
+}
+
+namespace {
+
+/// Songs (artist, album, groups) in a loaded catalogue; names compared as a UTF-8 desktop does.
+class GroupOperations : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr); }
+    void TearDown() override {
+        FreeAllSongs();
+        std::setlocale(LC_ALL, m_Locale.c_str());
+    }
+
+    std::string Catalogue() const { return m_Folder / "DB.txt"; }
+
+    /// A catalogue of one song per entry, loaded; songs in master-list order.
+    std::vector<cSongInfo*> Load(const std::vector<std::pair<std::string, Names>>& songs) {
+        {
+            cSongsDatabase database;
+            database.Open(Catalogue());
+            for (size_t i = 0; i < songs.size(); ++i) {
+                cSongInfo song;
+                const std::string path = m_Folder / ("song" + std::to_string(i) + ".mp3");
+                WriteBytes(path, Mp3Bytes(100));
+                song.SetTexts(path, "t", songs[i].first, songs[i].first + " LP", "", "");
+                song.Groups = songs[i].second;
+                database.AddSongEntry(song);
+            }
+        }
+        return Reload();
+    }
+    std::vector<cSongInfo*> Reload() {
+        FreeAllSongs();
+        EXPECT_TRUE(OpenSongsDatabase(Catalogue()));
+        return MasterSongList->Items();
+    }
+    /// Every song's groups after a fresh load, by file name; a song met twice fails the test.
+    std::map<std::string, Names> GroupsOnDisk() {
+        std::map<std::string, Names> groups;
+        for (const cSongInfo* song : Reload()) {
+            EXPECT_TRUE(groups.emplace(song->FileName(), song->Groups).second) << song->FileName();
+        }
+        return groups;
+    }
+
+    std::string m_Locale = std::setlocale(LC_ALL, nullptr);
+    cTempFolder m_Folder;
+    cMessageRecorder m_Messages;
+};
+
+TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
+    cGroupList groups(Names{"rock", "Zoo"});
+    std::vector<cSongInfo*> songs = Load({{"Rock", {}},
+                                          {"Nightingale", {"Zoo"}},
+                                          {"   ", {}},
+                                          {"", {}},
+                                          {"  two", {}},
+                                          {"nightingale", {"NIGHTINGALE"}},
+                                          {"Line\nBreak", {}}});
+    const int64_t before = SongsDatabase->GetSize();
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    // No group for blanks, nothing or a line break; "Rock" is the list's "rock"; sorted.
+    EXPECT_EQ(groups.Names(), (Names{"  two", "Nightingale", "rock", "Zoo"}));
+    EXPECT_EQ(songs[0]->Groups, Names{"Rock"}) << "the song takes its own spelling";
+    EXPECT_EQ(songs[1]->Groups, (Names{"Nightingale", "Zoo"}));
+    EXPECT_EQ(songs[4]->Groups, Names{"  two"});
+    EXPECT_EQ(songs[5]->Groups, Names{"NIGHTINGALE"}) << "held in another case: not written";
+    const int64_t grown = SongsDatabase->GetSize() - before;
+    EXPECT_EQ(grown, int64_t(songs[0]->RecordLength + songs[1]->RecordLength +
+                             songs[4]->RecordLength + 15))
+        << "only the three changed songs are written";
+
+    // A second run adds no group and writes no song.
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    EXPECT_EQ(groups.Count(), 4);
+    EXPECT_EQ(SongsDatabase->GetSize() - before, grown);
+
+    // The same text as album is another group.
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Album, {songs[0]}, groups));
+    EXPECT_EQ(songs[0]->Groups, (Names{"Rock", "Rock LP (album)"}));
+    EXPECT_TRUE(groups.Contains("Rock LP (album)"));
+    const std::string file(songs[0]->FileName());
+    const Names inMemory = songs[0]->Groups;
+    EXPECT_EQ(GroupsOnDisk()[file], inMemory) << "the songs are loaded anew";
+    EXPECT_TRUE(m_Messages.Messages().empty());
+}
+
+TEST_F(GroupOperations, PurgeReachesEverySongAndWritesOnlyTheChangedOnes) {
+    const cGroupList groups(Names{"Keep"});
+    Load({{"a", {"Gone", "keep", "Lost"}}, {"b", {"Keep"}}, {"c", {"Stray"}}, {"d", {}}});
+    FreeAllSongs();
+    {
+        // A song on a drive that is not plugged in: kept aside offline at the next load.
+        cSongsDatabase database;
+        database.Open(Catalogue());
+        cSongInfo away;
+        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
+        away.Groups = {"Gone", "Keep"};
+        database.AddSongEntry(away);
+    }
+    std::vector<cSongInfo*> songs = Reload();
+    ASSERT_EQ(OfflineSongs.Count(), 1);
+    const cSongInfo* offline = OfflineSongs.InFileOrder()[0];
+    const int64_t before = SongsDatabase->GetSize();
+    ASSERT_TRUE(PurgeDeletedGroups(groups, *MasterSongList));
+    EXPECT_EQ(songs[0]->Groups, Names{"keep"});
+    EXPECT_EQ(songs[2]->Groups, Names{}) << "a name the list never held goes too";
+    EXPECT_EQ(offline->Groups, Names{"Keep"}) << "it comes back without the deleted group";
+    EXPECT_EQ(
+        SongsDatabase->GetSize() - before,
+        int64_t(songs[0]->RecordLength + songs[2]->RecordLength + offline->RecordLength + 15));
+    const std::map<std::string, Names> onDisk = GroupsOnDisk();
+    EXPECT_EQ(onDisk.at(std::string(m_Folder / "song0.mp3")), Names{"keep"});
+    EXPECT_EQ(onDisk.at(std::string(m_Folder / "song1.mp3")), Names{"Keep"});
+    ASSERT_EQ(OfflineSongs.Count(), 1);
+    EXPECT_EQ(OfflineSongs.InFileOrder()[0]->Groups, Names{"Keep"});
+}
+
+TEST_F(GroupOperations, AssignmentGivesEverySongExactlyTheCheckedGroupsSorted) {
+    std::vector<cSongInfo*> songs = Load({{"a", {"A", "b"}}, {"b", {"B", "Stray"}}, {"c", {}}});
+    // The union, first spelling met, each name once.
+    EXPECT_EQ(GroupsOfSongs(songs).Names(), (Names{"A", "b", "Stray"}));
+    EXPECT_EQ(SortedGroupSet({"b", "C", "a", "B"}), (Names{"a", "b", "C"}));
+
+    const int64_t before = SongsDatabase->GetSize();
+    ASSERT_TRUE(AssignGroups(songs, {"B", "A"}));
+    for (const cSongInfo* song : songs) {
+        EXPECT_EQ(song->Groups, (Names{"A", "B"}));
+    }
+    EXPECT_EQ(SongsDatabase->GetSize() - before, 3 * int64_t(songs[0]->RecordLength + 5))
+        << "every song is written, changed or not";
+    ASSERT_TRUE(AssignGroups({songs[1]}, {}));
+    EXPECT_EQ(GroupsOnDisk().at(std::string(m_Folder / "song1.mp3")), Names{});
+}
+
+// The batch's writes, as they reach the file, replayed one by one onto the catalogue as it was:
+// cut behind every write and inside every write, each load finds every song exactly once, with
+// its old groups or its new ones.
+TEST_F(GroupOperations, ABatchCutAtAnyWriteLosesAndDoublesNoSong) {
+    std::vector<cSongInfo*> songs = Load(
+        {{"a", {"Old0"}}, {"b", {"Old1"}}, {"c", {}}, {"d", {"Old3"}}, {"e", {"Old4", "More"}}});
+    std::map<std::string, Names> oldGroups;
+    std::map<std::string, Names> newGroups;
+    std::vector<cSongGroupsChange> changes;
+    for (size_t i : {0, 2, 3, 4}) {
+        oldGroups[std::string(songs[i]->FileName())] = songs[i]->Groups;
+        newGroups[std::string(songs[i]->FileName())] = {"New" + std::to_string(i)};
+        changes.push_back({songs[i], {"New" + std::to_string(i)}});
+    }
+    const std::string before = ReadBytes(Catalogue());
+    std::vector<std::pair<int64_t, std::string>> writes;
+    g_RecordedWrites = &writes;
+    const bool written = ChangeSongsGroups(changes);
+    g_RecordedWrites = nullptr;
+    ASSERT_TRUE(written);
+    const std::string after = ReadBytes(Catalogue());
+    FreeAllSongs();
+    ASSERT_GT(writes.size(), 4u) << "the new copies, then one flag per old copy";
+
+    // Answers how many songs have their new groups.
+    const auto load = [&](const std::string& state) {
+        WriteBytes(Catalogue(), state);
+        const std::map<std::string, Names> loaded = GroupsOnDisk();
+        EXPECT_EQ(loaded.size(), songs.size()) << "cut at " << state.size();
+        int updated = 0;
+        for (const auto& [file, groups] : loaded) {
+            const bool isNew = newGroups.count(file) && groups == newGroups[file];
+            EXPECT_TRUE(isNew ||
+                        groups == (oldGroups.count(file) ? oldGroups[file] : Names{"Old1"}))
+                << file;
+            updated += isNew;
+        }
+        FreeAllSongs();
+        return updated;
+    };
+    const auto apply = [](std::string& state, int64_t at, std::string_view bytes) {
+        const auto offset = static_cast<size_t>(at);
+        state.resize(std::max(state.size(), offset + bytes.size()));
+        state.replace(offset, bytes.size(), bytes);
+    };
+    std::string state = before;
+    for (const auto& [at, bytes] : writes) {
+        for (size_t part = 1; part < bytes.size(); ++part) {
+            std::string torn = state;
+            apply(torn, at, std::string_view(bytes).substr(0, part));
+            load(torn);
+        }
+        apply(state, at, bytes);
+        load(state);
+    }
+    EXPECT_EQ(state, after);
+    EXPECT_EQ(load(after), 4);
+    EXPECT_TRUE(m_Messages.Messages().empty());
+}
+
+TEST_F(GroupOperations, ABatchOnAFullDiskIsReportedOnceAndChangesNothing) {
+    std::vector<cSongInfo*> songs = Load({{"a", {"Old"}}, {"b", {}}, {"c", {"Old"}}});
+    const std::string before = ReadBytes(Catalogue());
+    const int64_t position = songs[1]->Position;
+    cGroupList groups(Names{"Old"});
+    {
+        cFileSizeLimit full(static_cast<int64_t>(before.size()) + 80);
+        EXPECT_FALSE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    }
+    ASSERT_EQ(m_Messages.Messages().size(), 1u);
+    EXPECT_TRUE(StartsWith(m_Messages.Messages()[0], "In cSongsDatabase.WriteSongEntry (): '"));
+    EXPECT_EQ(songs[0]->Groups, Names{"Old"});
+    EXPECT_EQ(songs[1]->Groups, Names{});
+    EXPECT_EQ(songs[1]->Position, position);
+    EXPECT_EQ(groups.Names(), Names{"Old"}) << "the group list is not changed either";
+    EXPECT_EQ(ReadBytes(Catalogue()), before);
+
+    // With room again the same batch goes through, and the songs still match the file.
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    EXPECT_EQ(groups.Names(), (Names{"a", "b", "c", "Old"}));
+    EXPECT_EQ(GroupsOnDisk().at(std::string(m_Folder / "song0.mp3")), (Names{"a", "Old"}));
+}
+
+TEST_F(GroupOperations, OddNamesRoundTripAndAHugeGroupFileLoadsQuickly) {
+    const Names odd = {"Rock & Roll", "a\tb", "  lead", "Ärzte", std::string(1000, 'x'), "caf\xE9"};
+    std::vector<cSongInfo*> songs = Load({{"a", {}}});
+    SaveGroupList(cGroupList(odd), m_Folder / "Groups.txt");
+    EXPECT_EQ(LoadGroupList(m_Folder / "Groups.txt").Names(), odd);
+    ASSERT_TRUE(AssignGroups(songs, odd));
+    EXPECT_EQ(GroupsOnDisk().begin()->second, SortedGroupSet(odd));
+
+    std::string file = "\xEF\xBB\xBF";
+    for (int i = 0; i < 10000; ++i) {
+        file +=
+            (i % 3 ? "Group " : "GROUP ") + std::to_string(i / 2) + (i % 7 ? "\r\n" : "\xFF\n\n");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    cGroupList many = ParseGroupList(file);
+    many.Sort();
+    EXPECT_EQ(many.Count(), 10000 + 1429) << "every line, empty ones too";
+    EXPECT_EQ(many[0], "");
+    EXPECT_EQ(many.IndexOf("group 4999"), many.IndexOf("GROUP 4999"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST_F(GroupOperations, AGroupFileThatCannotBeWrittenIsReportedOnceAndTheListKept) {
+    const std::string path = m_Folder / "Groups.txt";
+    WriteBytes(path, "Old\r\n");
+    cFileSizeLimit full(3);
+    const cGroupList groups(Names{"Rock", "Jazz"});
+    EXPECT_FALSE(StoreGroupList(groups, path));
+    ASSERT_EQ(m_Messages.Messages().size(), 1u);
+    EXPECT_TRUE(StartsWith(m_Messages.Messages()[0], "In SaveGroupList (): '"));
+    EXPECT_EQ(ReadBytes(path), "Old\r\n");
+    EXPECT_EQ(groups.Count(), 2);
+}
+
+} // namespace
