@@ -68,7 +68,7 @@ std::string DeletedRecord(const std::string& fileName) {
 }
 
 /// The address space this process takes now (VmSize), in bytes.
-size_t VirtualMemoryInUse() {
+[[maybe_unused]] size_t VirtualMemoryInUse() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
         if (StartsWith(line, "VmSize:")) {
