@@ -19,6 +19,7 @@
 
 #include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
+#include "bench/bench_window.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
@@ -293,17 +294,11 @@ public:
         Window->show();
         SongsDatabase->AddSongEntries(songs);
         SongsDatabase->Sync();
-        for (cSongInfo* song : songs) {
-            Window->BrowserState().DisplayedSongs.Add(song);
-        }
+        bench_window::ShowSongs(*Window, songs);
         Window->SongListPane().FillSongList();
         QCoreApplication::processEvents();
     }
-    ~cGroupsWindow() {
-        Window->BrowserState().DisplayedSongs.Clear();
-        Window->SongListPane().FillSongList();
-        Window->close();
-    }
+    ~cGroupsWindow() { bench_window::CloseShowingNothing(*Window); }
 
     std::unique_ptr<TfrmMain> Window;
 
