@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_temp_folder.h"
 #include "catalogue/unitFolderImport.h"
 #include "catalogue/unitFolderScan.h"
 #include "catalogue/unitOfflineSongs.h"
@@ -97,12 +98,7 @@ cTree& Tree() {
             built->keep = true;
             built->root = std::string(keep) + "/music-tree";
         } else {
-            char pattern[] = "/tmp/tunaria-bench-XXXXXX";
-            if (::mkdtemp(pattern) == nullptr) {
-                std::perror("mkdtemp");
-                std::exit(1);
-            }
-            built->root = pattern;
+            built->root = NewBenchFolder();
         }
         built->music = built->root + "/music";
         if (!std::filesystem::exists(built->root + "/complete")) {
