@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_temp_folder.h"
 #include "catalogue/unitFileExistence.h"
 #include "catalogue/unitSongUtils.h"
 #include "util/unitMessages.h"
@@ -93,12 +94,7 @@ std::unique_ptr<cCollection> BuildCollection(int songs) {
         std::filesystem::remove_all(collection->root);
         std::filesystem::create_directories(collection->root);
     } else {
-        char pattern[] = "/tmp/tunaria-bench-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        collection->root = pattern;
+        collection->root = NewBenchFolder();
         collection->dbPath = collection->root + "/DB.txt";
     }
     std::mt19937_64 random(kRandomStart);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_temp_folder.h"
 #include "util/unitFileCopy.h"
 
 extern char** environ;
@@ -25,8 +26,7 @@ constexpr size_t kFileBytes = 1 << 20;
 class cCopyFixture {
 public:
     cCopyFixture() {
-        char pattern[] = "/tmp/tunaria-bench-copy-XXXXXX";
-        m_Root = ::mkdtemp(pattern);
+        m_Root = NewBenchFolder("tunaria-bench-copy");
         std::filesystem::create_directories(Source());
         std::string bytes(kFileBytes, '\0');
         for (int file = 0; file < kFiles; ++file) {

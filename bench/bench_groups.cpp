@@ -19,6 +19,7 @@
 
 #include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
+#include "bench/bench_window.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
@@ -142,7 +143,9 @@ void ClearGroups(const std::vector<cSongInfo*>& songs) {
     }
 }
 
-void BM_CreateGroupsPerArtist100k(benchmark::State& state) {
+/// Times `create` giving the 100,000 songs of ArtistSongs one group per artist, each time from
+/// songs without groups and an empty group list.
+template <typename Create> void TimeGroupsPerArtist(benchmark::State& state, Create create) {
     std::deque<cSongInfo> store;
     const std::vector<cSongInfo*> songs = ArtistSongs(store);
     cOpenCatalogue catalogue(songs);
@@ -151,7 +154,7 @@ void BM_CreateGroupsPerArtist100k(benchmark::State& state) {
         ClearGroups(songs);
         cGroupList groups;
         state.ResumeTiming();
-        CreateGroupsPerKey(eGroupKey::Artist, songs, groups);
+        create(songs, groups);
         state.PauseTiming();
         if (groups.Count() != 1000) {
             state.SkipWithError("not one group per 100 songs");
@@ -159,18 +162,17 @@ void BM_CreateGroupsPerArtist100k(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
+
+void BM_CreateGroupsPerArtist100k(benchmark::State& state) {
+    TimeGroupsPerArtist(state, [](const std::vector<cSongInfo*>& songs, cGroupList& groups) {
+        CreateGroupsPerKey(eGroupKey::Artist, songs, groups);
+    });
+}
 BENCHMARK(BM_CreateGroupsPerArtist100k)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 /// The plain path: each song that gains its group is written at once (UpdateSongEntry).
 void BM_CreateGroupsPerArtist100kSongBySong(benchmark::State& state) {
-    std::deque<cSongInfo> store;
-    const std::vector<cSongInfo*> songs = ArtistSongs(store);
-    cOpenCatalogue catalogue(songs);
-    for (auto _ : state) {
-        state.PauseTiming();
-        ClearGroups(songs);
-        cGroupList groups;
-        state.ResumeTiming();
+    TimeGroupsPerArtist(state, [](const std::vector<cSongInfo*>& songs, cGroupList& groups) {
         for (cSongInfo* song : songs) {
             const std::string name(song->Author());
             if (!groups.Contains(name)) {
@@ -183,7 +185,7 @@ void BM_CreateGroupsPerArtist100kSongBySong(benchmark::State& state) {
             }
         }
         groups.Sort();
-    }
+    });
 }
 BENCHMARK(BM_CreateGroupsPerArtist100kSongBySong)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -293,17 +295,11 @@ public:
         Window->show();
         SongsDatabase->AddSongEntries(songs);
         SongsDatabase->Sync();
-        for (cSongInfo* song : songs) {
-            Window->BrowserState().DisplayedSongs.Add(song);
-        }
+        bench_window::ShowSongs(*Window, songs);
         Window->SongListPane().FillSongList();
         QCoreApplication::processEvents();
     }
-    ~cGroupsWindow() {
-        Window->BrowserState().DisplayedSongs.Clear();
-        Window->SongListPane().FillSongList();
-        Window->close();
-    }
+    ~cGroupsWindow() { bench_window::CloseShowingNothing(*Window); }
 
     std::unique_ptr<TfrmMain> Window;
 

@@ -103,9 +103,7 @@ void FillOneMillion(benchmark::State& state, const char* viewStyleItem) {
         QCoreApplication::processEvents();
         static_cast<QAbstractItemView*>(shown)->viewport()->repaint();
     }
-    window->BrowserState().DisplayedSongs.Clear();
-    window->SongListPane().FillSongList();
-    window->close();
+    CloseShowingNothing(*window);
 }
 
 void BM_FillSongListOneMillion(benchmark::State& state) {
@@ -133,18 +131,12 @@ class cListWindow {
 public:
     explicit cListWindow(size_t count) {
         Window = ShownWindow(QDir(m_Folder.path()).canonicalPath().toStdString() + "/");
-        for (cSongInfo* song : CachedBenchCollection(count).Rows) {
-            Window->BrowserState().DisplayedSongs.Add(song);
-        }
+        ShowSongs(*Window, CachedBenchCollection(count).Rows);
         Window->SongListPane().ShowColumns(kSortColumns);
         QCoreApplication::processEvents();
         PaintList(*Window);
     }
-    ~cListWindow() {
-        Window->BrowserState().DisplayedSongs.Clear();
-        Window->SongListPane().FillSongList();
-        Window->close();
-    }
+    ~cListWindow() { CloseShowingNothing(*Window); }
 
     std::unique_ptr<TfrmMain> Window;
 

@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_temp_folder.h"
 #include "catalogue/unitFolderImport.h"
 #include "catalogue/unitFolderScan.h"
 #include "catalogue/unitOfflineSongs.h"
@@ -97,12 +98,7 @@ cTree& Tree() {
             built->keep = true;
             built->root = std::string(keep) + "/music-tree";
         } else {
-            char pattern[] = "/tmp/tunaria-bench-XXXXXX";
-            if (::mkdtemp(pattern) == nullptr) {
-                std::perror("mkdtemp");
-                std::exit(1);
-            }
-            built->root = pattern;
+            built->root = NewBenchFolder();
         }
         built->music = built->root + "/music";
         if (!std::filesystem::exists(built->root + "/complete")) {
@@ -128,14 +124,15 @@ bool OpenEmptyCatalogue(const cTree& tree) {
     return OpenSongsDatabase(tree.DbPath());
 }
 
-void BM_ImportTree(benchmark::State& state) {
+/// Times `add` bringing the whole tree into an empty catalogue; it answers how many songs the
+/// catalogue then knows.
+template <typename Add> void TimeAddingTheTree(benchmark::State& state, Add add) {
     const cTree& tree = Tree();
     for (auto _ : state) {
         state.PauseTiming();
         OpenEmptyCatalogue(tree);
         state.ResumeTiming();
-        const cImportResult result = ImportFolderTree(tree.music, AlwaysGoOn);
-        if (result.SongsFound != kSongs) {
+        if (add(tree) != kSongs) {
             state.SkipWithError("not every song was found");
             break;
         }
@@ -144,25 +141,22 @@ void BM_ImportTree(benchmark::State& state) {
     state.counters["songs"] = kSongs;
 }
 
+void BM_ImportTree(benchmark::State& state) {
+    TimeAddingTheTree(state, [](const cTree& tree) {
+        return ImportFolderTree(tree.music, AlwaysGoOn).SongsFound;
+    });
+}
+
 void BM_ImportTreeByScans(benchmark::State& state) {
-    const cTree& tree = Tree();
-    for (auto _ : state) {
-        state.PauseTiming();
-        OpenEmptyCatalogue(tree);
-        state.ResumeTiming();
+    TimeAddingTheTree(state, [](const cTree& tree) {
         ScanFolder(tree.music);
         for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.music)) {
             if (entry.is_directory()) {
                 ScanFolder(entry.path().string());
             }
         }
-        if (MasterSongList->Count() != kSongs) {
-            state.SkipWithError("not every song was found");
-            break;
-        }
-    }
-    FreeAllSongs();
-    state.counters["songs"] = kSongs;
+        return MasterSongList->Count();
+    });
 }
 
 void BM_StartWithOffline(benchmark::State& state) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/bench_gui_support.h"
 #include "browser/unitMain.h"
@@ -75,6 +76,20 @@ inline cPrintingDesktop& BenchDesktop() {
 
 inline void PaintList(TfrmMain& window) {
     window.SongListPane().SongList()->viewport()->repaint();
+}
+
+/// Adds the songs to what the window's list shows (the list is filled by the caller).
+inline void ShowSongs(TfrmMain& window, const std::vector<cSongInfo*>& songs) {
+    for (cSongInfo* song : songs) {
+        window.BrowserState().DisplayedSongs.Add(song);
+    }
+}
+
+/// Empties the window's list, so that the songs it showed may be freed, and closes it.
+inline void CloseShowingNothing(TfrmMain& window) {
+    window.BrowserState().DisplayedSongs.Clear();
+    window.SongListPane().FillSongList();
+    window.close();
 }
 
 inline std::unique_ptr<TfrmMain> ShownWindow(const std::string& programFolder) {

@@ -55,9 +55,18 @@ std::vector<cSongInfo*> ReviveOfflineSongs(const std::string& folder) {
     if (OfflineSongs.Count() == 0 || MasterSongList == nullptr || SongsDatabase == nullptr) {
         return {};
     }
+    const std::vector<cSongInfo*> kept = OfflineSongs.TakeFolder(StripTrailingBackslash(folder));
+    // The folder's kept songs are looked up together: one listing of the folder, not a stat each.
+    std::vector<std::string_view> paths;
+    paths.reserve(kept.size());
+    for (const cSongInfo* song : kept) {
+        paths.push_back(song->FileName());
+    }
+    const std::vector<uint8_t> states = FilesExist(paths);
     std::vector<cSongInfo*> revived;
-    for (cSongInfo* song : OfflineSongs.TakeFolder(StripTrailingBackslash(folder))) {
-        switch (ExamineFile(song->FileName())) {
+    for (size_t i = 0; i < kept.size(); ++i) {
+        cSongInfo* song = kept[i];
+        switch (static_cast<eFileState>(states[i])) {
         case kFileExists:
             song->MasterIndex = MasterSongList->Count();
             MasterSongList->Add(song);

@@ -17,6 +17,7 @@
 #include "util/unitFileHandle.h"
 #include "util/unitFileMove.h"
 #include "util/unitMessages.h"
+#include "util/unitTextUtils.h"
 
 namespace {
 
@@ -91,15 +92,12 @@ std::optional<std::string> RemoveSongFile(const std::string& path,
 }
 
 std::string UndeletedFilesText(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string text(kUndeletedFilesMessage);
-    const size_t named = std::min(files.size(), kUndeletedFilesNamed);
-    for (size_t i = 0; i < named; ++i) {
-        text += "\n" + files[i].first + " (" + files[i].second + ")";
+    std::vector<std::string> lines;
+    lines.reserve(files.size());
+    for (const auto& [path, reason] : files) {
+        lines.push_back(path + " (" + reason + ")");
     }
-    if (files.size() > named) {
-        text += "\n... and " + std::to_string(files.size() - named) + " more";
-    }
-    return text;
+    return ListedLinesMessage(std::string(kUndeletedFilesMessage), lines, kUndeletedFilesNamed);
 }
 
 /// Empties the song's master-list slot. False when the slot at its MasterIndex holds

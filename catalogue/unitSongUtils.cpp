@@ -86,8 +86,9 @@ struct cUnreadable {
 /// damaged record reading goes on at the next whole record; the bytes in between are counted
 /// as unreadable (and so is a torn last record behind damage, which the rewrite drops). Memory
 /// grows with the records read, never with the size the file claims to have. Throws when the
-/// file cannot be read or memory runs out.
-cLoadedSongs ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount,
+/// file cannot be read or memory runs out. With checkFiles false nothing is gathered for the
+/// file check and the search for earlier copies (a file this start has just written).
+cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& deletedCount,
                             cUnreadable& unreadable) {
     cLoadedSongs loaded;
     std::string why;
@@ -119,8 +120,10 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, int64_t& deletedCount,
             ++deletedCount;
             continue;
         }
-        loaded.pathHashes.push_back(PathHash(song->FileName()));
-        loaded.existence.Add(song->FileName());
+        if (checkFiles) {
+            loaded.pathHashes.push_back(PathHash(song->FileName()));
+            loaded.existence.Add(song->FileName());
+        }
         loaded.songs.push_back(std::move(song));
     }
 }
@@ -196,6 +199,28 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
         slots[slot] = static_cast<uint32_t>(i + 1);
     }
     return dropped;
+}
+
+/// Marks the songs whose copies lie at the positions (ascending) to be kept aside: the songs
+/// out of reach when this start wrote the file. The songs come in file order.
+void MarkKeptAside(cLoadedSongs& loaded, const std::vector<int64_t>& positions) {
+    loaded.offline.assign(loaded.songs.size(), 0);
+    auto next = positions.begin();
+    for (size_t i = 0; i < loaded.songs.size() && next != positions.end(); ++i) {
+        if (loaded.songs[i]->Position == *next) {
+            loaded.offline[i] = 1;
+            ++next;
+        }
+    }
+}
+
+/// Where the songs kept aside have their copies in the catalogue file, ascending.
+std::vector<int64_t> KeptAsidePositions() {
+    std::vector<int64_t> positions;
+    for (const cSongInfo* song : OfflineSongs.InFileOrder()) {
+        positions.push_back(song->Position);
+    }
+    return positions;
 }
 
 /// Every live record: the songs of the master list in its order, and the songs kept aside
@@ -336,7 +361,7 @@ std::string KeepDamagedCopy(const cSongsDatabase& database, const std::string& t
 }
 
 bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& path,
-                   bool mayCompact);
+                   const std::vector<int64_t>* writtenKeptAside);
 
 /// After damage: keeps a copy of the file as found, then writes a clean catalogue of every
 /// song that could be read and loads it, so that nothing is ever appended behind unreadable
@@ -365,8 +390,9 @@ bool RecoverDamagedCatalogue(const std::string& path, const cUnreadable& unreada
         FreeAllSongs();
         return false;
     }
+    const std::vector<int64_t> keptAside = KeptAsidePositions();
     FreeAllSongs();
-    if (!LoadCatalogue(std::move(compact), path, false)) {
+    if (!LoadCatalogue(std::move(compact), path, &keptAside)) {
         return false;
     }
     ShowMessage(what + " Every song that could be read has been kept, and a copy of the " +
@@ -374,12 +400,16 @@ bool RecoverDamagedCatalogue(const std::string& path, const cUnreadable& unreada
     return true;
 }
 
-/// Loads the open catalogue into a new master list and compacts it when that is due and
-/// allowed. A compaction reloads the new file without allowing another one; so does the
-/// repair of a damaged file. False when the file cannot be read or memory runs out (after a
-/// message; nothing is written to the file then).
+/// Loads the open catalogue into a new master list and compacts it when that is due. A
+/// compaction reloads the new file without allowing another one; so does the repair of a
+/// damaged file. Such a file was written by this start from songs whose files were examined
+/// moments before and hold each file once: writtenKeptAside names the positions of the songs
+/// kept aside in it, and the files are not examined again. Null for the file as found. False
+/// when the file cannot be read or memory runs out (after a message; nothing is written to the
+/// file then).
 bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& path,
-                   bool mayCompact) {
+                   const std::vector<int64_t>* writtenKeptAside) {
+    const bool mayCompact = writtenKeptAside == nullptr;
     MasterSongList = new cSongPointersList();
     SongsDatabase = database.release();
 
@@ -387,7 +417,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     cUnreadable unreadable;
     cLoadedSongs loaded;
     try {
-        loaded = ReadAllRecords(*SongsDatabase, deletedCount, unreadable);
+        loaded = ReadAllRecords(*SongsDatabase, mayCompact, deletedCount, unreadable);
     } catch (const std::exception& error) {
         const bool noMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
         loaded = cLoadedSongs();
@@ -420,10 +450,14 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
         ShowErrorMessage(kReadPrefix, error.what());
         mendFailed = true;
     }
-    const int64_t endOfReading = SongsDatabase->GetPosition();
-    deletedCount += DropVanishedFiles(loaded);
-    deletedCount += DropEarlierCopies(loaded);
-    SongsDatabase->SetPosition(endOfReading);
+    if (mayCompact) {
+        const int64_t endOfReading = SongsDatabase->GetPosition();
+        deletedCount += DropVanishedFiles(loaded);
+        deletedCount += DropEarlierCopies(loaded);
+        SongsDatabase->SetPosition(endOfReading);
+    } else {
+        MarkKeptAside(loaded, *writtenKeptAside);
+    }
     AdoptLoadedSongs(loaded);
 
     // Songs kept aside are live.
@@ -438,8 +472,9 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     if (!compact) {
         return true; // the catalogue stays as it was loaded
     }
+    const std::vector<int64_t> keptAside = KeptAsidePositions();
     FreeAllSongs();
-    return LoadCatalogue(std::move(compact), path, false);
+    return LoadCatalogue(std::move(compact), path, &keptAside);
 }
 } // namespace
 
@@ -452,7 +487,7 @@ bool OpenSongsDatabase(const std::string& path) {
         ShowErrorMessage(kOpenFailedPrefix, error.what());
         return false;
     }
-    return LoadCatalogue(std::move(database), path, true);
+    return LoadCatalogue(std::move(database), path, nullptr);
 }
 
 void CompactSongsDatabase(const std::string& path) {
