@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -692,18 +693,15 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
             m_Desktop.ShowProgress(tr("Adding folders to the collection"));
         m_ImportRunning = true;
         m_Pane->RefuseDrops(true);
+        // Also when the walk throws.
+        const auto walkOver = qScopeGuard([this] {
+            m_ImportRunning = false;
+            m_Pane->RefuseDrops(false);
+        });
         const auto reportProgress = [this, &progress](const cImportProgress& now) {
             return progress->Report(PathToQString(ImportProgressText(now))) && !m_CloseAfterImport;
         };
-        try {
-            result = ImportFolderTree(QStringToPath(folder), reportProgress);
-        } catch (...) {
-            m_ImportRunning = false;
-            m_Pane->RefuseDrops(false);
-            throw;
-        }
-        m_ImportRunning = false;
-        m_Pane->RefuseDrops(false);
+        result = ImportFolderTree(QStringToPath(folder), reportProgress);
     }
     if (m_CloseAfterImport) {
         close();

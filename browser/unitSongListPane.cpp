@@ -514,11 +514,7 @@ void TSongListPane::popSongsList_GroupsClick() {
     }
     // The rows stay where they are while the window is open: it is modal.
     const std::vector<int> rows = SelectedRows();
-    std::vector<cSongInfo*> songs;
-    songs.reserve(rows.size());
-    for (const int row : rows) {
-        songs.push_back(m_Model->Song(row));
-    }
+    const std::vector<cSongInfo*> songs = SongsOfRows(rows);
     if (!ShowGroupFiles(*m_GroupList, songs, m_Desktop, this)) {
         return;
     }
@@ -565,18 +561,14 @@ void TSongListPane::popSongsList_ExportAsPlaylistClick() {
 }
 
 std::vector<cSongInfo*> TSongListPane::SelectedSongs() const {
-    std::vector<std::pair<int, int>> ranges;
-    for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
-        ranges.emplace_back(range.top(), range.bottom());
-    }
-    std::sort(ranges.begin(), ranges.end());
+    return SongsOfRows(SelectedRows());
+}
+
+std::vector<cSongInfo*> TSongListPane::SongsOfRows(const std::vector<int>& rows) const {
     std::vector<cSongInfo*> songs;
-    int next = 0; // ranges may overlap: each row once
-    for (const auto& [top, bottom] : ranges) {
-        for (int row = std::max(top, next); row <= bottom; ++row) {
-            songs.push_back(m_Model->Song(row));
-        }
-        next = std::max(next, bottom + 1);
+    songs.reserve(rows.size());
+    for (const int row : rows) {
+        songs.push_back(m_Model->Song(row));
     }
     return songs;
 }
@@ -962,14 +954,19 @@ std::string TSongListPane::StatusBarText() {
 // ---- Song commands -----------------------------------------------------------------------
 
 std::vector<int> TSongListPane::SelectedRows() const {
-    std::vector<int> rows;
+    std::vector<std::pair<int, int>> ranges;
     for (const QItemSelectionRange& range : lstSongs->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
+        ranges.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<int> rows;
+    int next = 0; // ranges may overlap: each row once
+    for (const auto& [top, bottom] : ranges) {
+        for (int row = std::max(top, next); row <= bottom; ++row) {
             rows.push_back(row);
         }
+        next = std::max(next, bottom + 1);
     }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
@@ -1040,11 +1037,7 @@ void TSongListPane::popSongsList_DeleteClick() {
     if (rows.empty()) {
         return;
     }
-    std::vector<cSongInfo*> songs;
-    songs.reserve(rows.size());
-    for (const int row : rows) {
-        songs.push_back(m_Model->Song(row));
-    }
+    const std::vector<cSongInfo*> songs = SongsOfRows(rows);
     {
         // Cleared at once rather than row by row as the rows go; the songs that stay are
         // selected again below, and the selection is reported once.

@@ -133,6 +133,8 @@ public:
     void UpdateSongCommands();
     /// The selected rows, top to bottom.
     std::vector<int> SelectedRows() const;
+    /// The songs the rows show, in the order of the rows.
+    std::vector<cSongInfo*> SongsOfRows(const std::vector<int>& rows) const;
 
     // The song commands, as their menu items run them (the keys and the double click trigger
     // the menu items).

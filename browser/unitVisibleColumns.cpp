@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 
 #include "browser/unitSongColumns.h"
 #include "util/unitAsciiCase.h"
 #include "util/unitDesktop.h"
+#include "util/unitDialogs.h"
 
 namespace {
 constexpr int kClientWidth = 176;
@@ -26,18 +26,11 @@ bool Listed(const std::vector<std::string>& names, std::string_view name) {
 TfrmVisibleColumns::TfrmVisibleColumns(const std::vector<std::string>& visibleColumns,
                                        QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("frmVisibleColumns"));
-    setWindowTitle(tr("Columns"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowModality(Qt::ApplicationModal);
+    MakeFixedDialog(*this, QStringLiteral("frmVisibleColumns"), tr("Columns"),
+                    QSize(kClientWidth, kClientHeight));
     QFont small = QApplication::font();
     small.setPointSizeF(8);
     setFont(small);
-    setFixedSize(kClientWidth, kClientHeight);
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
 
     auto* caption = new QLabel(tr("Select the columns to show:"), this);
     caption->setObjectName(QStringLiteral("Label1"));

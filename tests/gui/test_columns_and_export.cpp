@@ -90,9 +90,7 @@ TEST(VisibleColumns, TheWindowChecksTheShownColumnsAndOKWantsOne) {
 TEST(VisibleColumns, ChosenColumnsComeInTableOrderWithTheirWidthsAndTheSortColumnRule) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
-    for (const char* name : {"a", "b", "c"}) {
-        folder.AddMp3("m/" + std::string(name) + ".mp3");
-    }
+    folder.AddMp3s("m/", {"a", "b", "c"});
     // Stored in another order, with another case and a name of no column; sorted by Views,
     // descending; Author hidden but with a stored width.
     folder.WriteFile("Options.ini",
@@ -142,9 +140,7 @@ TEST(VisibleColumns, ChosenColumnsComeInTableOrderWithTheirWidthsAndTheSortColum
 TEST(PlaylistExport, TheShownOrSelectedSongsInTheShownOrderInTheChosenFile) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
-    for (const char* name : {"a", "b", "c", "d", "e"}) {
-        folder.AddMp3("Rock/" + std::string(name) + " song.mp3");
-    }
+    folder.AddMp3s("Rock/", {"a", "b", "c", "d", "e"}, " song.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("Rock/")));
     auto window = StartWindow(folder, desktop);
     ClickHeader(*window, 0); // the sort column again: descending, e, d, c, b, a

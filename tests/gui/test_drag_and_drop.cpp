@@ -68,9 +68,7 @@ cDropResult DropFiles(QWidget* target, QPoint at, const std::vector<std::string>
 TEST(SongDrag, TheFourthMoveAfterALeftPressDragsTheSelectedSongsInTheirOrder) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
-    for (const char* name : {"a", "b", "c", "d"}) {
-        folder.AddMp3("m/" + std::string(name) + ".mp3");
-    }
+    folder.AddMp3s("m/", {"a", "b", "c", "d"});
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
     auto window = StartWindow(folder, desktop);
     TSongListPane& pane = window->SongListPane();

@@ -82,12 +82,17 @@ QStringList Items(QComboBox* chooser) {
     return items;
 }
 
+/// The program folder and the desktop each test starts its windows with.
+class FindSong : public ::testing::Test {
+protected:
+    cRecordingDesktop Desktop;
+    cProgramFolder Folder;
+};
+
 } // namespace
 
-TEST(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    auto window = StartOverSongs(folder, desktop);
+TEST_F(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
+    auto window = StartOverSongs(Folder, Desktop);
     auto* toggle = Control<QToolButton>(*window, "tbToggleFindWindow");
     int keysSeenByList = 0;
     TfrmFindSong* search = nullptr;
@@ -146,10 +151,8 @@ TEST(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
     window->close();
 }
 
-TEST(FindSong, ScopesFollowTheViewModeAndTheGroupFilterAndNarrowTheList) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    auto window = StartOverSongs(folder, desktop);
+TEST_F(FindSong, ScopesFollowTheViewModeAndTheGroupFilterAndNarrowTheList) {
+    auto window = StartOverSongs(Folder, Desktop);
     for (cSongInfo* song : *MasterSongList) {
         if (song && song->Title() == "Love a") {
             song->Groups = {"Rock"};
@@ -175,20 +178,18 @@ TEST(FindSong, ScopesFollowTheViewModeAndTheGroupFilterAndNarrowTheList) {
     Search(*search, "RadInDisplay", kFieldTitle, kOpDoesntContain, "c");
     EXPECT_EQ(ShownTitles(*window), (cTitles{"Love a", "Love b", "Love d"}));
     Search(*search, "RadInDisplay", kFieldFilename, kOpIsNot,
-           QString::fromStdString(folder.Below("music2/d.mp3")));
+           QString::fromStdString(Folder.Below("music2/d.mp3")));
     EXPECT_EQ(ShownTitles(*window), (cTitles{"Love a", "Love b"}));
     Search(*search, "radEntireCollection", kFieldFolder, kOpIs,
-           QString::fromStdString(folder.Below("other")));
+           QString::fromStdString(Folder.Below("other")));
     EXPECT_EQ(ShownTitles(*window), cTitles{"Love e"});
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(), band)
         << "a search leaves the filter captions alone";
     window->close();
 }
 
-TEST(FindSong, RowsAreAddedAndRemovedAndReadAsTyped) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    auto window = StartOverSongs(folder, desktop);
+TEST_F(FindSong, RowsAreAddedAndRemovedAndReadAsTyped) {
+    auto window = StartOverSongs(Folder, Desktop);
     TfrmFindSong* search = PressCtrlF(*window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(search));
     SetRow(search->Rows()[0], kFieldTitle, kOpContains, "love");
@@ -221,10 +222,8 @@ TEST(FindSong, RowsAreAddedAndRemovedAndReadAsTyped) {
     window->close();
 }
 
-TEST(FindSong, ARejectedConditionIsReportedAndChangesNothing) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    auto window = StartOverSongs(folder, desktop);
+TEST_F(FindSong, ARejectedConditionIsReportedAndChangesNothing) {
+    auto window = StartOverSongs(Folder, Desktop);
     TfrmFindSong* search = PressCtrlF(*window);
     const cTitles before = ShownTitles(*window);
     const auto expectUnchanged = [&] {
@@ -233,31 +232,29 @@ TEST(FindSong, ARejectedConditionIsReportedAndChangesNothing) {
         EXPECT_EQ(search->Rows().size(), 1);
     };
     Search(*search, "radEntireCollection", kFieldSize, kOpGreaterOrEqual, "12 ");
-    EXPECT_EQ(desktop.Messages,
+    EXPECT_EQ(Desktop.Messages,
               QStringList("Unhandled exception: '''12 '' is not a valid integer value'"));
     expectUnchanged();
     Search(*search, "radEntireCollection", kFieldTitle, kOpLess, "x");
-    EXPECT_EQ(desktop.Messages.value(1),
+    EXPECT_EQ(Desktop.Messages.value(1),
               "Unhandled exception: 'Invalid search conditions for string fields'");
     expectUnchanged();
     // Bad input: a pasted number of 10,000 digits, texts of 10,000 characters, text that was
     // not valid UTF-8 (replacement characters, a lone surrogate).
     Search(*search, "radEntireCollection", kFieldViewsCount, kOpIs, QString(10'000, '7'));
-    EXPECT_LT(desktop.Messages.value(2).size(), 200);
+    EXPECT_LT(Desktop.Messages.value(2).size(), 200);
     expectUnchanged();
     Search(*search, "radEntireCollection", kFieldFilename, kOpContains, QString(10'000, 'x'));
     EXPECT_TRUE(ShownTitles(*window).empty());
     Search(*search, "radEntireCollection", kFieldTitle, kOpIsNot,
            QString(5'000, QChar(0xFFFD)) + QChar(0xD800));
     EXPECT_EQ(ShownTitles(*window).size(), 5u);
-    EXPECT_EQ(desktop.Messages.size(), 3);
+    EXPECT_EQ(Desktop.Messages.size(), 3);
     window->close();
 }
 
-TEST(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    auto window = StartOverSongs(folder, desktop);
+TEST_F(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
+    auto window = StartOverSongs(Folder, Desktop);
     auto* toggle = Control<QToolButton>(*window, "tbToggleFindWindow");
     QSignalSpy fills(&window->SongListPane(), &TSongListPane::ListFilled);
     TfrmFindSong* search = PressCtrlF(*window);
@@ -277,7 +274,7 @@ TEST(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
     EXPECT_EQ(window->FindWindow(), nullptr);
     EXPECT_EQ(fills.size(), 3);
 
-    SelectFolder(*window, folder.Below("other"));
+    SelectFolder(*window, Folder.Below("other"));
     EXPECT_FALSE(window->BrowserState().SearchResultShown);
     toggle->click();
     window->FindWindow()->close();
@@ -285,12 +282,10 @@ TEST(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
     window->close();
 }
 
-TEST(FindSong, SettingsAreWrittenWhenTheMainWindowClosesAndReadBack) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
+TEST_F(FindSong, SettingsAreWrittenWhenTheMainWindowClosesAndReadBack) {
     QSize frame;
     {
-        auto window = StartWindow(folder, desktop);
+        auto window = StartWindow(Folder, Desktop);
         TfrmFindSong* search = PressCtrlF(*window);
         ASSERT_NE(search, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowActive(search));
@@ -300,14 +295,14 @@ TEST(FindSong, SettingsAreWrittenWhenTheMainWindowClosesAndReadBack) {
         window->close();
         EXPECT_EQ(window->FindWindow(), nullptr);
     }
-    const cIniFile settings(folder.File("Options.ini"));
+    const cIniFile settings(Folder.File("Options.ini"));
     EXPECT_EQ(settings.ReadSectionKeys("FindWindow"),
               (std::vector<std::string>{"LastSelectedRadio", "Height", "Width"}));
     EXPECT_EQ(settings.ReadInteger("FindWindow", "LastSelectedRadio", -1), 2);
     EXPECT_EQ(settings.ReadInteger("FindWindow", "Height", -1), frame.height());
     EXPECT_EQ(settings.ReadInteger("FindWindow", "Width", -1), frame.width());
     {
-        auto window = StartWindow(folder, desktop);
+        auto window = StartWindow(Folder, Desktop);
         TfrmFindSong* search = PressCtrlF(*window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(search));
         EXPECT_EQ(search->frameGeometry().size(), frame) << "the stored size is the frame's";
@@ -316,18 +311,18 @@ TEST(FindSong, SettingsAreWrittenWhenTheMainWindowClosesAndReadBack) {
         window->close();
     }
     // Values the window never writes: a scope beyond the four, sizes no screen can show.
-    folder.WriteFile("Options.ini",
+    Folder.WriteFile("Options.ini",
                      "[FindWindow]\r\nLastSelectedRadio=9\r\nHeight=-5\r\nWidth=100000\r\n");
-    auto window = StartWindow(folder, desktop);
+    auto window = StartWindow(Folder, Desktop);
     TfrmFindSong* search = PressCtrlF(*window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(search));
     EXPECT_TRUE(Find<QRadioButton>(*search, "radEntireCollection")->isChecked());
     EXPECT_LE(search->frameGeometry().width(), search->screen()->availableGeometry().width());
     EXPECT_EQ(search->height(), search->minimumSizeHint().height());
     search->close();
-    folder.WriteFile("Options.ini", "");
+    Folder.WriteFile("Options.ini", "");
     search = PressCtrlF(*window);
     EXPECT_EQ(search->size(), QSize(390, 266).expandedTo(search->minimumSizeHint()));
     window->close();
-    EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
+    EXPECT_TRUE(Desktop.Messages.isEmpty()) << Desktop.Messages.join("|").toStdString();
 }

@@ -29,14 +29,7 @@ protected:
     }
 
     /// The Groups column (the fifth) of each row, in row order (a, b, c by file name).
-    QStringList GroupsColumn() const {
-        const TSongListModel* model = m_Window->SongListPane().Model();
-        QStringList texts;
-        for (int row = 0; row < model->rowCount(); ++row) {
-            texts << model->data(model->index(row, 4)).toString();
-        }
-        return texts;
-    }
+    QStringList GroupsColumn() const { return ColumnTexts(*m_Window, 4); }
     QAction* Entry(const char* name) const {
         return m_Window->GroupsMenu().findChild<QAction*>(QString::fromLatin1(name));
     }

@@ -170,9 +170,7 @@ TEST(MainWindowSorting, NumbersSortByValueAndTheSortColumnSurvivesARestart) {
 TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
-    for (const char* name : {"b", "d", "f", "h"}) {
-        folder.AddMp3("m/" + std::string(name) + ".mp3");
-    }
+    folder.AddMp3s("m/", {"b", "d", "f", "h"});
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
     auto window = StartWindow(folder, desktop);
     ASSERT_EQ(ColumnTexts(*window, 0), QStringList({"b", "d", "f", "h"}));
@@ -236,9 +234,7 @@ TEST(MainWindowSorting, AChangedSongMovesToItsPlaceWithSelectionAndFocus) {
 TEST(MainWindowSorting, OnlyAChangedCaptionMovesARowAtOnce) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
-    for (const char* name : {"a", "b", "c"}) {
-        folder.AddMp3("m/" + std::string(name) + ".mp3");
-    }
+    folder.AddMp3s("m/", {"a", "b", "c"});
     // Views first, FileName second, sorted by FileName.
     folder.WriteFile("Options.ini",
                      SettingsOpening(folder.Below("m/"), "SortColumn=1\r\n"

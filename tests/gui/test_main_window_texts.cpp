@@ -162,9 +162,7 @@ TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
 TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverTheRows) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
-    for (const char* name : {"m/k.mp3", "m/p.mp3", "m/t.mp3", "m/w.mp3"}) {
-        folder.AddMp3(name);
-    }
+    folder.AddMp3s("m/", {"k", "p", "t", "w"});
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
     auto window = StartWindow(folder, desktop);
     auto* label = Control<QLabel>(*window, "lblMostPopularFile");

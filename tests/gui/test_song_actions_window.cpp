@@ -67,13 +67,7 @@ protected:
     TSongListPane& Pane() { return m_Window->SongListPane(); }
     QAction* Item(const char* name) { return Control<QAction>(*m_Window, name); }
     QString Text(const char* label) { return Control<QLabel>(*m_Window, label)->text(); }
-    QStringList Captions() {
-        QStringList captions;
-        for (int row = 0; row < Pane().Model()->rowCount(); ++row) {
-            captions << Pane().Model()->index(row, 0).data().toString();
-        }
-        return captions;
-    }
+    QStringList Captions() { return ColumnTexts(*m_Window, 0); }
     QLineEdit* Editor() { return Pane().ShownSongView()->findChild<QLineEdit*>(); }
     /// Types the text into the open in-place editor and commits it with Enter.
     void TypeAndCommit(const QString& text) {
@@ -244,9 +238,7 @@ TEST_F(SongActionsWindow, RenameEditsTheCaptionInPlaceAndMovesTheFile) {
 }
 
 TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStayKeepTheirRows) {
-    for (const char* name : {"a", "b", "c", "d"}) {
-        Folder.AddMp3(std::string("music/") + name + ".mp3");
-    }
+    Folder.AddMp3s("music/", {"a", "b", "c", "d"});
     Start();
     SongNamed(Window(), "b")->Views = 5;
     SongNamed(Window(), "c")->Views = 2;

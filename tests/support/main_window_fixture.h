@@ -48,6 +48,13 @@ public:
         std::ofstream(path, std::ios::binary) << std::string(300, '\x55');
         return path;
     }
+    /// An MP3 file (as AddMp3) per name, at folder + name + suffix.
+    void AddMp3s(const std::string& folder, std::initializer_list<const char*> names,
+                 const std::string& suffix = ".mp3") const {
+        for (const char* name : names) {
+            AddMp3(folder + name + suffix);
+        }
+    }
     /// An MP3 file of audioBytes bytes of audio followed by an ID3v1 tag with the texts.
     std::string AddTaggedMp3(const std::string& relative, std::string_view title,
                              std::string_view artist = {}, size_t audioBytes = 300) const {
