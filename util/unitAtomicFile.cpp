@@ -170,34 +170,34 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, size_t maxB
 namespace {
 
 /// Copies the bytes of [from, to) of the source to the same place in the target.
-int CopyRange(int sourceFd, int targetFd, int64_t from, int64_t to) {
+cCopyResult CopyRange(int sourceFd, int targetFd, int64_t from, int64_t to) {
     constexpr size_t kChunk = 1 << 20;
     std::string buffer(static_cast<size_t>(std::min<int64_t>(to - from, kChunk)), '\0');
     for (int64_t at = from; at < to;) {
         const auto count = static_cast<size_t>(std::min<int64_t>(to - at, kChunk));
         const cTransfer got = ReadFullyAt(sourceFd, buffer.data(), count, at);
         if (got.Error != 0) {
-            return got.Error;
+            return {got.Error, true};
         }
         if (got.Done == 0) {
-            return 0; // the source ends early: the size set at the end keeps the rest empty
+            return {}; // the source ends early: the size set at the end keeps the rest empty
         }
         const cTransfer put = WriteFullyAt(targetFd, std::string_view(buffer.data(), got.Done), at);
         if (put.Error != 0) {
-            return put.Error;
+            return {put.Error, false};
         }
         at += static_cast<int64_t>(got.Done);
     }
-    return 0;
+    return {};
 }
 
-/// Copies every stretch of data of the source, skipping its holes; answers the errno that
-/// stopped it, or 0.
-int CopyData(int sourceFd, int targetFd, int64_t size) {
+} // namespace
+
+cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size) {
     for (int64_t at = 0; at < size;) {
         off_t data = ::lseek(sourceFd, at, SEEK_DATA);
         if (data < 0 && errno == ENXIO) {
-            return 0; // a hole up to the end
+            break; // a hole up to the end
         }
         off_t hole = data < 0 ? size : ::lseek(sourceFd, data, SEEK_HOLE);
         if (data < 0) {
@@ -206,15 +206,17 @@ int CopyData(int sourceFd, int targetFd, int64_t size) {
         if (hole < 0 || hole > size) {
             hole = size;
         }
-        if (const int error = CopyRange(sourceFd, targetFd, data, hole); error != 0) {
-            return error;
+        if (const cCopyResult copied = CopyRange(sourceFd, targetFd, data, hole);
+            copied.Error != 0) {
+            return copied;
         }
         at = hole;
     }
-    return 0;
+    if (::ftruncate(targetFd, size) != 0) {
+        return {errno, false};
+    }
+    return {};
 }
-
-} // namespace
 
 void CopyToNewFile(int sourceFd, const std::string& path) {
     struct stat source {};
@@ -226,10 +228,7 @@ void CopyToNewFile(int sourceFd, const std::string& path) {
     if (!target.IsOpen()) {
         throw EFileError(errno, kCouldNotWrite, path);
     }
-    int errorCode = CopyData(sourceFd, target.Get(), source.st_size);
-    if (errorCode == 0 && ::ftruncate(target.Get(), source.st_size) != 0) {
-        errorCode = errno;
-    }
+    int errorCode = CopyFileData(sourceFd, target.Get(), source.st_size).Error;
     if (errorCode == 0 && ::fchmod(target.Get(), source.st_mode & 07777) != 0) {
         errorCode = errno;
     }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,17 @@ void FlushFolderOf(const std::string& path);
 /// cannot be read, is not a regular file (a folder, a pipe), or is longer than maxBytes.
 std::optional<std::string> ReadFileIfExists(const std::string& path,
                                             size_t maxBytes = static_cast<size_t>(-1));
+
+/// What stopped a copy of a file's bytes: the errno (0 when nothing did), and whether it was
+/// the reading of the source rather than the writing of the target.
+struct cCopyResult {
+    int Error = 0;
+    bool ReadFailed = false;
+};
+
+/// Copies the first size bytes of the open source to the same places in the open, empty
+/// target and makes the target that long. Holes of a sparse source stay holes.
+cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size);
 
 /// Copies the whole content of the open file into a new file at the path, created with
 /// O_CREAT|O_EXCL|O_NOFOLLOW (an existing entry or a planted link is never written through)

@@ -14,6 +14,7 @@
 
 #include "util/unitAtomicFile.h"
 #include "util/unitFileHandle.h"
+#include "util/unitFileMove.h"
 #include "util/unitMessages.h"
 #include "util/unitTextUtils.h"
 #include "util/unitUtils.h"
@@ -370,22 +371,16 @@ private:
     /// Renames the complete temporary file to the target. Replacing only when asked to: a file
     /// that appeared at the target meanwhile is never overwritten unasked.
     void PutInPlace(const std::string& temporary, const std::string& target, bool replacing) {
-        int result = 0;
         if (replacing) {
-            result = ::rename(temporary.c_str(), target.c_str());
-        } else {
-            result = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(),
-                                 RENAME_NOREPLACE);
-            if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-                // A file system without that rename: a link cannot replace anything either.
-                result = ::link(temporary.c_str(), target.c_str());
-                if (result == 0) {
-                    ::unlink(temporary.c_str());
-                }
+            if (::rename(temporary.c_str(), target.c_str()) != 0) {
+                throw EFileError(errno, kCouldNotWrite, target);
             }
+            return;
         }
-        if (result != 0) {
-            throw EFileError(errno, kCouldNotWrite, target);
+        try {
+            MoveFileNoReplace(temporary, target);
+        } catch (const EFileError& error) {
+            throw EFileError(error.code().value(), kCouldNotWrite, target);
         }
     }
 

@@ -6,14 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 
 #include "util/unitAtomicFile.h"
 #include "util/unitFileHandle.h"
 
 namespace {
-
-constexpr size_t kCopyBlock = 1 << 20;
 
 EFileError MoveError(int error, const std::string& from, const std::string& to) {
     return EFileError(error, "Could not move \"" + from + "\" to", to);
@@ -28,22 +25,10 @@ bool LinksUnsupported(int error) {
 /// (where this user may) and times, and flushes the target to the disk.
 void CopyContentAndAttributes(const cRegularFile& source, cFileHandle& target,
                               const std::string& from, const std::string& to) {
-    const auto buffer = std::make_unique<char[]>(kCopyBlock);
-    int64_t offset = 0;
-    for (;;) {
-        const cTransfer read = ReadFullyAt(source.Handle.Get(), buffer.get(), kCopyBlock, offset);
-        if (read.Error != 0) {
-            throw EFileError(read.Error, kCouldNotRead, from);
-        }
-        const cTransfer written =
-            WriteFullyAt(target.Get(), std::string_view(buffer.get(), read.Done), offset);
-        if (written.Error != 0) {
-            throw EFileError(written.Error, kCouldNotWrite, to);
-        }
-        offset += static_cast<int64_t>(read.Done);
-        if (read.Done < kCopyBlock) {
-            break;
-        }
+    const cCopyResult copied = CopyFileData(source.Handle.Get(), target.Get(), source.Size());
+    if (copied.Error != 0) {
+        throw EFileError(copied.Error, copied.ReadFailed ? kCouldNotRead : kCouldNotWrite,
+                         copied.ReadFailed ? from : to);
     }
     const struct stat& info = source.Info;
     [[maybe_unused]] const int ownerKept = ::fchown(target.Get(), info.st_uid, info.st_gid);
