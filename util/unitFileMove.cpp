@@ -42,24 +42,39 @@ void CopyContentAndAttributes(const cRegularFile& source, cFileHandle& target,
     }
 }
 
-/// The move to another file system: the copy is complete and on the disk before the source
-/// goes; a failure on the way removes the copy and leaves the source.
+/// The move to another file system: the copy is written under a temporary name beside the
+/// target and takes the target's name only when it is complete and on the disk, so a crash on
+/// the way never leaves a cut-off song under that name; then the source goes. A failure on the
+/// way removes the copy and leaves the source.
 void CopyAcrossFileSystems(const std::string& from, const std::string& to) {
     const cRegularFile source = OpenRegularFile(from, O_RDONLY, kCannotOpen);
-    cFileHandle target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0) {
+        throw MoveError(EEXIST, from, to); // found before copying; the rename below still refuses
+    }
+    std::string temporary;
+    cFileHandle target(CreateTemporaryBeside(to, temporary, 0600));
     if (!target.IsOpen()) {
         throw MoveError(errno, from, to);
     }
     try {
         CopyContentAndAttributes(source, target, from, to);
-        FlushFolderOf(to);
-        if (::unlink(from.c_str()) != 0) {
-            throw MoveError(errno, from, to);
-        }
     } catch (...) {
         target.Close();
-        ::unlink(to.c_str());
+        ::unlink(temporary.c_str());
         throw;
+    }
+    try {
+        MoveFileNoReplace(temporary, to); // same file system: never replaces what came meanwhile
+    } catch (const EFileError& error) {
+        ::unlink(temporary.c_str());
+        throw MoveError(error.code().value(), from, to);
+    }
+    FlushFolderOf(to);
+    if (::unlink(from.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        throw MoveError(error, from, to);
     }
     FlushFolderOf(from);
 }

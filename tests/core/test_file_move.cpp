@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -118,6 +120,20 @@ TEST_F(MoveAcrossFileSystems, AFailureOnTheWayLeavesTheSourceAndNoCopy) {
               EFBIG);
     EXPECT_EQ(ReadBytes(m_From), Mp3Bytes(300000));
     EXPECT_FALSE(PathExists(m_To));
+    // A crash while copying (the file size signal kills the child mid-write): no cut-off song
+    // under the target's name, nothing that a folder scan would take for a song.
+    EXPECT_EQ(RunInChild([&] {
+                  const rlimit small{100000, 100000};
+                  ::setrlimit(RLIMIT_FSIZE, &small);
+                  MoveFileNoReplace(m_From, m_To);
+                  return 0;
+              }),
+              200 + SIGXFSZ);
+    EXPECT_EQ(ReadBytes(m_From), Mp3Bytes(300000));
+    EXPECT_FALSE(PathExists(m_To));
+    for (const auto& entry : std::filesystem::directory_iterator(m_There)) {
+        EXPECT_NE(entry.path().extension(), ".mp3") << entry.path();
+    }
     if (!cUnprivileged::Possible()) {
         GTEST_SKIP() << "file permissions cannot be met as this user";
     }
