@@ -154,7 +154,8 @@ void BM_CoreSearchThreeRows(benchmark::State& state) {
     const cSongPointersList none;
     int64_t found = 0;
     for (auto _ : state) {
-        found = SearchSongs(CriteriaOfRows(kThreeRows), eSearchScope::EntireCollection, 2, "", none)
+        found = SearchSongs(CriteriaOfRows(kThreeRows), eSearchScope::EntireCollection,
+                            eViewMode::EntireCollection, "", none)
                     .Count();
     }
     state.counters["found"] = static_cast<double>(found);

@@ -619,11 +619,12 @@ void TfrmMain::lstFoldersChange() {
     if (!m_FolderTreeArmed || !MasterSongList || m_ImportRunning) {
         return;
     }
-    m_State.SearchResultShown = false;
     if (!m_State.SelectedFolder.empty()) {
         ScanFolder(m_State.SelectedFolder);
     }
-    m_Pane->PopulateSongList();
+    // A search result gives way to the folder's songs.
+    m_State.ReturnToView(MasterSongList);
+    m_Pane->FillSongList();
 }
 
 void TfrmMain::BuildGroupsMenu() {
@@ -783,7 +784,7 @@ void TfrmMain::FindWindowClosed() {
     m_FindWindow = nullptr;
     // The list showed a search result: the view comes back. Not while this window closes, as
     // the list is emptied then.
-    if (m_State.SearchResultShown && !m_Closed) {
+    if (m_State.SearchResultShown() && !m_Closed) {
         m_Pane->PopulateSongList();
     }
 }
