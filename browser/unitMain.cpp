@@ -575,25 +575,13 @@ void TfrmMain::ShowMostPopular() {
     lblMostPopularFile->setCursor(known ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
-void TfrmMain::OfferMostPopular(cSongInfo* song) {
-    if (::OfferMostPopular(m_State.MostPopularSong, song)) {
-        ShowMostPopular();
-    }
-}
-
 void TfrmMain::UpdateStatusBar() {
-    try {
-        StatusBarPanel->setText(QString::fromStdString(ComposeStatusBarText()));
-    } catch (const std::exception& error) {
-        ShowErrorMessage("In UpdateStatusBar (): ", error.what());
-    }
+    RunReportingErrors("In UpdateStatusBar (): ", [this] {
+        StatusBarPanel->setText(QString::fromStdString(m_Pane->StatusBarText()));
+    });
     const std::string offline = OfflineSongsCaption(OfflineSongs.Count());
     StatusBarOffline->setText(QString::fromStdString(offline));
     StatusBarOffline->setVisible(!offline.empty());
-}
-
-std::string TfrmMain::ComposeStatusBarText() {
-    return m_Pane->StatusBarText();
 }
 
 void TfrmMain::UpdateHeader() {
@@ -605,12 +593,10 @@ void TfrmMain::UpdateHeader() {
 // ---- Handlers ----------------------------------------------------------------------------
 
 void TfrmMain::lstSongsChange() {
-    try {
+    RunReportingErrors("In TfrmMain.lstSongsChange: ", [this] {
         UpdateStatusBar();
         m_Pane->UpdateSongCommands();
-    } catch (const std::exception& error) {
-        ShowErrorMessage("In TfrmMain.lstSongsChange: ", error.what());
-    }
+    });
 }
 
 void TfrmMain::lstFoldersChange() {

@@ -19,30 +19,6 @@ bool IsAutoSizedColumn(eSongColumn column) {
     return column == eSongColumn::Path || column == eSongColumn::FileName;
 }
 
-std::string PlainCellText(eSongColumn column, const cSongInfo& song) {
-    switch (column) {
-    case eSongColumn::Path:
-        return std::string(song.FileName());
-    case eSongColumn::FileName:
-        return std::string(FileNameWithoutExtension(song.FileName()));
-    case eSongColumn::Title:
-        return std::string(song.Title());
-    case eSongColumn::Author:
-        return std::string(song.Author());
-    case eSongColumn::Album:
-        return std::string(song.Album());
-    case eSongColumn::Views:
-        return std::to_string(song.Views);
-    case eSongColumn::Groups:
-        return JoinStrings(song.Groups, ",");
-    case eSongColumn::Date:
-    case eSongColumn::Size:
-    case eSongColumn::Unknown:
-        break;
-    }
-    return {};
-}
-
 size_t CellFingerprint(eSongColumn column, const cSongInfo& song) {
     const auto text = [](std::string_view bytes) { return std::hash<std::string_view>{}(bytes); };
     switch (column) {

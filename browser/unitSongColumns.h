@@ -23,11 +23,6 @@ eSongColumn ColumnFromName(std::string_view name);
 /// Path and FileName share the free width of the list; the others keep their own widths.
 bool IsAutoSizedColumn(eSongColumn column);
 
-/// A cell text that does not depend on the locale: Path, FileName, Title, Author, Album,
-/// Views, Groups (joined by ","). Date and Size need the locale's formats (GUI); for them and
-/// for Unknown this gives an empty text.
-std::string PlainCellText(eSongColumn column, const cSongInfo& song);
-
 /// A number that stands for the cell's text: equal texts give equal numbers, and a change of
 /// the text changes the number (but for a chance of one in 2^64). Date, Size and Views stand
 /// by their values, so no locale format is needed; an Unknown column always gives 0.

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
-#include <stdexcept>
 
 #include "browser/unitSongColumns.h"
 #include "browser/unitSongListModel.h"
@@ -46,21 +45,6 @@ int64_t ViewsOffset(const cSongInfo& song) {
     }
     return offset;
 }
-
-/// A window whose status bar line cannot be composed while Fail is set.
-class TfrmMainWithFailingStatus : public TfrmMain {
-public:
-    using TfrmMain::TfrmMain;
-    bool Fail = false;
-
-protected:
-    std::string ComposeStatusBarText() override {
-        if (Fail) {
-            throw std::runtime_error("the list's sizes can't be read");
-        }
-        return TfrmMain::ComposeStatusBarText();
-    }
-};
 
 } // namespace
 
@@ -138,27 +122,6 @@ TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
     window->close();
 }
 
-TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    folder.AddMp3("m/a.mp3");
-    folder.AddMp3("m/b.mp3");
-    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    TfrmMainWithFailingStatus window(folder.Path(), desktop);
-    window.show();
-    const QString before = StatusText(window);
-    EXPECT_EQ(before, " 1 song selected (300 bytes), 2 files in total, 600 bytes");
-    window.Fail = true;
-    SelectRows(window, {0, 1});
-    ASSERT_FALSE(desktop.Messages.isEmpty());
-    EXPECT_EQ(desktop.Messages.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
-    EXPECT_EQ(StatusText(window), before);
-    window.Fail = false;
-    window.UpdateStatusBar();
-    EXPECT_EQ(StatusText(window), " 2 songs selected (600 bytes), 2 files in total, 600 bytes");
-    window.close();
-}
-
 TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverTheRows) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
@@ -192,13 +155,6 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
         EXPECT_TRUE(label->font().underline());
     }
 
-    // Offering: only a higher count takes over.
-    window->OfferMostPopular(master[3]);
-    EXPECT_EQ(window->BrowserState().MostPopularSong, master[2]);
-    master[0]->Views = 8;
-    window->OfferMostPopular(master[0]);
-    EXPECT_EQ(window->BrowserState().MostPopularSong, master[0]);
-    EXPECT_TRUE(label->text().endsWith(" (opened 8 times)"));
     window->close();
 }
 
