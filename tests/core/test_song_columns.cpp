@@ -3,6 +3,20 @@
 #include "browser/unitSongColumns.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 
+TEST(SongColumns, TheTableHoldsTheNineColumnsInTheirStoredOrder) {
+    EXPECT_EQ(std::vector<std::string_view>(kColumnNames.begin(), kColumnNames.end()),
+              (std::vector<std::string_view>{"Path", "FileName", "Title", "Author", "Album", "Date",
+                                             "Size", "Views", "Groups"}));
+    std::string kinds;
+    for (const cSongColumnInfo& column : kSongColumns) {
+        EXPECT_EQ(column.Text != nullptr, column.Kind == eColumnKind::Text) << column.Name;
+        kinds += column.Kind == eColumnKind::Text   ? 'T'
+                 : column.Kind == eColumnKind::Date ? 'D'
+                                                    : 'N';
+    }
+    EXPECT_EQ(kinds, "TTTTTDNNT") << "Date, Size and Views compare as numbers";
+}
+
 TEST(SongColumns, NamesAreExactAndCaseSensitive) {
     EXPECT_EQ(ColumnFromName("Path"), eSongColumn::Path);
     EXPECT_EQ(ColumnFromName("Groups"), eSongColumn::Groups);
