@@ -326,8 +326,7 @@ bool ReferenceTextMatch(const std::string& shown, const SongCriterion& criterion
     case kOpBeginsWith:
         return Position(text, value) == 1;
     case kOpEndsWith:
-        return Position(text, value) > 0 &&
-               Position(text, value) == value.size() - text.size() + 1;
+        return Position(text, value) > 0 && Position(text, value) == value.size() - text.size() + 1;
     case kOpGreater:
     case kOpGreaterOrEqual:
     case kOpLess:
@@ -398,7 +397,8 @@ TEST_F(SongQuery, AgreesWithThePlainRuleOnRandomSongsAndConditions) {
         for (int n = pick(3); n > 0; --n) {
             groups.push_back(word());
         }
-        cSongInfo* song = Add("/" + word() + "/" + word(), word(), groups, pick(5) - 2, pick(5) - 2);
+        cSongInfo* song =
+            Add("/" + word() + "/" + word(), word(), groups, pick(5) - 2, pick(5) - 2);
         song->SetAuthor(word());
         song->SetAlbum(word());
     }

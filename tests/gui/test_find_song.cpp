@@ -39,7 +39,7 @@ std::unique_ptr<TfrmMain> StartOverSongs(const cProgramFolder& folder, cDesktop&
 
 std::vector<std::string> ShownTitles(TfrmMain& window) {
     std::vector<std::string> titles;
-    for (cSongInfo* song : window.SongListPane().Model()->Songs()) {
+    for (cSongInfo* song : SongModel(window)->Songs()) {
         titles.emplace_back(song->Title());
     }
     std::sort(titles.begin(), titles.end());
@@ -97,7 +97,7 @@ TEST_F(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
     int keysSeenByList = 0;
     TfrmFindSong* search = nullptr;
     {
-        cEventCounter counter(window->SongListPane().SongList(), QEvent::KeyPress, keysSeenByList);
+        cEventCounter counter(SongList(*window), QEvent::KeyPress, keysSeenByList);
         search = PressCtrlF(*window);
     }
     ASSERT_NE(search, nullptr);
@@ -159,7 +159,7 @@ TEST_F(FindSong, ScopesFollowTheViewModeAndTheGroupFilterAndNarrowTheList) {
         }
     }
     window->SetGroupFilter(eGroupViewMode::OneGroup, "rock");
-    window->SongListPane().PopulateSongList();
+    window->SongListPane().Rows().Populate();
     TfrmFindSong* search = PressCtrlF(*window);
     ASSERT_NE(search, nullptr);
 
@@ -256,7 +256,7 @@ TEST_F(FindSong, ARejectedConditionIsReportedAndChangesNothing) {
 TEST_F(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
     auto window = StartOverSongs(Folder, Desktop);
     auto* toggle = Control<QToolButton>(*window, "tbToggleFindWindow");
-    QSignalSpy fills(&window->SongListPane(), &TSongListPane::ListFilled);
+    QSignalSpy fills(&SongRows(*window), &TSongRows::Filled);
     TfrmFindSong* search = PressCtrlF(*window);
     Search(*search, "radEntireCollection", kFieldTitle, kOpIs, "love e");
     EXPECT_EQ(ShownTitles(*window), cTitles{"Love e"});
