@@ -296,7 +296,7 @@ public:
         SongsDatabase->AddSongEntries(songs);
         SongsDatabase->Sync();
         bench_window::ShowSongs(*Window, songs);
-        Window->SongListPane().FillSongList();
+        Window->SongListPane().Rows().Fill();
         QCoreApplication::processEvents();
     }
     ~cGroupsWindow() { bench_window::CloseShowingNothing(*Window); }
@@ -316,9 +316,9 @@ void BM_GroupWindowConfirmed10k(benchmark::State& state) {
     }
     cGroupsWindow shown(songs);
     TSongListPane& pane = shown.Window->SongListPane();
-    pane.ShowColumns({"Title", "Groups"});
-    pane.lstSongsColumnClick(1); // sorted by the groups, so the rows move
-    SelectAllItems(pane.SongList());
+    pane.Columns().ShowColumns({"Title", "Groups"});
+    pane.Rows().HeaderClicked(1); // sorted by the groups, so the rows move
+    SelectAllItems(pane.ShownSongView());
     QAction* groupsItem = pane.findChild<QAction*>("popSongsList_Groups");
     for (auto _ : state) {
         groupsItem->trigger();

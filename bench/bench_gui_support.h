@@ -30,6 +30,7 @@ public:
         return std::make_unique<cUnseenProgress>();
     }
     eReplaceAnswer AskReplaceFile(const QString&) override { return eReplaceAnswer::Skip; }
+    void CopyText(const QString&) override {}
 
 private:
     class cUnseenProgress final : public cProgressWindow {

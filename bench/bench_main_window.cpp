@@ -25,6 +25,7 @@
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
+#include "browser/unitSongSorting.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitIniFile.h"
@@ -44,7 +45,7 @@ void BM_StartupToFirstPaintedList(benchmark::State& state) {
         state.ResumeTiming();
         auto window = ShownWindow(collection.ProgramFolder());
         state.PauseTiming();
-        if (window->SongListPane().Model()->rowCount() != kSongsPerFolder) {
+        if (SongModel(*window)->rowCount() != kSongsPerFolder) {
             state.SkipWithError("the folder's songs are not shown");
         }
         window->close();
@@ -61,15 +62,15 @@ void BM_SwitchToEntireCollection(benchmark::State& state) {
     auto window = ShownWindow(collection.ProgramFolder());
     for (auto _ : state) {
         window->SetViewMode(eViewMode::EntireCollection);
-        window->SongListPane().PopulateSongList();
+        window->SongListPane().Rows().Populate();
         QCoreApplication::processEvents();
         PaintList(*window);
         state.PauseTiming();
-        if (window->SongListPane().Model()->rowCount() != kFolders * kSongsPerFolder) {
+        if (SongModel(*window)->rowCount() != kFolders * kSongsPerFolder) {
             state.SkipWithError("the collection is not shown");
         }
         window->SetViewMode(eViewMode::SelectedFolder);
-        window->SongListPane().PopulateSongList();
+        window->SongListPane().Rows().Populate();
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -93,13 +94,13 @@ void FillOneMillion(benchmark::State& state, const char* viewStyleItem) {
     for (auto _ : state) {
         state.PauseTiming();
         window->BrowserState().DisplayedSongs.Clear();
-        window->SongListPane().FillSongList();
+        window->SongListPane().Rows().Fill();
         QCoreApplication::processEvents();
         for (cSongInfo& song : songs) {
             window->BrowserState().DisplayedSongs.Add(&song);
         }
         state.ResumeTiming();
-        window->SongListPane().FillSongList();
+        window->SongListPane().Rows().Fill();
         QCoreApplication::processEvents();
         static_cast<QAbstractItemView*>(shown)->viewport()->repaint();
     }
@@ -132,7 +133,7 @@ public:
     explicit cListWindow(size_t count) {
         Window = ShownWindow(QDir(m_Folder.path()).canonicalPath().toStdString() + "/");
         ShowSongs(*Window, CachedBenchCollection(count).Rows);
-        Window->SongListPane().ShowColumns(kSortColumns);
+        Window->SongListPane().Columns().ShowColumns(kSortColumns);
         QCoreApplication::processEvents();
         PaintList(*Window);
     }
@@ -152,15 +153,16 @@ void SortByHeaderClick(benchmark::State& state, int column) {
     TfrmMain& window = *list.Window;
     for (auto _ : state) {
         state.PauseTiming();
-        window.SongListPane().lstSongsColumnClick(kPathColumn);
+        window.SongListPane().Rows().HeaderClicked(kPathColumn);
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        window.SongListPane().lstSongsColumnClick(column);
+        window.SongListPane().Rows().HeaderClicked(column);
         QCoreApplication::processEvents(); // lays the rows out and paints the list
     }
-    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
+    const std::vector<cSongInfo*>& rows = SongModel(window)->Songs();
     for (size_t row = 1; row < rows.size(); ++row) {
-        if (window.SongListPane().lstSongsCompare(*rows[row - 1], *rows[row]) > 0) {
+        const cSongSortOrder& order = window.BrowserState().SortOrder;
+        if (CompareSongs(*rows[row - 1], *rows[row], order.Kind(), order.Reversed) > 0) {
             state.SkipWithError("the rows are not in order");
             break;
         }
@@ -189,8 +191,8 @@ void SortThroughProxy(benchmark::State& state, int column) {
     QSortFilterProxyModel proxy;
     proxy.setDynamicSortFilter(false);
     proxy.setSortCaseSensitivity(Qt::CaseInsensitive);
-    proxy.setSourceModel(list.Window->SongListPane().Model());
-    list.Window->SongListPane().lstSongsColumnClick(kPathColumn);
+    proxy.setSourceModel(SongModel(*list.Window));
+    list.Window->SongListPane().Rows().HeaderClicked(kPathColumn);
     for (auto _ : state) {
         state.PauseTiming();
         proxy.sort(-1); // back to the model's own order
@@ -222,7 +224,7 @@ BENCHMARK(BM_ProxySortSize)
 void BM_UpdateStatusBarAllSelected(benchmark::State& state) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
-    SelectAllItems(window.SongListPane().SongList());
+    SelectAllItems(SongList(window));
     for (auto _ : state) {
         window.UpdateStatusBar();
     }
@@ -238,8 +240,8 @@ void BM_SelectAllRows(benchmark::State& state) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
     for (auto _ : state) {
-        SelectAllItems(window.SongListPane().SongList());
-        window.SongListPane().SongList()->selectionModel()->clearSelection();
+        SelectAllItems(SongList(window));
+        SongList(window)->selectionModel()->clearSelection();
     }
 }
 BENCHMARK(BM_SelectAllRows)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
@@ -248,38 +250,43 @@ BENCHMARK(BM_SelectAllRows)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMill
 void BM_WindowSortSizeAllSelected(benchmark::State& state) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
-    SelectAllItems(window.SongListPane().SongList());
+    SelectAllItems(SongList(window));
     for (auto _ : state) {
         state.PauseTiming();
-        window.SongListPane().lstSongsColumnClick(kPathColumn);
+        window.SongListPane().Rows().HeaderClicked(kPathColumn);
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        window.SongListPane().lstSongsColumnClick(kSizeColumn);
+        window.SongListPane().Rows().HeaderClicked(kSizeColumn);
         QCoreApplication::processEvents();
     }
 }
 BENCHMARK(BM_WindowSortSizeAllSelected)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
-/// One changed song's row moving to its place (an open counted while sorted by Views) with
-/// every row selected, and with one row selected.
+/// One changed song's row moving to its place at once (a rename or a tag edit while sorted by
+/// the first column) with every row selected, and with one row selected.
 void MoveOneRow(benchmark::State& state, bool allSelected) {
     cListWindow list(static_cast<size_t>(state.range(0)));
     TfrmMain& window = *list.Window;
-    window.SongListPane().lstSongsColumnClick(kViewsColumn);
+    window.BrowserState().SortOrder = {kSortColumns.front(), false};
+    SongRows(window).Sort();
     if (allSelected) {
-        SelectAllItems(window.SongListPane().SongList());
+        SelectAllItems(SongList(window));
     }
-    const int middle = window.SongListPane().Model()->rowCount() / 2;
+    const int middle = SongModel(window)->rowCount() / 2;
     for (auto _ : state) {
-        // The middle row's song now has more views than any other: it moves to the end.
-        cSongInfo* song = window.SongListPane().Model()->Song(middle);
-        const int32_t views = song->Views;
-        song->Views = 1'000'000;
-        window.SongListPane().FillListItem(middle);
+        // The middle row's song gets a title that sorts after every other: it moves to the end.
+        cSongInfo* song = SongModel(window)->Song(middle);
+        const std::string title(song->Title());
+        song->SetTitle("~" + title);
+        SongRows(window).RefreshSong(song);
         QCoreApplication::processEvents();
         state.PauseTiming();
-        song->Views = views;
-        window.SongListPane().FillListItem(window.SongListPane().Model()->rowCount() - 1);
+        if (SongModel(window)->Song(SongModel(window)->rowCount() - 1) != song) {
+            state.SkipWithError("the row did not move");
+            break;
+        }
+        song->SetTitle(title);
+        SongRows(window).RefreshSong(song);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -368,7 +375,7 @@ void BM_ExportPlaylist(benchmark::State& state) {
     BenchDesktop().SavePath = playlist;
     auto* export_ = list.Window->findChild<QAction*>("popSongsList_ExportAsPlaylist");
     // A fill selects the first row; with none selected every row is exported.
-    list.Window->SongListPane().SongList()->selectionModel()->clearSelection();
+    SongList(*list.Window)->selectionModel()->clearSelection();
     for (auto _ : state) {
         state.PauseTiming();
         QFile::remove(playlist);
@@ -409,11 +416,11 @@ void BM_ShowColumns(benchmark::State& state) {
     bool all = false;
     for (auto _ : state) {
         all = !all;
-        window.SongListPane().ShowColumns(all ? kSortColumns : fewer);
+        window.SongListPane().Columns().ShowColumns(all ? kSortColumns : fewer);
         QCoreApplication::processEvents();
         PaintList(window);
     }
-    if (window.SongListPane().Model()->rowCount() != state.range(0)) {
+    if (SongModel(window)->rowCount() != state.range(0)) {
         state.SkipWithError("the rows are not shown");
     }
 }

@@ -17,6 +17,7 @@
 #include <random>
 
 #include "bench/bench_gui_support.h"
+#include "bench/bench_window.h"
 #include "browser/unitMain.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
@@ -105,12 +106,12 @@ void SearchAndPaint(benchmark::State& state, const std::vector<cCriteriaRow>& ro
     for (auto _ : state) {
         button->click();
         QCoreApplication::processEvents();
-        window.Window->SongListPane().SongList()->viewport()->repaint();
+        SongList(*window.Window)->viewport()->repaint();
         state.PauseTiming();
-        shown = window.Window->SongListPane().Model()->rowCount();
+        shown = SongModel(*window.Window)->rowCount();
         // The next search starts from the folder's (empty) list again.
         window.Window->BrowserState().DisplayedSongs.Clear();
-        window.Window->SongListPane().FillSongList();
+        window.Window->SongListPane().Rows().Fill();
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -154,7 +155,8 @@ void BM_CoreSearchThreeRows(benchmark::State& state) {
     const cSongPointersList none;
     int64_t found = 0;
     for (auto _ : state) {
-        found = SearchSongs(CriteriaOfRows(kThreeRows), eSearchScope::EntireCollection, 2, "", none)
+        found = SearchSongs(CriteriaOfRows(kThreeRows), eSearchScope::EntireCollection,
+                            eViewMode::EntireCollection, "", none)
                     .Count();
     }
     state.counters["found"] = static_cast<double>(found);

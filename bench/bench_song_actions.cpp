@@ -3,8 +3,11 @@
 // and committing a rename; beside the delete, the list's part of it against the plain loop that
 // removes one row at a time. Each runs through its menu item in a shown window over the
 // synthetic collection, through to the event processing that repaints the list.
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTreeView>
 #include <benchmark/benchmark.h>
 #include <fstream>
 #include <iterator>
@@ -66,7 +69,7 @@ cRestorableCollection& Restorable() {
 
 /// Selects `count` rows spread evenly over the list (every n-th), or the first `count` rows.
 void SelectRows(TfrmMain& window, int count, bool spread) {
-    const TSongListModel* model = window.SongListPane().Model();
+    const TSongListModel* model = SongModel(window);
     const int step = spread ? model->rowCount() / count : 1;
     const int lastColumn = model->columnCount() - 1;
     QItemSelection rows;
@@ -77,8 +80,7 @@ void SelectRows(TfrmMain& window, int count, bool spread) {
     } else {
         rows.select(model->index(0, 0), model->index(count - 1, lastColumn));
     }
-    window.SongListPane().SongList()->selectionModel()->select(rows,
-                                                               QItemSelectionModel::ClearAndSelect);
+    SongList(window)->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
 }
 
 void Run(TfrmMain& window, const char* item) {
@@ -88,7 +90,7 @@ void Run(TfrmMain& window, const char* item) {
 }
 
 void CheckRowCount(benchmark::State& state, TfrmMain& window, int expected) {
-    if (window.SongListPane().Model()->rowCount() != expected) {
+    if (SongModel(window)->rowCount() != expected) {
         state.SkipWithError("the list does not hold the expected songs");
     }
 }
@@ -98,8 +100,8 @@ void CheckRowCount(benchmark::State& state, TfrmMain& window, int expected) {
 void OpenThousand(benchmark::State& state, int sortColumn) {
     Restorable().Restore();
     auto window = Restorable().Window();
-    window->SongListPane().ShowColumns({"FileName", "Views", "Size"});
-    window->SongListPane().lstSongsColumnClick(sortColumn);
+    window->SongListPane().Columns().ShowColumns({"FileName", "Views", "Size"});
+    window->SongListPane().Rows().HeaderClicked(sortColumn);
     for (auto _ : state) {
         state.PauseTiming();
         SelectRows(*window, 1000, true);
@@ -128,9 +130,8 @@ void DeleteSelected(benchmark::State& state, int count, bool spread) {
         Restorable().Restore();
         auto window = Restorable().Window();
         SelectRows(*window, count, spread);
-        for (const int row : window->SongListPane().SelectedRows()) {
-            Restorable().WillRemove(
-                std::string(window->SongListPane().Model()->Song(row)->FileName()));
+        for (const int row : window->SongListPane().Rows().SelectedRows()) {
+            Restorable().WillRemove(std::string(SongModel(*window)->Song(row)->FileName()));
         }
         state.ResumeTiming();
         Run(*window, "popSongsList_Delete");
@@ -161,10 +162,10 @@ void BM_DeleteOneOf100k(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         TSongListPane& pane = window->SongListPane();
-        const QModelIndex middle = pane.Model()->index(rows / 2, 0);
-        pane.SongList()->selectionModel()->select(middle, QItemSelectionModel::ClearAndSelect |
-                                                              QItemSelectionModel::Rows);
-        Restorable().WillRemove(std::string(pane.Model()->Song(rows / 2)->FileName()));
+        const QModelIndex middle = pane.Rows().Model()->index(rows / 2, 0);
+        pane.Rows().Selection()->select(middle, QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
+        Restorable().WillRemove(std::string(pane.Rows().Model()->Song(rows / 2)->FileName()));
         state.ResumeTiming();
         Run(*window, "popSongsList_Delete");
         --rows;
@@ -187,32 +188,32 @@ void RemoveFromTheList(benchmark::State& state, bool oneByOne) {
     for (auto _ : state) {
         state.PauseTiming();
         displayed.Items() = all;
-        pane.FillSongList();
+        pane.Rows().Fill();
         SelectRows(*window, 10000, true);
-        const std::vector<int> rows = pane.SelectedRows();
+        const std::vector<int> rows = pane.Rows().SelectedRows();
         std::vector<cSongInfo*> songs;
         for (const int row : rows) {
-            songs.push_back(pane.Model()->Song(row));
+            songs.push_back(pane.Rows().Model()->Song(row));
         }
-        pane.SongList()->selectionModel()->clear();
+        pane.Rows().Selection()->clear();
         state.ResumeTiming();
         if (oneByOne) {
             for (size_t i = rows.size(); i-- > 0;) {
-                pane.Model()->RemoveRow(rows[i]);
+                pane.Rows().Model()->RemoveRow(rows[i]);
                 displayed.Delete(displayed.IndexOf(songs[i]));
             }
         } else {
             const std::unordered_set<const cSongInfo*> gone(songs.begin(), songs.end());
             std::erase_if(displayed.Items(),
                           [&](const cSongInfo* song) { return gone.contains(song); });
-            pane.Model()->RemoveRows(rows);
+            pane.Rows().Model()->RemoveRows(rows);
         }
         QCoreApplication::processEvents();
         PaintList(*window);
     }
     CheckRowCount(state, *window, kAllSongs - 10000);
     displayed.Items() = all;
-    pane.FillSongList();
+    pane.Rows().Fill();
     window->close();
 }
 
@@ -231,15 +232,20 @@ BENCHMARK(BM_RemoveRows10000OneByOne)->Unit(benchmark::kMillisecond)->Iterations
 void BM_RenameCommitOf100k(benchmark::State& state) {
     Restorable().Restore();
     auto window = Restorable().Window();
-    TSongListPane& pane = window->SongListPane();
-    pane.ShowColumns({"Path", "Views"});
-    cSongInfo* song = pane.Model()->Song(kAllSongs / 2);
+    window->SongListPane().Columns().ShowColumns({"Path", "Views"});
+    TSongListModel* model = SongModel(*window);
+    cSongInfo* song = model->Song(kAllSongs / 2);
     const QString original = PathToQString(song->FileName());
     const QString renamed = original.chopped(4) + " (live).mp3";
+    // The text as the in-place editor of the song's caption commits it.
+    const auto commit = [&](const QString& text) {
+        QLineEdit editor(text);
+        SongList(*window)->itemDelegateForColumn(0)->setModelData(
+            &editor, model, model->index(model->RowOfSong(song), 0));
+    };
     bool away = false;
     for (auto _ : state) {
-        const QModelIndex caption = pane.Model()->index(pane.Model()->RowOfSong(song), 0);
-        pane.lstSongsEdited(caption, away ? original : renamed);
+        commit(away ? original : renamed);
         QCoreApplication::processEvents();
         away = !away;
     }
@@ -247,7 +253,7 @@ void BM_RenameCommitOf100k(benchmark::State& state) {
         state.SkipWithError("the song was not renamed");
     }
     if (away) {
-        pane.lstSongsEdited(pane.Model()->index(pane.Model()->RowOfSong(song), 0), original);
+        commit(original);
     }
     window->close();
 }

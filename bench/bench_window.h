@@ -15,9 +15,23 @@
 
 #include "bench/bench_gui_support.h"
 #include "browser/unitMain.h"
+#include "browser/unitSongColumnLayout.h"
+#include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
+#include "browser/unitSongRows.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitDesktop.h"
+
+/// The rows of the window's song list, their model, and the details view lstSongs.
+inline TSongRows& SongRows(TfrmMain& window) {
+    return window.SongListPane().Rows();
+}
+inline TSongListModel* SongModel(TfrmMain& window) {
+    return window.SongListPane().Rows().Model();
+}
+inline QTreeView* SongList(TfrmMain& window) {
+    return window.findChild<QTreeView*>(QStringLiteral("lstSongs"));
+}
 
 namespace bench_window {
 
@@ -75,7 +89,7 @@ inline cPrintingDesktop& BenchDesktop() {
 }
 
 inline void PaintList(TfrmMain& window) {
-    window.SongListPane().SongList()->viewport()->repaint();
+    SongList(window)->viewport()->repaint();
 }
 
 /// Adds the songs to what the window's list shows (the list is filled by the caller).
@@ -88,7 +102,7 @@ inline void ShowSongs(TfrmMain& window, const std::vector<cSongInfo*>& songs) {
 /// Empties the window's list, so that the songs it showed may be freed, and closes it.
 inline void CloseShowingNothing(TfrmMain& window) {
     window.BrowserState().DisplayedSongs.Clear();
-    window.SongListPane().FillSongList();
+    window.SongListPane().Rows().Fill();
     window.close();
 }
 

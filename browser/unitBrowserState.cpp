@@ -16,25 +16,11 @@ constexpr char kWidthsSection[] = "MainWindow.SongsList";
 
 const std::vector<std::string> kDefaultColumns = {"FileName", "Date", "Size", "Views", "Groups"};
 
-bool IsStoredMode(int value) {
-    return value >= 0 && value <= 2;
-}
-
 } // namespace
 
 void cWindowLayout::LimitSize(int desktopWidth, int desktopHeight) {
     Width = std::min(Width, desktopWidth);
     Height = std::min(Height, desktopHeight);
-}
-
-eViewMode ViewModeFromStored(int storedValue) {
-    return IsStoredMode(storedValue) ? static_cast<eViewMode>(storedValue)
-                                     : eViewMode::SelectedFolder;
-}
-
-eGroupViewMode GroupViewModeFromStored(int storedValue) {
-    return IsStoredMode(storedValue) ? static_cast<eGroupViewMode>(storedValue)
-                                     : eGroupViewMode::AllGroups;
 }
 
 void cBrowserState::Load(const cIniFile& settings, const std::string& defaultFolder) {
@@ -147,6 +133,16 @@ void cBrowserState::QueryDisplayedSongs(const cSongPointersList* masterSongList)
         result = QuerySongs(criteria, masterSongList);
     }
     DisplayedSongs.Items() = std::move(result.Items());
+}
+
+void cBrowserState::ShowSearchResult(cSongPointersList found) {
+    DisplayedSongs.Items() = std::move(found.Items());
+    m_SearchResultShown = true;
+}
+
+void cBrowserState::ReturnToView(const cSongPointersList* masterSongList) {
+    QueryDisplayedSongs(masterSongList);
+    m_SearchResultShown = false;
 }
 
 std::string cBrowserState::FilterLabel() const {

@@ -12,24 +12,11 @@
 
 #include "browser/unitSongSorting.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "groups/unitViewModes.h"
 
 class cGroupList;
 class cIniFile;
 struct SongCriterion;
-
-/// Which songs the list shows by folder; stored as "ViewMode" 0, 1, 2.
-enum class eViewMode : int {
-    SelectedFolder = 0,            ///< the selected folder only
-    SelectedFolderRecursively = 1, ///< the folder and every folder whose path begins with it
-    EntireCollection = 2,
-};
-
-/// Which songs the list shows by group; stored as "LastGroupViewMode" 0, 1, 2.
-enum class eGroupViewMode : int {
-    OneGroup = 0,  ///< the songs of the selected group
-    Ungrouped = 1, ///< only songs without a group
-    AllGroups = 2, ///< all songs
-};
 
 /// Captions of the three view-mode menu items, by mode.
 inline constexpr std::string_view kViewModeCaptions[3] = {
@@ -37,8 +24,6 @@ inline constexpr std::string_view kViewModeCaptions[3] = {
 /// The band's text for each view mode.
 inline constexpr std::string_view kViewModeBandTexts[3] = {
     "(in this folder only)", "(in this folder, recursively)", "(in the entire collection)"};
-inline constexpr std::string_view kAllFileGroupsCaption = "All file groups";
-inline constexpr std::string_view kOnlyUngroupedCaption = "Only ungrouped";
 
 /// The main window's frame and folder pane as stored in Options.ini.
 struct cWindowLayout {
@@ -76,8 +61,6 @@ public:
     cSongSortOrder SortOrder;
     /// The most opened song of the displayed songs, or null (see unitStatusTexts).
     cSongInfo* MostPopularSong = nullptr;
-    /// The displayed songs are a search result rather than the view.
-    bool SearchResultShown = false;
     /// Group menu items per menu column; at least 1 (a stored value below 1 is read as 1).
     int BarBreakLimit = 24;
     /// Names of the shown columns in display order; never empty after Load.
@@ -113,8 +96,18 @@ public:
     /// False when the view can show no song at all: a folder mode without a selected folder.
     bool ViewCriteria(std::vector<SongCriterion>& criteria) const;
     /// The query half of populating the list: the displayed songs become the songs of the
-    /// master list that meet ViewCriteria (none without a master list).
+    /// master list that meet ViewCriteria (none without a master list). Whether they count as
+    /// a search result stays as it was: a new view mode or group filter does not end a search.
     void QueryDisplayedSongs(const cSongPointersList* masterSongList);
+
+    /// The found songs become the displayed songs, which count as a search result from now on.
+    void ShowSearchResult(cSongPointersList found);
+    /// A folder was selected: the displayed songs are the view again (QueryDisplayedSongs) and
+    /// no longer a search result.
+    void ReturnToView(const cSongPointersList* masterSongList);
+    /// The displayed songs are a search result rather than the view: set by ShowSearchResult,
+    /// cleared by ReturnToView only.
+    bool SearchResultShown() const { return m_SearchResultShown; }
 
     /// The label of the group filter: the group, "Only ungrouped" or "All file groups".
     std::string FilterLabel() const;
@@ -122,9 +115,7 @@ public:
     std::string ActiveGroupCaption() const;
     /// Index of the sort column among the visible columns, as stored at close.
     int SortColumn() const { return SortColumnPosition(VisibleColumns, SortOrder); }
-};
 
-/// A stored view mode read back: values outside 0..2 give SelectedFolder.
-eViewMode ViewModeFromStored(int storedValue);
-/// A stored group view mode read back: values outside 0..2 give AllGroups.
-eGroupViewMode GroupViewModeFromStored(int storedValue);
+private:
+    bool m_SearchResultShown = false;
+};

@@ -21,8 +21,9 @@
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
-#include "browser/unitSongListModel.h"
+#include "browser/unitSongColumnLayout.h"
 #include "browser/unitSongListPane.h"
+#include "browser/unitSongRows.h"
 #include "browser/unitStatusTexts.h"
 #include "catalogue/unitFolderImport.h"
 #include "catalogue/unitFolderScan.h"
@@ -139,7 +140,7 @@ TfrmMain::~TfrmMain() {
     // The controls outlive this object's own part while they are destroyed: nothing they
     // report from now on may reach it.
     for (QObject* sender : std::initializer_list<QObject*>{lstFolders, lstFolders->selectionModel(),
-                                                           m_Pane, Splitter}) {
+                                                           m_Pane, &m_Pane->Rows(), Splitter}) {
         disconnect(sender, nullptr, this, nullptr);
     }
     // A window destroyed without being closed (a failed start) writes no settings but still
@@ -173,8 +174,8 @@ void TfrmMain::CreateControls() {
 
     m_Pane = new TSongListPane(m_State, *m_Settings, m_Desktop, this);
     m_Pane->UseGroupList(m_GroupList);
-    connect(m_Pane, &TSongListPane::SelectionChanged, this, &TfrmMain::lstSongsChange);
-    connect(m_Pane, &TSongListPane::ListFilled, this, [this] {
+    connect(&m_Pane->Rows(), &TSongRows::SelectionChanged, this, &TfrmMain::lstSongsChange);
+    connect(&m_Pane->Rows(), &TSongRows::Filled, this, [this] {
         ShowMostPopular();
         UpdateStatusBar();
         UpdateHeader();
@@ -412,13 +413,13 @@ void TfrmMain::LoadSettings() {
     }
 
     if (m_State.Layout.ViewAsLargeIcons) {
-        m_Pane->findChild<QAction*>(QStringLiteral("popSongsList_ViewLargeIcons"))->trigger();
+        m_Pane->SetLargeIcons(true);
     }
     if (!m_State.Layout.FoldersListVisible) {
         tbViewFoldersList->setChecked(false);
         tbViewFoldersListClick();
     }
-    m_Pane->BuildColumns();
+    m_Pane->Columns().BuildColumns();
     m_State.KeepGroupFilterValid(m_GroupList);
     UpdateFilterCaptions();
     BuildGroupsMenu();
@@ -513,7 +514,8 @@ void TfrmMain::SaveSettings() {
     m_State.Layout.Height = frame.height();
     m_State.Layout.Width = frame.width();
     try {
-        const std::vector<std::string> refused = m_State.Save(*m_Settings, m_Pane->ColumnWidths());
+        const std::vector<std::string> refused =
+            m_State.Save(*m_Settings, m_Pane->Columns().ColumnWidths());
         if (!refused.empty()) {
             // The other settings were written; these keep the values of the last run.
             ShowErrorMessage("Some settings could not be saved: ", JoinStrings(refused, "; "));
@@ -525,7 +527,7 @@ void TfrmMain::SaveSettings() {
 }
 
 void TfrmMain::ReleaseSharedState() {
-    m_Pane->Clear();
+    m_Pane->Rows().Clear();
     m_State.MostPopularSong = nullptr;
     m_State.DisplayedSongs.Clear();
     m_GroupList.Clear();
@@ -575,25 +577,13 @@ void TfrmMain::ShowMostPopular() {
     lblMostPopularFile->setCursor(known ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
-void TfrmMain::OfferMostPopular(cSongInfo* song) {
-    if (::OfferMostPopular(m_State.MostPopularSong, song)) {
-        ShowMostPopular();
-    }
-}
-
 void TfrmMain::UpdateStatusBar() {
-    try {
-        StatusBarPanel->setText(QString::fromStdString(ComposeStatusBarText()));
-    } catch (const std::exception& error) {
-        ShowErrorMessage("In UpdateStatusBar (): ", error.what());
-    }
+    RunReportingErrors("In UpdateStatusBar (): ", [this] {
+        StatusBarPanel->setText(QString::fromStdString(m_Pane->StatusBarText()));
+    });
     const std::string offline = OfflineSongsCaption(OfflineSongs.Count());
     StatusBarOffline->setText(QString::fromStdString(offline));
     StatusBarOffline->setVisible(!offline.empty());
-}
-
-std::string TfrmMain::ComposeStatusBarText() {
-    return m_Pane->StatusBarText();
 }
 
 void TfrmMain::UpdateHeader() {
@@ -605,12 +595,10 @@ void TfrmMain::UpdateHeader() {
 // ---- Handlers ----------------------------------------------------------------------------
 
 void TfrmMain::lstSongsChange() {
-    try {
+    RunReportingErrors("In TfrmMain.lstSongsChange: ", [this] {
         UpdateStatusBar();
         m_Pane->UpdateSongCommands();
-    } catch (const std::exception& error) {
-        ShowErrorMessage("In TfrmMain.lstSongsChange: ", error.what());
-    }
+    });
 }
 
 void TfrmMain::lstFoldersChange() {
@@ -619,11 +607,12 @@ void TfrmMain::lstFoldersChange() {
     if (!m_FolderTreeArmed || !MasterSongList || m_ImportRunning) {
         return;
     }
-    m_State.SearchResultShown = false;
     if (!m_State.SelectedFolder.empty()) {
         ScanFolder(m_State.SelectedFolder);
     }
-    m_Pane->PopulateSongList();
+    // A search result gives way to the folder's songs.
+    m_State.ReturnToView(MasterSongList);
+    m_Pane->Rows().Fill();
 }
 
 void TfrmMain::BuildGroupsMenu() {
@@ -643,7 +632,7 @@ void TfrmMain::popGroups_FilesWithoutGroupsClick(QAction* item) {
         return;
     }
     SetGroupFilter(mode, group);
-    m_Pane->PopulateSongList();
+    m_Pane->Rows().Populate();
 }
 
 void TfrmMain::popGroups_CreateGroupsPerArtistClick(QAction* item) {
@@ -651,12 +640,12 @@ void TfrmMain::popGroups_CreateGroupsPerArtistClick(QAction* item) {
         item == popGroups->CreateGroupsPerAlbum() ? eGroupKey::Album : eGroupKey::Artist;
     // The rows as shown, first to last. A batch that could not be written has been reported
     // and changed nothing.
-    if (!CreateGroupsPerKey(key, m_Pane->Model()->Songs(), m_GroupList)) {
+    if (!CreateGroupsPerKey(key, m_Pane->Rows().Songs(), m_GroupList)) {
         return;
     }
     const bool saved = StoreGroupList(m_GroupList, m_GroupFilePath);
     BuildGroupsMenu();
-    m_Pane->FillSongList();
+    m_Pane->Rows().Fill();
     if (saved) {
         m_Desktop.ShowInformationBox(tr("Finished"), tr("Done, files have been grouped."));
     }
@@ -675,7 +664,7 @@ void TfrmMain::popGroups_ManageClick() {
         return;
     }
     ShowManageGroups(m_GroupList, m_GroupFilePath, *MasterSongList, m_Desktop, this);
-    m_Pane->FillSongList();
+    m_Pane->Rows().Fill();
     BuildGroupsMenu();
 }
 
@@ -710,12 +699,12 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
     if (const std::string report = ImportReportText(result); !report.empty()) {
         m_Desktop.ShowMessage(PathToQString(report));
     }
-    m_Pane->PopulateSongList();
+    m_Pane->Rows().Populate();
 }
 
 void TfrmMain::popViewModes_EntireCollectionClick(QAction* item) {
     SetViewMode(ViewModeFromStored(item->data().toInt()));
-    m_Pane->PopulateSongList();
+    m_Pane->Rows().Populate();
 }
 
 void TfrmMain::fraViewModeimgViewModesClick() {
@@ -748,7 +737,7 @@ void TfrmMain::lblMostPopularFileClick() {
     // A failed write is reported by the catalogue; the count still shows for this run.
     CountSongOpening(*song);
     ShowMostPopular();
-    m_Pane->FillListItem(m_Pane->Model()->RowOfSong(song));
+    m_Pane->Rows().RefreshSong(song);
 }
 
 void TfrmMain::lblSelPathClick() {
@@ -766,7 +755,7 @@ void TfrmMain::tbToggleFindWindowClick() {
     }
     if (!m_FindWindow) {
         m_FindWindow = new TfrmFindSong(
-            m_State, *m_Settings, [this] { m_Pane->FillSongList(); }, &ApplicationEventsException);
+            m_State, *m_Settings, [this] { m_Pane->Rows().Fill(); }, &ApplicationEventsException);
         connect(m_FindWindow, &TfrmFindSong::FormClosed, this, &TfrmMain::FindWindowClosed);
     }
     m_FindWindow->show();
@@ -783,8 +772,8 @@ void TfrmMain::FindWindowClosed() {
     m_FindWindow = nullptr;
     // The list showed a search result: the view comes back. Not while this window closes, as
     // the list is emptied then.
-    if (m_State.SearchResultShown && !m_Closed) {
-        m_Pane->PopulateSongList();
+    if (m_State.SearchResultShown() && !m_Closed) {
+        m_Pane->Rows().Populate();
     }
 }
 

@@ -77,9 +77,6 @@ public:
 
     /// The most popular song label (rewritten after every fill).
     void ShowMostPopular();
-    /// The song becomes the most popular song when it qualifies; the label is rewritten only
-    /// when the most popular song changed.
-    void OfferMostPopular(cSongInfo* song);
     /// The status bar text (rewritten after every fill and selection change). A failure is
     /// reported and leaves the previous text. Beside it, only while there are any, how many
     /// songs are offline (kept aside while their folder is out of reach).
@@ -128,9 +125,6 @@ public:
     void FormKeyDown(const QKeyEvent& key);
 
 protected:
-    /// The status bar line for the current rows and selection.
-    virtual std::string ComposeStatusBarText();
-
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;

@@ -3,72 +3,57 @@
 #include <algorithm>
 #include <functional>
 
-#include "catalogue/unitSongsDatabaseClass.h"
-#include "util/unitUtils.h"
+namespace {
+
+/// The date and size of the width sample: a date with wide digits in every part (2028-12-28
+/// 20:58:58) and a size of a few hundred megabytes.
+constexpr double kSampleDate = 47115.0 + (20 * 3600 + 58 * 60 + 58) / 86400.0;
+constexpr int32_t kSampleSize = 999'999'999;
+
+} // namespace
 
 eSongColumn ColumnFromName(std::string_view name) {
-    for (size_t i = 0; i < kColumnNames.size(); ++i) {
-        if (kColumnNames[i] == name) {
-            return static_cast<eSongColumn>(i);
+    for (const cSongColumnInfo& info : kSongColumns) {
+        if (info.Name == name) {
+            return info.Column;
         }
     }
     return eSongColumn::Unknown;
 }
 
 bool IsAutoSizedColumn(eSongColumn column) {
-    return column == eSongColumn::Path || column == eSongColumn::FileName;
+    return column != eSongColumn::Unknown && ColumnInfo(column).AutoSized;
 }
 
-std::string PlainCellText(eSongColumn column, const cSongInfo& song) {
-    switch (column) {
-    case eSongColumn::Path:
-        return std::string(song.FileName());
-    case eSongColumn::FileName:
-        return std::string(FileNameWithoutExtension(song.FileName()));
-    case eSongColumn::Title:
-        return std::string(song.Title());
-    case eSongColumn::Author:
-        return std::string(song.Author());
-    case eSongColumn::Album:
-        return std::string(song.Album());
-    case eSongColumn::Views:
-        return std::to_string(song.Views);
-    case eSongColumn::Groups:
-        return JoinStrings(song.Groups, ",");
-    case eSongColumn::Date:
-    case eSongColumn::Size:
-    case eSongColumn::Unknown:
-        break;
-    }
-    return {};
+const cSongInfo& WidthSampleSong() {
+    static const cSongInfo sample = [] {
+        cSongInfo song;
+        song.Date = kSampleDate;
+        song.Size = kSampleSize;
+        song.Views = 9999;
+        song.Groups = {"Favourites"};
+        return song;
+    }();
+    return sample;
 }
 
 size_t CellFingerprint(eSongColumn column, const cSongInfo& song) {
-    const auto text = [](std::string_view bytes) { return std::hash<std::string_view>{}(bytes); };
-    switch (column) {
-    case eSongColumn::Path:
-        return text(song.FileName());
-    case eSongColumn::FileName:
-        return text(FileNameWithoutExtension(song.FileName()));
-    case eSongColumn::Title:
-        return text(song.Title());
-    case eSongColumn::Author:
-        return text(song.Author());
-    case eSongColumn::Album:
-        return text(song.Album());
-    case eSongColumn::Date:
-        return std::hash<double>{}(song.Date);
-    case eSongColumn::Size:
-        return std::hash<int32_t>{}(song.Size);
-    case eSongColumn::Views:
-        return std::hash<int32_t>{}(song.Views);
-    case eSongColumn::Groups:
-        // The texts joined by ",", as the cell shows them.
-        return text(JoinStrings(song.Groups, ","));
-    case eSongColumn::Unknown:
+    if (column == eSongColumn::Unknown) {
+        return 0;
+    }
+    const cSongColumnInfo& info = ColumnInfo(column);
+    switch (info.Kind) {
+    case eColumnKind::Text: {
+        // The text as the cell shows it (Groups joined by ",").
+        std::string storage;
+        return std::hash<std::string_view>{}(info.Text(song, storage));
+    }
+    case eColumnKind::Date:
+        return std::hash<double>{}(song.*info.Date);
+    case eColumnKind::Int32:
         break;
     }
-    return 0;
+    return std::hash<int32_t>{}(song.*info.Int32);
 }
 
 std::vector<int> SharedColumnWidths(const std::vector<int>& widths,

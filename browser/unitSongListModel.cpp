@@ -18,10 +18,6 @@ namespace {
 constexpr size_t kMaxBlockRemovals = 16;
 constexpr qint64 kMillisecondsPerDay = 24LL * 60 * 60 * 1000;
 
-QString GroupsText(const cSongInfo& song) {
-    return TextToQString(JoinStrings(song.Groups, ","));
-}
-
 QString SizeText(int32_t size, const QLocale& locale) {
     return QString::fromStdString(FormatFileSize(size, locale.decimalPoint().toStdString(),
                                                  locale.groupSeparator().toStdString()));
@@ -57,29 +53,24 @@ QString SongDateText(double date, const QLocale& locale) {
 }
 
 QString SongCellText(eSongColumn column, const cSongInfo& song, const QLocale& locale) {
-    switch (column) {
-    case eSongColumn::Path:
-        return PathToQString(song.FileName());
-    case eSongColumn::FileName:
-        return PathToQString(FileNameWithoutExtension(song.FileName()));
-    case eSongColumn::Title:
-        return TextToQString(song.Title());
-    case eSongColumn::Author:
-        return TextToQString(song.Author());
-    case eSongColumn::Album:
-        return TextToQString(song.Album());
-    case eSongColumn::Date:
-        return SongDateText(song.Date, locale);
-    case eSongColumn::Size:
-        return SizeText(song.Size, locale);
-    case eSongColumn::Views:
-        return QString::number(song.Views);
-    case eSongColumn::Groups:
-        return GroupsText(song);
-    case eSongColumn::Unknown:
+    if (column == eSongColumn::Unknown) {
+        return {};
+    }
+    const cSongColumnInfo& info = ColumnInfo(column);
+    std::string storage;
+    switch (info.Format) {
+    case eCellFormat::PathText:
+        return PathToQString(info.Text(song, storage));
+    case eCellFormat::TagText:
+        return TextToQString(info.Text(song, storage));
+    case eCellFormat::DateTime:
+        return SongDateText(song.*info.Date, locale);
+    case eCellFormat::FileSize:
+        return SizeText(song.*info.Int32, locale);
+    case eCellFormat::Decimal:
         break;
     }
-    return {};
+    return QString::number(song.*info.Int32);
 }
 
 TSongListModel::TSongListModel(QObject* parent) : QAbstractTableModel(parent) {}

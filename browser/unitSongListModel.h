@@ -14,10 +14,11 @@
 
 class cSongInfo;
 
-/// The text of one cell of the song list, by the column name table: Path and FileName from
-/// FileName (local 8-bit), the tag texts as UTF-8 or Latin-1, Date in the locale's short date
-/// and long time (without time zone; the time left out when it is exactly midnight), Size by
-/// FormatFileSize with the locale's separators, Views in decimal, Groups joined by ",".
+/// The text of one cell of the song list, by the column table: paths (Path, FileName) in the
+/// local 8-bit encoding, tag and group texts as UTF-8 or Latin-1, Date in the locale's short
+/// date and long time (without time zone; the time left out when it is exactly midnight), Size
+/// by FormatFileSize with the locale's separators, Views in decimal, Groups joined by ",". An
+/// Unknown column gives an empty text.
 QString SongCellText(eSongColumn column, const cSongInfo& song, const QLocale& locale);
 
 /// The Date column's text of a date-time (days since 30 December 1899, local time).

@@ -1,35 +1,66 @@
 #pragma once
 // The song list panel of the main window: the grey edge, the band naming the filter, the list
-// in its two view styles (details and large icons, one model and one selection), its context
-// menu popSongsList, and the list's controller: filling it from the displayed songs, one row
-// at a time, batches of row changes, sorting and header clicks, the columns and their widths,
-// the column chooser and the playlist export, dragging songs out as files and copying files
-// dropped on the list into the selected folder.
+// in its two view styles (details and large icons, over one model and one selection), its
+// context menu popSongsList with the list's commands, the keys of the list, the double click,
+// dragging songs out as files and copying files dropped on the list into the selected folder.
+// The rows are TSongRows, the columns cSongColumnLayout.
 //
 // The pane works on the browser state and the settings file it is given; the window that holds
-// it hears about the pane's changes through its signals.
+// it hears about the pane's changes through its signals and those of its rows.
 
 #include <QWidget>
-#include <map>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
-
-#include "browser/unitBrowserState.h"
 
 class QAbstractItemView;
 class QAction;
 class QModelIndex;
 class QKeyEvent;
-class QKeySequence;
 class QLabel;
 class QListView;
 class QMenu;
 class QStackedWidget;
 class QTreeView;
-class TSongListModel;
+class TSongListPane;
+class TSongRows;
+class cBrowserState;
 class cDesktop;
 class cGroupList;
 class cIniFile;
+class cSongColumnLayout;
+
+/// When a command of the list may run.
+enum class eSongCommandEnabled {
+    AnySongSelected, ///< at least one song selected
+    OneSongSelected, ///< exactly one song selected
+    Always,
+};
+
+/// What a row of the command table puts into popSongsList.
+enum class eSongCommandItem {
+    Command,   ///< an item that runs the command
+    Default,   ///< the same, as the menu's default item (shown in bold)
+    ViewStyle, ///< one of the radio items of the view style
+    Separator, ///< a line between items (Name is its object name)
+    KeysOnly,  ///< no item: the command runs by its keys alone
+};
+
+/// One command of the song list: its item in popSongsList, the shortcut the item shows, the
+/// keys that run it while the list has the focus, when it may run, and its handler. The keys
+/// run the command through its item, so a disabled command does nothing; with no song selected
+/// every key of the table is taken and does nothing.
+struct cSongCommand {
+    const char* Name;              ///< the item's object name
+    const char* Caption = "";      ///< the item's text (untranslated)
+    const char* ShortcutText = ""; ///< the shortcut the item shows ("" for none)
+    std::vector<int> Keys = {};    ///< Qt::Key values that run the command
+    bool NeedsCtrl = false;        ///< the keys count only with Ctrl held
+    eSongCommandEnabled Enabled = eSongCommandEnabled::Always;
+    void (TSongListPane::*Handler)() = nullptr;
+    eSongCommandItem Item = eSongCommandItem::Command;
+};
 
 class TSongListPane : public QWidget {
     Q_OBJECT
@@ -39,75 +70,25 @@ public:
                   QWidget* parent = nullptr);
     ~TSongListPane() override;
 
+    /// The commands of the list, in the order of popSongsList.
+    static std::span<const cSongCommand> SongCommands();
+
     /// The group list the group window offers; it must outlive the pane.
     void UseGroupList(const cGroupList& groups) { m_GroupList = &groups; }
-
-    TSongListModel* Model() const { return m_Model; }
-    QTreeView* SongList() const { return lstSongs; }
-    QListView* SongIcons() const { return lstSongsIcons; }
-    /// The view now shown: the details view or the large-icon view.
+    TSongRows& Rows() const { return *m_Rows; }
+    cSongColumnLayout& Columns() const { return *m_Columns; }
+    /// The view now shown: the details view lstSongs or the large-icon view lstSongsIcons.
     QAbstractItemView* ShownSongView() const;
-    bool LargeIconsShown() const;
-
-    /// Recomputes the displayed song list from the master song list and fills the list.
-    void PopulateSongList();
-    /// Rebuilds every row from the displayed song list, sorted, finds the most popular song
-    /// and selects the first row; then reports ListFilled.
-    void FillSongList();
-    /// Adds one row for the song, at its place in the sort order (outside a batch).
-    void AddSongItem(cSongInfo* song);
-    /// The row's song changed: its texts are shown anew. Outside a batch the row moves to its
-    /// place in the sort order (selection and focus move with it) when its caption, the first
-    /// column's text, changed; other changes wait for the next sort.
-    void FillListItem(int row);
-    /// Removes every row (with the views' updates suspended).
-    void Clear();
-
-    /// Changes of many rows: between these two calls FillListItem only shows a row's new texts,
-    /// and the list is sorted once when the outermost EndSongListUpdate ends the batch.
-    void BeginSongListUpdate();
-    void EndSongListUpdate();
-
-    /// The list's order: negative when song a belongs before song b by the sort column and
-    /// direction, positive when after, 0 when they have no order.
-    int lstSongsCompare(const cSongInfo& a, const cSongInfo& b) const;
-    /// A click on the header of the column: the sort column again reverses the order, another
-    /// column becomes the sort column, ascending. The list is sorted anew.
-    void lstSongsColumnClick(int column);
-    /// Sorts every row by the sort column; selection and focus stay on the same songs.
-    void SortSongList();
-
-    /// Recreates the columns from the visible column list, widths from the settings file
-    /// (used as stored, however narrow).
-    void BuildColumns();
-    /// The visible columns become the names (never empty): the widths of the old columns are
-    /// stored, the columns built anew and the list filled again.
-    void ShowColumns(std::vector<std::string> names);
-    /// Stores the current column widths in the settings file (in one write) and remembers
-    /// them by name, so a column shown again gets its width back even when the file refused
-    /// them (which is reported).
-    void SaveColumnWidths();
-    /// Every column's caption and current width, in column order.
-    std::vector<cColumnWidth> ColumnWidths() const;
+    /// "&Large icons" (true) or "&Details" (false): that view style is shown and its item
+    /// checked; rows, columns and selection stay.
+    void SetLargeIcons(bool largeIcons);
 
     /// Writes the band above the list from the group filter and the view mode.
     void UpdateActiveGroupCaption();
-    /// "&Large icons" and "&Details": the clicked view style is shown and checked.
-    void popSongsList_ViewDetailsClick(QAction* item);
-    /// "&Groups...": the group window for the selected songs; the rows of the songs it changed
-    /// are shown anew (sorted once at the end). The list is not filtered anew.
-    void popSongsList_GroupsClick();
-    /// "&Visible columns...": the "Columns" window; on OK the columns are built anew (widths
-    /// kept per name), the sort column found again by its caption (else the first column,
-    /// ascending) and the rows refilled from the displayed songs without a new query.
-    void popSongsList_ViewColumnsClick();
-    /// "&Export as playlist...": the selected songs, or all when none is selected, in the
-    /// order of the rows, written to the file chosen in a save dialog as a .pls playlist (or
-    /// M3U8). A refused write is shown, naming the file; the old file stays whole.
-    void popSongsList_ExportAsPlaylistClick();
-
-    /// The selected songs in the order of the rows.
-    std::vector<cSongInfo*> SelectedSongs() const;
+    /// The commands of popSongsList follow the selection, by the command table.
+    void UpdateSongCommands();
+    /// The status bar line for the current rows and selection.
+    std::string StatusBarText();
 
     /// Files dropped on the list or on a folder: copied into the folder (CopyFilesIntoFolder,
     /// through the desktop's progress and questions); when the folder is the selected one, it
@@ -118,51 +99,7 @@ public:
     /// the catalogue runs). A copy refuses further drops by itself until it ends.
     void RefuseDrops(bool refused) { m_DropsRefused = refused; }
 
-    /// The status bar line for the current rows and selection.
-    std::string StatusBarText();
-
-    /// A key pressed while the list has the focus (either view style), after the window saw
-    /// it. With no song selected every command key is ignored. Answers true when the key was
-    /// used up (the view must not act on it too): Enter opens, F2 renames, F3 edits the tag,
-    /// Ctrl+Del (Shift and Alt may be held too) deletes, Ctrl+G opens the group window, each
-    /// through its menu item, so a disabled command does nothing; Ctrl+A selects every song.
-    bool lstSongsKeyDown(const QKeyEvent& key);
-
-    /// The commands of popSongsList follow the selection: "&Open" and "&Delete" are enabled
-    /// with at least one song selected, "&Rename file" and "&Edit IDv3 tag" with exactly one.
-    void UpdateSongCommands();
-    /// The selected rows, top to bottom.
-    std::vector<int> SelectedRows() const;
-    /// The songs the rows show, in the order of the rows.
-    std::vector<cSongInfo*> SongsOfRows(const std::vector<int>& rows) const;
-
-    // The song commands, as their menu items run them (the keys and the double click trigger
-    // the menu items).
-    /// Every selected song, top to bottom: Views + 1 stored in place, the most popular song
-    /// offered it, its row refreshed, its file opened through the desktop; then one sort and
-    /// the most popular label.
-    void popSongsList_OpenClick();
-    /// Opens the in-place editor on the first selected song's caption; only with the Path or
-    /// FileName column first (a message otherwise).
-    void popSongsList_RenameClick();
-    /// The in-place edit of the row's caption was committed with the text (RenameSong). A
-    /// text left as it was changes nothing.
-    void lstSongsEdited(const QModelIndex& index, const QString& text);
-    /// Deletes every selected song (DeleteSongs, the files to the desktop's trash); a song
-    /// whose file stays keeps its row, selected. The most popular song is found anew when it
-    /// went.
-    void popSongsList_DeleteClick();
-    /// The tag editor for the first selected song; its row follows a saved tag. Errors are
-    /// shown as errors nobody handled.
-    void popSongsList_EditTagClick();
-    /// A double click in the list opens the selected songs.
-    void lstSongsDblClick();
-
 signals:
-    /// The selection (or the focus) of the list changed; also once after an empty fill.
-    void SelectionChanged();
-    /// The rows were rebuilt from the displayed songs: the texts about them are due.
-    void ListFilled();
     /// The most popular song may have changed or been renamed: its label is due.
     void MostPopularChanged();
     /// Songs left the list: the header and the status bar are due.
@@ -172,6 +109,58 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateControls();
+    void CreateSongViews();
+    void CreateMenu();
+    /// The item of the command table's row with the name; null for none.
+    QAction* CommandItem(std::string_view name) const;
+
+    /// A key pressed while the list has the focus (either view style). Answers true when the
+    /// key was used up (the view must not act on it too): the keys of the command table, and
+    /// with no song selected those keys do nothing.
+    bool lstSongsKeyDown(const QKeyEvent& key);
+    /// Whether the key reached the view itself, not an open in-place editor inside it.
+    bool IsKeyForView(const QObject* watched) const;
+    /// The focused row stays in sight in the view shown.
+    void ScrollToCurrentSong();
+
+    // The commands of the table (the keys and the double click trigger the menu items).
+    /// Every selected song, top to bottom: Views + 1 stored in place, the most popular song
+    /// offered it, its file opened through the desktop; the rows shown anew and sorted once;
+    /// then the most popular label.
+    void popSongsList_OpenClick();
+    /// Opens the in-place editor on the first selected song's caption; only with the Path or
+    /// FileName column first (a message otherwise).
+    void popSongsList_RenameClick();
+    /// The tag editor for the first selected song; its row follows a saved tag. Errors are
+    /// shown as errors nobody handled.
+    void popSongsList_EditTagClick();
+    /// Deletes every selected song (DeleteSongs, the files to the desktop's trash); a song
+    /// whose file stays keeps its row, selected. The most popular song is found anew when it
+    /// went.
+    void popSongsList_DeleteClick();
+    /// "&Groups...": the group window for the selected songs; the rows of the songs it changed
+    /// are shown anew (sorted once at the end). The list is not filtered anew.
+    void popSongsList_GroupsClick();
+    /// "&Large icons" and "&Details".
+    void popSongsList_ViewLargeIconsClick() { SetLargeIcons(true); }
+    void popSongsList_ViewDetailsClick() { SetLargeIcons(false); }
+    /// "&Visible columns...": the "Columns" window; on OK the columns are built anew (widths
+    /// kept per name), the sort column found again by its caption (else the first column,
+    /// ascending) and the rows refilled from the displayed songs without a new query.
+    void popSongsList_ViewColumnsClick();
+    /// "&Export as playlist...": the selected songs, or all when none is selected, in the
+    /// order of the rows, written to the file chosen in a save dialog as a .pls playlist (or
+    /// M3U8). A refused write is shown, naming the file; the old file stays whole.
+    void popSongsList_ExportAsPlaylistClick();
+    /// Ctrl+A: every song of the list selected.
+    void SelectAllSongs();
+    /// The in-place edit of the row's caption was committed with the text (RenameSong). A
+    /// text left as it was changes nothing.
+    void lstSongsEdited(const QModelIndex& index, const QString& text);
+    /// A double click in the list opens the selected songs.
+    void lstSongsDblClick();
+
     // The drag out of the list: armed by a left press while songs are selected, started by
     // the fourth mouse move, dropped by any button release.
     void lstSongsMouseDown();
@@ -189,31 +178,10 @@ private:
     /// task is running (its progress lets the window take events before it shows).
     bool DropsWelcome() const;
 
-    void CreateControls();
-    void CreateMenu();
-    QAction* AddSongCommand(const char* name, const QString& caption, const QKeySequence& keys,
-                            void (TSongListPane::*command)());
-    /// Whether the key reached the view itself, not an open in-place editor inside it.
-    bool IsKeyForView(const QObject* watched) const;
-    /// Selects the rows of the songs (one walk over the rows) and keeps the focus row in sight.
-    void SelectSongs(const std::vector<cSongInfo*>& songs, int focusRow);
-    int NewColumnWidth(int column) const;
-    void ShareAutoSizedColumnWidths();
-    /// Moves the row to its place in the sort order, selection and focus with it.
-    void MoveRowToItsPlace(int row);
-
     cBrowserState& m_State;
     cIniFile& m_Settings;
     cDesktop& m_Desktop;
     const cGroupList* m_GroupList = nullptr;
-
-    int m_SongListUpdates = 0;          ///< open batches of row changes
-    bool m_SortPending = false;         ///< a row changed inside the batch
-    int64_t m_DisplayedBytes = 0;       ///< size of the displayed songs, summed at each fill
-    bool m_DisplayedBytesStale = false; ///< a song changed since: sum again when next needed
-    bool m_SharingWidths = false;
-    /// Column widths by name, as last saved (see SaveColumnWidths).
-    std::map<std::string, int> m_SavedWidths;
 
     bool m_DragPending = false; ///< a left press with songs selected; a drag may start
     int m_DragMoveCount = 0;    ///< mouse moves since the drag was armed
@@ -222,20 +190,14 @@ private:
     bool m_DropsRefused = false; ///< see RefuseDrops
     bool m_CopyRunning = false;  ///< dropped files are being copied
 
+    TSongRows* m_Rows = nullptr;
     // Controls, named as the program refers to them.
     QLabel* pnlActiveGroup = nullptr;
     QStackedWidget* SongViews = nullptr;
     QTreeView* lstSongs = nullptr;
     QListView* lstSongsIcons = nullptr;
-    TSongListModel* m_Model = nullptr;
+    std::unique_ptr<cSongColumnLayout> m_Columns;
     QMenu* popSongsList = nullptr;
-    QAction* popSongsList_Open = nullptr;
-    QAction* popSongsList_Rename = nullptr;
-    QAction* popSongsList_EditTag = nullptr;
-    QAction* popSongsList_Delete = nullptr;
-    QAction* popSongsList_Groups = nullptr;
-    QAction* popSongsList_ViewLargeIcons = nullptr;
-    QAction* popSongsList_ViewDetails = nullptr;
-    QAction* popSongsList_ViewColumns = nullptr;
-    QAction* popSongsList_ExportAsPlaylist = nullptr;
+    /// The items of the command table, by its rows (null for keys only).
+    std::vector<QAction*> m_CommandItems;
 };

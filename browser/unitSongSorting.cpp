@@ -34,42 +34,14 @@ template <typename T> int ThreeWay(T a, T b) {
 }
 
 bool IsTextColumn(eSongColumn column) {
-    switch (column) {
-    case eSongColumn::Path:
-    case eSongColumn::FileName:
-    case eSongColumn::Title:
-    case eSongColumn::Author:
-    case eSongColumn::Album:
-    case eSongColumn::Groups:
-        return true;
-    default:
-        return false;
-    }
+    return column != eSongColumn::Unknown && ColumnInfo(column).Kind == eColumnKind::Text;
 }
 
-/// The text a text column compares. Groups of more than one name need a joined text; it is
-/// built in the caller's storage, which must outlive the view.
+/// The text a text column compares, as its cells show it. A text that has to be built (the
+/// names of several groups joined) is built in the caller's storage, which must outlive the
+/// view.
 std::string_view SortText(eSongColumn column, const cSongInfo& song, std::string& storage) {
-    switch (column) {
-    case eSongColumn::Path:
-        return song.FileName();
-    case eSongColumn::FileName:
-        return FileNameWithoutExtension(song.FileName());
-    case eSongColumn::Title:
-        return song.Title();
-    case eSongColumn::Author:
-        return song.Author();
-    case eSongColumn::Album:
-        return song.Album();
-    case eSongColumn::Groups:
-        if (song.Groups.size() == 1) {
-            return song.Groups.front();
-        }
-        storage = JoinStrings(song.Groups, ",");
-        return storage;
-    default:
-        return {};
-    }
+    return ColumnInfo(column).Text(song, storage);
 }
 
 /// Where the text a column compares begins, for prefetching; computed without building it.
@@ -175,7 +147,8 @@ std::vector<int> SortedInt32Order(const std::vector<cSongInfo*>& rows, int32_t c
     return order;
 }
 
-std::vector<int> SortedDateOrder(const std::vector<cSongInfo*>& rows, bool reversed) {
+std::vector<int> SortedDateOrder(const std::vector<cSongInfo*>& rows, double cSongInfo::*field,
+                                 bool reversed) {
     struct cDateItem {
         uint64_t Key;
         uint64_t Row;
@@ -184,7 +157,7 @@ std::vector<int> SortedDateOrder(const std::vector<cSongInfo*>& rows, bool rever
     std::vector<cDateItem> items(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         PrefetchRecord(rows, i + kRecordPrefetchDistance);
-        items[i] = {DateKey(rows[i]->Date) ^ keyFlip, i};
+        items[i] = {DateKey(rows[i]->*field) ^ keyFlip, i};
     }
     RadixSortByKeyBytes(
         items, [](const cDateItem& item) { return item.Key; }, 0, 7);
@@ -415,14 +388,18 @@ std::vector<int> SortedTextOrder(const std::vector<cSongInfo*>& rows, eSongColum
     if (count == 0) {
         return order;
     }
-    // Joined group texts live here while the sort runs; a deque never moves its strings.
-    std::deque<std::string> joined;
-    std::string unused;
+    // Built texts (several group names joined) live here while the sort runs; a deque never
+    // moves its strings.
+    std::deque<std::string> built;
+    std::string storage;
     auto textOf = [&](const cSongInfo& song) -> std::string_view {
-        if (column == eSongColumn::Groups && song.Groups.size() > 1) {
-            return joined.emplace_back(JoinStrings(song.Groups, ","));
+        const std::string_view text = SortText(column, song, storage);
+        if (text.empty() || text.data() != storage.data()) {
+            return text; // the record's own bytes
         }
-        return SortText(column, song, unused);
+        const std::string_view kept = built.emplace_back(std::move(storage));
+        storage.clear();
+        return kept;
     };
     const uint64_t keyFlip = reversed ? ~uint64_t{0} : 0;
 
@@ -465,17 +442,17 @@ std::vector<int> SortedTextOrder(const std::vector<cSongInfo*>& rows, eSongColum
     return order;
 }
 
-int CompareNumbers(const cSongInfo& a, const cSongInfo& b, eSongColumn column) {
-    switch (column) {
-    case eSongColumn::Date:
-        return CompareSongDates(a.Date, b.Date);
-    case eSongColumn::Size:
-        return ThreeWay(a.Size, b.Size);
-    case eSongColumn::Views:
-        return ThreeWay(a.Views, b.Views);
-    default:
+/// Date and Int32 columns by their values; no order for a text column.
+int CompareNumbers(const cSongInfo& a, const cSongInfo& b, const cSongColumnInfo& info) {
+    switch (info.Kind) {
+    case eColumnKind::Text:
         return 0;
+    case eColumnKind::Date:
+        return CompareSongDates(a.*info.Date, b.*info.Date);
+    case eColumnKind::Int32:
+        break;
     }
+    return ThreeWay(a.*info.Int32, b.*info.Int32);
 }
 
 int IndexOfCaption(const std::vector<std::string>& captions, std::string_view caption) {
@@ -512,17 +489,14 @@ int CompareSongs(const cSongInfo& a, const cSongInfo& b, eSongColumn column, boo
         std::string storageA;
         std::string storageB;
         order = CompareSongTexts(SortText(column, a, storageA), SortText(column, b, storageB));
-    } else {
-        order = CompareNumbers(a, b, column);
+    } else if (column != eSongColumn::Unknown) {
+        order = CompareNumbers(a, b, ColumnInfo(column));
     }
     return reversed ? -order : order;
 }
 
 std::vector<int> SortedRowOrder(const std::vector<cSongInfo*>& rows, eSongColumn column,
                                 bool reversed) {
-    if (IsTextColumn(column)) {
-        return SortedTextOrder(rows, column, reversed);
-    }
     if (column == eSongColumn::Unknown) {
         std::vector<int> order(rows.size());
         for (size_t i = 0; i < order.size(); ++i) {
@@ -530,11 +504,16 @@ std::vector<int> SortedRowOrder(const std::vector<cSongInfo*>& rows, eSongColumn
         }
         return order;
     }
-    if (column == eSongColumn::Date) {
-        return SortedDateOrder(rows, reversed);
+    const cSongColumnInfo& info = ColumnInfo(column);
+    switch (info.Kind) {
+    case eColumnKind::Text:
+        return SortedTextOrder(rows, column, reversed);
+    case eColumnKind::Date:
+        return SortedDateOrder(rows, info.Date, reversed);
+    case eColumnKind::Int32:
+        break;
     }
-    return SortedInt32Order(
-        rows, column == eSongColumn::Size ? &cSongInfo::Size : &cSongInfo::Views, reversed);
+    return SortedInt32Order(rows, info.Int32, reversed);
 }
 
 void SortSongRows(std::vector<cSongInfo*>& rows, eSongColumn column, bool reversed) {

@@ -58,11 +58,76 @@ size_t FindLowered(std::string_view text, std::string_view needle) {
     return std::string_view::npos;
 }
 
-bool IsTextField(uint8_t field) {
-    return field <= kFieldGroups;
+/// Whether the code names a field at all (a search row may hand in any code).
+bool IsField(uint8_t code) {
+    return code < kSongFieldNames.size();
 }
-bool IsNumberField(uint8_t field) {
-    return field == kFieldSize || field == kFieldViewsCount;
+
+/// The fields compared as texts; every other field is a number.
+bool IsTextField(eSongField field) {
+    switch (field) {
+    case kFieldFilename:
+    case kFieldFolder:
+    case kFieldTitle:
+    case kFieldArtist:
+    case kFieldAlbum:
+    case kFieldGroups:
+        return true;
+    case kFieldSize:
+    case kFieldViewsCount:
+        break;
+    }
+    return false;
+}
+
+/// Whether the operator compares texts, and whether it compares numbers (" is" and " is not"
+/// do both); a code that names no operator does neither.
+bool ComparesTexts(uint8_t code) {
+    if (code >= kSongOperatorNames.size()) {
+        return false;
+    }
+    switch (static_cast<eSongOperator>(code)) {
+    case kOpIs:
+    case kOpIsNot:
+    case kOpContains:
+    case kOpDoesntContain:
+    case kOpBeginsWith:
+    case kOpEndsWith:
+        return true;
+    case kOpGreater:
+    case kOpGreaterOrEqual:
+    case kOpLess:
+    case kOpLessOrEqual:
+        break;
+    }
+    return false;
+}
+bool ComparesNumbers(uint8_t code) {
+    if (code >= kSongOperatorNames.size()) {
+        return false;
+    }
+    switch (static_cast<eSongOperator>(code)) {
+    case kOpIs:
+    case kOpIsNot:
+    case kOpGreater:
+    case kOpGreaterOrEqual:
+    case kOpLess:
+    case kOpLessOrEqual:
+        return true;
+    case kOpContains:
+    case kOpDoesntContain:
+    case kOpBeginsWith:
+    case kOpEndsWith:
+        break;
+    }
+    return false;
+}
+
+bool IsTextField(uint8_t code) {
+    return IsField(code) && IsTextField(static_cast<eSongField>(code));
+}
+bool IsNumberField(uint8_t code) {
+    return IsField(code) && !IsTextField(static_cast<eSongField>(code));
 }
 
 // The conversion error's message names the text; a pasted text of thousands of characters is
@@ -91,7 +156,7 @@ cPreparedCriterion Prepare(const SongCriterion& criterion) {
     prepared.Operator = criterion.Operator;
     if (IsTextField(criterion.Field)) {
         prepared.Lowered = LowerCaseAscii(criterion.Text);
-        if (criterion.Operator > kOpEndsWith) {
+        if (!ComparesTexts(criterion.Operator)) {
             prepared.Error = kInvalidStringCondition;
         }
     } else if (IsNumberField(criterion.Field)) {
@@ -100,8 +165,7 @@ cPreparedCriterion Prepare(const SongCriterion& criterion) {
         const std::optional<int32_t> number = TextToInt32(criterion.Text);
         if (!number) {
             prepared.Error = NotAnIntegerMessage(criterion.Text);
-        } else if (criterion.Operator < kOpIs || criterion.Operator > kOpLessOrEqual ||
-                   (criterion.Operator >= kOpContains && criterion.Operator <= kOpEndsWith)) {
+        } else if (!ComparesNumbers(criterion.Operator)) {
             prepared.Error = kInvalidNumericCondition;
         } else {
             prepared.Number = *number;
@@ -114,7 +178,7 @@ cPreparedCriterion Prepare(const SongCriterion& criterion) {
 
 bool MatchesText(std::string_view value, const cPreparedCriterion& criterion) {
     const std::string_view text = criterion.Lowered;
-    switch (criterion.Operator) {
+    switch (static_cast<eSongOperator>(criterion.Operator)) {
     case kOpIs:
         return EqualsLowered(value, text);
     case kOpIsNot:
@@ -129,9 +193,13 @@ bool MatchesText(std::string_view value, const cPreparedCriterion& criterion) {
     case kOpEndsWith:
         return !text.empty() && value.size() >= text.size() &&
                FindLowered(value, text) == value.size() - text.size();
-    default:
-        return false;
+    case kOpGreater:
+    case kOpGreaterOrEqual:
+    case kOpLess:
+    case kOpLessOrEqual:
+        break; // refused for texts when the condition was prepared
     }
+    return false;
 }
 
 bool MatchesFolder(std::string_view fileName, const cPreparedCriterion& criterion) {
@@ -148,7 +216,7 @@ bool MatchesFolder(std::string_view fileName, const cPreparedCriterion& criterio
 
 bool MatchesNumber(int32_t value, const cPreparedCriterion& criterion) {
     const int32_t number = criterion.Number;
-    switch (criterion.Operator) {
+    switch (static_cast<eSongOperator>(criterion.Operator)) {
     case kOpIs:
         return value == number;
     case kOpIsNot:
@@ -161,9 +229,13 @@ bool MatchesNumber(int32_t value, const cPreparedCriterion& criterion) {
         return value < number;
     case kOpLessOrEqual:
         return value <= number;
-    default:
-        return false;
+    case kOpContains:
+    case kOpDoesntContain:
+    case kOpBeginsWith:
+    case kOpEndsWith:
+        break; // refused for numbers when the condition was prepared
     }
+    return false;
 }
 
 bool HasGroupNamed(const cSongInfo& song, std::string_view loweredName) {
@@ -203,7 +275,8 @@ private:
         if (!criterion.Error.empty()) {
             throw EInvalidSearchCombination(criterion.Error);
         }
-        switch (criterion.Field) {
+        // A condition that names no field raised its error above.
+        switch (static_cast<eSongField>(criterion.Field)) {
         case kFieldFilename:
             return MatchesText(song.FileName(), criterion);
         case kFieldFolder:
@@ -218,9 +291,10 @@ private:
             return MatchesGroups(song, criterion);
         case kFieldSize:
             return MatchesNumber(song.Size, criterion);
-        default:
-            return MatchesNumber(song.Views, criterion);
+        case kFieldViewsCount:
+            break;
         }
+        return MatchesNumber(song.Views, criterion);
     }
 
     bool MatchesGroups(const cSongInfo& song, const cPreparedCriterion& criterion) {

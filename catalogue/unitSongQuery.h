@@ -38,14 +38,17 @@ enum eSongOperator : uint8_t {
 };
 
 /// Names of the field codes, indexed by code: the items of the search window's field chooser.
+/// A code from kSongFieldNames.size() on names no field.
 inline constexpr std::array<std::string_view, 8> kSongFieldNames = {
     "Filename", "Folder", "Title", "Artist", "Album", "Groups", "Size", "Views count"};
+static_assert(kSongFieldNames.size() == kFieldViewsCount + 1, "one name per field code");
 
 /// Names of the operator codes, indexed by code, each with its leading space: the items of the
 /// search window's method chooser.
 inline constexpr std::array<std::string_view, 10> kSongOperatorNames = {
     " is", " is not", " contains", " doesn't contain", " begins with", " ends with", " >",
     " >=", " <",      " <="};
+static_assert(kSongOperatorNames.size() == kOpLessOrEqual + 1, "one name per operator code");
 
 /// The message for a text field with a number operator.
 inline constexpr std::string_view kInvalidStringCondition =

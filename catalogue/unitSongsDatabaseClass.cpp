@@ -363,10 +363,6 @@ void cSongsDatabase::SetPosition(int64_t position) {
     m_Position = position;
 }
 
-void cSongsDatabase::SkipBytes(int32_t count) {
-    m_Position += count;
-}
-
 int64_t cSongsDatabase::GetSize() const {
     return m_Size;
 }

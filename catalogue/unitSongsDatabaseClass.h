@@ -159,7 +159,6 @@ public:
 
     int64_t GetPosition() const { return m_Position; }
     void SetPosition(int64_t position);
-    void SkipBytes(int32_t count);
     int64_t GetSize() const;
 
     /// Reads the record at the position into the song. False at the end of the file and on a

@@ -8,8 +8,8 @@
 #include <QActionGroup>
 #include <string>
 
-#include "browser/unitBrowserState.h"
 #include "groups/unitColumnMenu.h"
+#include "groups/unitViewModes.h"
 
 class cGroupList;
 

@@ -256,10 +256,9 @@ void TfrmFindSong::btnSearchClick() {
         rows.push_back(row->Row());
     }
     try {
-        cSongPointersList found =
-            SearchSongs(CriteriaOfRows(rows), CheckedScope(), static_cast<int>(m_State.ViewMode),
-                        m_State.SelectedFolder, m_State.DisplayedSongs);
-        m_State.DisplayedSongs.Items() = std::move(found.Items());
+        m_State.ShowSearchResult(SearchSongs(CriteriaOfRows(rows), CheckedScope(),
+                                             m_State.ViewMode, m_State.SelectedFolder,
+                                             m_State.DisplayedSongs));
     } catch (const std::exception& error) {
         // Nothing here handles a rejected condition: it is an error nobody handled. It is
         // reported from here rather than thrown on, because it would otherwise unwind through
@@ -269,5 +268,4 @@ void TfrmFindSong::btnSearchClick() {
         return;
     }
     m_FillSongList();
-    m_State.SearchResultShown = true;
 }

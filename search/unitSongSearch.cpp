@@ -12,10 +12,6 @@ constexpr char kFindWindowSection[] = "FindWindow";
 /// Stands for a key that is missing or holds no integer: no stored size is this small.
 constexpr int32_t kNoStoredValue = INT32_MIN;
 
-// The stored view modes whose songs a folder scope would query again.
-constexpr int kViewModeSelectedFolder = 0;
-constexpr int kViewModeSelectedFolderRecursively = 1;
-
 uint8_t CodeOfIndex(int index) {
     // An index beyond the tables (none is chosen: -1) becomes a code no field or operator has.
     return index >= 0 && index <= UINT8_MAX ? static_cast<uint8_t>(index) : UINT8_MAX;
@@ -35,20 +31,20 @@ std::optional<eSearchScope> SearchScopeFromTag(int tag) {
     return static_cast<eSearchScope>(tag);
 }
 
-eSearchSource SearchSourceFor(eSearchScope scope, int storedViewMode) {
+eSearchSource SearchSourceFor(eSearchScope scope, eViewMode viewMode) {
     switch (scope) {
     case eSearchScope::EntireCollection:
         return eSearchSource::MasterList;
     case eSearchScope::DisplayedSongs:
         return eSearchSource::ShownSongs;
     case eSearchScope::SelectedFolder:
-        return storedViewMode == kViewModeSelectedFolder ? eSearchSource::ShownSongs
-                                                         : eSearchSource::FolderOnly;
+        return viewMode == eViewMode::SelectedFolder ? eSearchSource::ShownSongs
+                                                     : eSearchSource::FolderOnly;
     case eSearchScope::SelectedFolderRecursively:
         break;
     }
-    return storedViewMode == kViewModeSelectedFolderRecursively ? eSearchSource::ShownSongs
-                                                                : eSearchSource::FolderRecursively;
+    return viewMode == eViewMode::SelectedFolderRecursively ? eSearchSource::ShownSongs
+                                                            : eSearchSource::FolderRecursively;
 }
 
 std::vector<SongCriterion> CriteriaOfRows(const std::vector<cCriteriaRow>& rows) {
@@ -62,11 +58,11 @@ std::vector<SongCriterion> CriteriaOfRows(const std::vector<cCriteriaRow>& rows)
 }
 
 cSongPointersList SearchSongs(const std::vector<SongCriterion>& criteria, eSearchScope scope,
-                              int storedViewMode, std::string_view selectedFolder,
+                              eViewMode viewMode, std::string_view selectedFolder,
                               const cSongPointersList& displayedSongs) {
     // A condition the query rejects is reported even when no song would reach it.
     CheckCriteria(criteria);
-    const eSearchSource source = SearchSourceFor(scope, storedViewMode);
+    const eSearchSource source = SearchSourceFor(scope, viewMode);
     if (source == eSearchSource::MasterList) {
         return QuerySongs(criteria, MasterSongList);
     }

@@ -2,7 +2,7 @@
 // The search without its window: condition rows turned into query conditions, the source list
 // chosen by the scope, the query run over it, and the search window's keys in Options.ini.
 // Standard library only; the browser's values (view mode, selected folder, displayed songs)
-// come in as plain values.
+// come in as values of their own.
 
 #include <array>
 #include <optional>
@@ -12,6 +12,7 @@
 
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "groups/unitViewModes.h"
 
 class cIniFile;
 
@@ -41,9 +42,10 @@ enum class eSearchSource {
 
 /// The scope rule, tested in this order: the entire collection is the master list; "only the
 /// songs now in the list" is the displayed list; a folder scope whose view mode shows the same
-/// songs (SelectedFolder while the stored view mode is 0, SelectedFolderRecursively while it is
-/// 1) is the displayed list; any other folder scope queries the master list for the folder.
-eSearchSource SearchSourceFor(eSearchScope scope, int storedViewMode);
+/// songs (SelectedFolder in the view mode SelectedFolder, SelectedFolderRecursively in the view
+/// mode SelectedFolderRecursively) is the displayed list; any other folder scope queries the
+/// master list for the folder.
+eSearchSource SearchSourceFor(eSearchScope scope, eViewMode viewMode);
 
 /// One condition row as the window shows it: the chosen field item, the chosen method item
 /// (indexes into kSongFieldNames and kSongOperatorNames) and the condition text as typed.
@@ -62,7 +64,7 @@ std::vector<SongCriterion> CriteriaOfRows(const std::vector<cCriteriaRow>& rows)
 /// EInvalidSearchCombination for the first condition the query rejects, before any song is
 /// tested (also when an earlier condition holds for no song, or the source is empty).
 cSongPointersList SearchSongs(const std::vector<SongCriterion>& criteria, eSearchScope scope,
-                              int storedViewMode, std::string_view selectedFolder,
+                              eViewMode viewMode, std::string_view selectedFolder,
                               const cSongPointersList& displayedSongs);
 
 /// The search window's designed client area.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -282,4 +283,8 @@ cDesktopMessageRoute::cDesktopMessageRoute(cDesktop& desktop)
 
 cDesktopMessageRoute::~cDesktopMessageRoute() {
     SetMessageSink(std::move(m_Previous));
+}
+
+void cSystemDesktop::CopyText(const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
 }

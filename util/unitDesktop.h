@@ -1,8 +1,8 @@
 #pragma once
 // The desktop as the windows reach it: opening a document with the program the desktop
 // associates with it, message boxes and modal dialogs, the save dialog, progress windows, the
-// question before a copied file replaces another, dragging files out to other programs, and the
-// trash. Every window and dialog gets one cDesktop by reference and never calls the desktop
+// question before a copied file replaces another, dragging files out to other programs, the
+// trash, and the clipboard. Every window and dialog gets one cDesktop by reference and never calls the desktop
 // itself, so tests hand in a recording desktop and never start a program or wait on a modal
 // window.
 //
@@ -88,6 +88,8 @@ public:
     /// Asks, during a copy, whether the file being copied replaces the file at the path
     /// (Replace, Skip, either for all files, or Cancel the copy).
     virtual eReplaceAnswer AskReplaceFile(const QString& path) = 0;
+    /// Puts the text on the desktop's clipboard, for pasting into other programs.
+    virtual void CopyText(const QString& text) = 0;
 };
 
 /// The desktop of the running session.
@@ -102,6 +104,7 @@ public:
     bool MoveToTrash(const QString& path) override;
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
     eReplaceAnswer AskReplaceFile(const QString& path) override;
+    void CopyText(const QString& text) override;
 };
 
 /// The progress of a file copy as the desktop shows it: a progress window "Copying" naming the

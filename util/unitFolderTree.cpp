@@ -1,12 +1,10 @@
 #include "util/unitFolderTree.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
@@ -86,7 +84,7 @@ TFolderTree::TFolderTree(cDesktop& desktop, QWidget* parent)
     QAction* copy = m_ContextMenu->addAction(tr("&Copy path"));
     copy->setObjectName(QStringLiteral("popFolders_CopyPath"));
     connect(copy, &QAction::triggered, this,
-            [this] { QGuiApplication::clipboard()->setText(m_ContextPath); });
+            [this] { m_Desktop.CopyText(m_ContextPath); });
     m_ContextMenu->addSeparator();
     QAction* addTree = m_ContextMenu->addAction(tr("Add folder and subfolders to the collection"));
     addTree->setObjectName(QStringLiteral("popFolders_AddTree"));

@@ -22,7 +22,7 @@ class cDesktop;
 class TFolderTree : public QTreeView {
     Q_OBJECT
 public:
-    /// The desktop opens folders in the file manager (context menu).
+    /// The desktop opens folders in the file manager and takes copied paths (context menu).
     explicit TFolderTree(cDesktop& desktop, QWidget* parent = nullptr);
     ~TFolderTree() override;
 

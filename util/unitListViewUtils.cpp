@@ -66,7 +66,12 @@ void SelectAllItems(QAbstractItemView* listView) {
 
 void SelectListItem(QAbstractItemView* listView, int index,
                     const std::function<void()>& selectionChangeHandler) {
-    const QAbstractItemModel* model = listView->model();
+    SelectListItem(listView->selectionModel(), index, selectionChangeHandler);
+}
+
+void SelectListItem(QItemSelectionModel* selection, int index,
+                    const std::function<void()>& selectionChangeHandler) {
+    const QAbstractItemModel* model = selection ? selection->model() : nullptr;
     if (!model || model->rowCount() == 0) {
         if (selectionChangeHandler) {
             selectionChangeHandler();
@@ -77,7 +82,6 @@ void SelectListItem(QAbstractItemView* listView, int index,
     if (!item.isValid()) {
         return;
     }
-    QItemSelectionModel* selection = listView->selectionModel();
     selection->select(item, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->setCurrentIndex(item, QItemSelectionModel::NoUpdate);
 }

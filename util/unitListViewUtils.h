@@ -10,6 +10,7 @@
 #include <string_view>
 
 class QAbstractItemView;
+class QItemSelectionModel;
 class QMenu;
 class QTreeView;
 class QWidget;
@@ -34,6 +35,9 @@ void SelectAllItems(QAbstractItemView* listView);
 /// other rows keep their marks. Without rows: runs the view's selection-change handler once,
 /// as the list reports nothing by itself then.
 void SelectListItem(QAbstractItemView* listView, int index,
+                    const std::function<void()>& selectionChangeHandler);
+/// The same on the selection of the views that share it.
+void SelectListItem(QItemSelectionModel* selection, int index,
                     const std::function<void()>& selectionChangeHandler);
 
 /// Opens the menu with its top-left corner at the mouse pointer (not blocking).

@@ -1,6 +1,7 @@
 #include "util/unitMessages.h"
 
 #include <cstdio>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -42,6 +43,16 @@ std::string QuotedErrorText(std::string_view errorText) {
 
 void ShowErrorMessage(std::string_view prefix, std::string_view errorText) {
     ShowMessage(std::string(prefix) + QuotedErrorText(errorText));
+}
+
+bool RunReportingErrors(std::string_view prefix, const std::function<void()>& task) {
+    try {
+        task();
+        return true;
+    } catch (const std::exception& error) {
+        ShowErrorMessage(prefix, error.what());
+        return false;
+    }
 }
 
 cTraceSink SetTraceSink(cTraceSink sink) { return std::exchange(TraceSinkSlot(), std::move(sink)); }

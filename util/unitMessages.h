@@ -24,6 +24,10 @@ std::string QuotedErrorText(std::string_view errorText);
 /// Shorthand for ShowMessage(prefix + QuotedErrorText(errorText)).
 void ShowErrorMessage(std::string_view prefix, std::string_view errorText);
 
+/// Runs the task, which guards its own work: a std::exception it raises is shown as
+/// ShowErrorMessage(prefix, its text) and the answer is false; true when the task ran through.
+bool RunReportingErrors(std::string_view prefix, const std::function<void()>& task);
+
 using cTraceSink = std::function<void(std::string_view line)>;
 
 /// Installs a sink for trace lines (tests, debugging); an empty sink turns tracing off.

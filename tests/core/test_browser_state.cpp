@@ -79,6 +79,30 @@ TEST(ViewCriteria, TheQueryFillsTheDisplayedSongsFromTheMasterList) {
     EXPECT_EQ(state.DisplayedSongs.Count(), 0) << "no catalogue, no songs";
 }
 
+TEST(ViewCriteria, ASearchResultLastsUntilTheViewComesBackByAFolderChange) {
+    cSongPointersList songs;
+    cSongInfo first;
+    first.SetFileName("/music/a.mp3");
+    cSongInfo second;
+    second.SetFileName("/music/b.mp3");
+    songs.Add(&first);
+    songs.Add(&second);
+    cBrowserState state;
+    state.SelectedFolder = "/music/";
+    cSongPointersList found;
+    found.Add(&second);
+    state.ShowSearchResult(std::move(found));
+    EXPECT_TRUE(state.SearchResultShown());
+    EXPECT_EQ(state.DisplayedSongs.Items(), std::vector<cSongInfo*>{&second});
+    // A new view mode or group filter queries again but does not end the search.
+    state.QueryDisplayedSongs(&songs);
+    EXPECT_EQ(state.DisplayedSongs.Count(), 2);
+    EXPECT_TRUE(state.SearchResultShown());
+    state.ReturnToView(&songs);
+    EXPECT_FALSE(state.SearchResultShown());
+    EXPECT_EQ(state.DisplayedSongs.Items(), (std::vector<cSongInfo*>{&first, &second}));
+}
+
 TEST(FilterCaptions, LabelAndBandNameFilterAndMode) {
     cBrowserState state;
     state.SelectedGroup = "Rock";

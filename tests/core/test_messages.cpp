@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,21 @@ TEST(Messages, SinkReceivesPrefixedMessagesAndCanBeRestored) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], "In X (): 'can''t'");
     EXPECT_EQ(seen[1], "plain");
+}
+
+TEST(Messages, AGuardedTaskReportsItsErrorAndStops) {
+    std::vector<std::string> seen;
+    auto previous = SetMessageSink([&](const std::string& text) { seen.push_back(text); });
+    std::string written = "old";
+    EXPECT_TRUE(RunReportingErrors("In X (): ", [&] { written = "new"; }));
+    EXPECT_FALSE(RunReportingErrors("In UpdateStatusBar (): ", [&] {
+        throw std::runtime_error("the list's sizes can't be read");
+        written = "newer";
+    }));
+    SetMessageSink(previous);
+    EXPECT_EQ(written, "new") << "what the task had not done stays undone";
+    EXPECT_EQ(seen, std::vector<std::string>{
+                        "In UpdateStatusBar (): 'the list''s sizes can''t be read'"});
 }
 
 TEST(Messages, TraceIsOffUntilASinkIsInstalled) {

@@ -26,7 +26,7 @@ protected:
     }
 
     std::vector<std::string> Found(const std::vector<cCriteriaRow>& rows, eSearchScope scope,
-                                   int viewMode, const cSongPointersList& displayed) {
+                                   eViewMode viewMode, const cSongPointersList& displayed) {
         std::vector<std::string> titles;
         for (const cSongInfo* song :
              SearchSongs(CriteriaOfRows(rows), scope, viewMode, "/music/", displayed)) {
@@ -56,7 +56,8 @@ TEST(SongSearchScope, FolderScopesReuseTheListOnlyWhenTheViewModeShowsTheSameSon
     };
     for (const auto& line : rule) {
         for (int viewMode = 0; viewMode < 3; ++viewMode) {
-            EXPECT_EQ(SearchSourceFor(line.scope, viewMode), line.byViewMode[viewMode])
+            EXPECT_EQ(SearchSourceFor(line.scope, ViewModeFromStored(viewMode)),
+                      line.byViewMode[viewMode])
                 << static_cast<int>(line.scope) << " in view mode " << viewMode;
         }
     }
@@ -75,7 +76,7 @@ TEST_F(SongSearch, RowsBecomeConditionsInTheirOrderWithTheirTextsAsTyped) {
     EXPECT_EQ(criteria[1].Field, kFieldTitle);
     // No item chosen is no field at all: the query refuses it rather than testing another.
     Add("/music/a.mp3", "x");
-    EXPECT_THROW(Found({{-1, kOpIs, "x"}}, eSearchScope::EntireCollection, 0, {}),
+    EXPECT_THROW(Found({{-1, kOpIs, "x"}}, eSearchScope::EntireCollection, eViewMode::SelectedFolder, {}),
                  EInvalidSearchCombination);
 }
 
@@ -87,7 +88,7 @@ TEST_F(SongSearch, AConditionTheQueryRejectsIsReportedEvenWhenNoSongReachesIt) {
         cCriteriaRow{}, {kFieldSize, kOpGreaterOrEqual, "12 "}, {kFieldTitle, kOpLess, "x"}};
     for (eSearchScope scope : {eSearchScope::EntireCollection, eSearchScope::DisplayedSongs}) {
         try {
-            Found(rows, scope, 0, none);
+            Found(rows, scope, eViewMode::SelectedFolder, none);
             ADD_FAILURE() << "no error";
         } catch (const EInvalidSearchCombination& error) {
             EXPECT_STREQ(error.what(), "'12 ' is not a valid integer value");

@@ -17,7 +17,7 @@ namespace {
 
 QStringList HeaderCaptions(TfrmMain& window) {
     QStringList captions;
-    for (const std::string& name : window.SongListPane().Model()->ColumnNames()) {
+    for (const std::string& name : SongModel(window)->ColumnNames()) {
         captions << QString::fromStdString(name);
     }
     return captions;
@@ -98,16 +98,15 @@ TEST(VisibleColumns, ChosenColumnsComeInTableOrderWithTheirWidthsAndTheSortColum
                          "[MainWindow.VisibleColumns]\r\nViews=1\r\nfilename=1\r\nBogus=1\r\n"
                          "[MainWindow.SongsList]\r\nViews=41\r\nAuthor=66\r\n");
     auto window = StartWindow(folder, desktop);
-    TSongListPane& pane = window->SongListPane();
     ASSERT_EQ(HeaderCaptions(*window), QStringList({"Views", "filename", "Bogus"}));
-    QHeaderView* header = pane.SongList()->header();
+    QHeaderView* header = SongList(*window)->header();
 
     // The list shows a result of its own (as after a search): the change does not query anew.
-    cSongInfo* a = pane.Model()->Song(RowNamed(*window, "a"));
+    cSongInfo* a = SongNamed(*window, "a");
     a->Views = 3;
     window->BrowserState().DisplayedSongs.Clear();
     window->BrowserState().DisplayedSongs.Add(a);
-    window->BrowserState().DisplayedSongs.Add(pane.Model()->Song(RowNamed(*window, "c")));
+    window->BrowserState().DisplayedSongs.Add(SongNamed(*window, "c"));
     header->resizeSection(0, 45); // the user widens Views
 
     desktop.OnDialog = AnswerColumns({"Author"});
@@ -164,7 +163,7 @@ TEST(PlaylistExport, TheShownOrSelectedSongsInTheShownOrderInTheChosenFile) {
 
     // No song selected: all of them, as shown.
     desktop.SaveAnswer = {QString::fromStdString(playlist), 0};
-    window->SongListPane().SongList()->selectionModel()->clearSelection();
+    SongList(*window)->selectionModel()->clearSelection();
     Control<QAction>(*window, "popSongsList_ExportAsPlaylist")->trigger();
     EXPECT_EQ(ReadBytes(playlist), "[playlist]\r\nFile1=" + song("e") + "\r\nFile2=" + song("d") +
                                        "\r\nFile3=" + song("c") + "\r\nFile4=" + song("b") +

@@ -19,16 +19,13 @@ void SendMouse(QWidget* viewport, QEvent::Type type, QPoint position, Qt::MouseB
 }
 
 QPoint RowCentre(TfrmMain& window, int row) {
-    return window.SongListPane()
-        .SongList()
-        ->visualRect(window.SongListPane().Model()->index(row, 0))
-        .center();
+    return SongList(window)->visualRect(SongModel(window)->index(row, 0)).center();
 }
 
 /// Presses the button on the row, moves the mouse `moves` times with it held, releases it.
 void PressMoveRelease(TfrmMain& window, int row, int moves,
                       Qt::MouseButton button = Qt::LeftButton) {
-    QWidget* viewport = window.SongListPane().SongList()->viewport();
+    QWidget* viewport = SongList(window)->viewport();
     const QPoint at = RowCentre(window, row);
     SendMouse(viewport, QEvent::MouseButtonPress, at, button, button);
     for (int move = 1; move <= moves; ++move) {
@@ -71,25 +68,25 @@ TEST(SongDrag, TheFourthMoveAfterALeftPressDragsTheSelectedSongsInTheirOrder) {
     folder.AddMp3s("m/", {"a", "b", "c", "d"});
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
     auto window = StartWindow(folder, desktop);
-    TSongListPane& pane = window->SongListPane();
+    TSongRows& rows = SongRows(*window);
     SelectRows(*window, {2, 0});
 
     // Pressing a selected song keeps the others selected; three moves start no drag.
     PressMoveRelease(*window, 2, 3);
     EXPECT_TRUE(desktop.Drags.isEmpty());
     // That was a click on the song: it alone is selected now.
-    EXPECT_EQ(pane.SelectedSongs(), std::vector<cSongInfo*>({pane.Model()->Song(2)}));
+    EXPECT_EQ(rows.SelectedSongs(), std::vector<cSongInfo*>({rows.Model()->Song(2)}));
 
     SelectRows(*window, {2, 0});
     PressMoveRelease(*window, 2, 6);
     ASSERT_EQ(desktop.Drags.size(), 1);
     EXPECT_EQ(desktop.Drags[0], QStringList({QString::fromStdString(folder.Below("m/a.mp3")),
                                              QString::fromStdString(folder.Below("m/c.mp3"))}));
-    EXPECT_EQ(pane.SelectedSongs().size(), 2u) << "the drag's release is no click";
+    EXPECT_EQ(rows.SelectedSongs().size(), 2u) << "the drag's release is no click";
 
     // A release disarms: moves after it drag nothing.
     PressMoveRelease(*window, 1, 0);
-    SendMouse(pane.SongList()->viewport(), QEvent::MouseMove, RowCentre(*window, 1), Qt::NoButton,
+    SendMouse(SongList(*window)->viewport(), QEvent::MouseMove, RowCentre(*window, 1), Qt::NoButton,
               Qt::LeftButton);
     EXPECT_EQ(desktop.Drags.size(), 1);
     window->close();
@@ -103,7 +100,7 @@ TEST(FileDrop, DroppedFilesAreCopiedIntoTheSelectedFolderScannedAndListed) {
     folder.AddMp3("other/album/y.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
     auto window = StartWindow(folder, desktop);
-    QWidget* list = window->SongListPane().SongList()->viewport();
+    QWidget* list = SongList(*window)->viewport();
     const QPoint inList(20, 20);
 
     // Whatever the user asked for, the files are copied: the source keeps them.

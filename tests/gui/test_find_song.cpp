@@ -39,7 +39,7 @@ std::unique_ptr<TfrmMain> StartOverSongs(const cProgramFolder& folder, cDesktop&
 
 std::vector<std::string> ShownTitles(TfrmMain& window) {
     std::vector<std::string> titles;
-    for (cSongInfo* song : window.SongListPane().Model()->Songs()) {
+    for (cSongInfo* song : SongModel(window)->Songs()) {
         titles.emplace_back(song->Title());
     }
     std::sort(titles.begin(), titles.end());
@@ -97,7 +97,7 @@ TEST_F(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
     int keysSeenByList = 0;
     TfrmFindSong* search = nullptr;
     {
-        cEventCounter counter(window->SongListPane().SongList(), QEvent::KeyPress, keysSeenByList);
+        cEventCounter counter(SongList(*window), QEvent::KeyPress, keysSeenByList);
         search = PressCtrlF(*window);
     }
     ASSERT_NE(search, nullptr);
@@ -139,7 +139,7 @@ TEST_F(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
     const QString band = Control<QLabel>(*window, "pnlActiveGroup")->text();
     QTest::keyClick(row->Condition(), Qt::Key_Return);
     EXPECT_TRUE(ShownTitles(*window).empty());
-    EXPECT_TRUE(window->BrowserState().SearchResultShown);
+    EXPECT_TRUE(window->BrowserState().SearchResultShown());
     EXPECT_EQ(Control<QLabel>(*window, "lblFolderContents")->text(),
               "Displaying 0 songs, divided into 0 groups");
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(), band);
@@ -159,7 +159,7 @@ TEST_F(FindSong, ScopesFollowTheViewModeAndTheGroupFilterAndNarrowTheList) {
         }
     }
     window->SetGroupFilter(eGroupViewMode::OneGroup, "rock");
-    window->SongListPane().PopulateSongList();
+    window->SongListPane().Rows().Populate();
     TfrmFindSong* search = PressCtrlF(*window);
     ASSERT_NE(search, nullptr);
 
@@ -228,7 +228,7 @@ TEST_F(FindSong, ARejectedConditionIsReportedAndChangesNothing) {
     const cTitles before = ShownTitles(*window);
     const auto expectUnchanged = [&] {
         EXPECT_EQ(ShownTitles(*window), before);
-        EXPECT_FALSE(window->BrowserState().SearchResultShown);
+        EXPECT_FALSE(window->BrowserState().SearchResultShown());
         EXPECT_EQ(search->Rows().size(), 1);
     };
     Search(*search, "radEntireCollection", kFieldSize, kOpGreaterOrEqual, "12 ");
@@ -256,7 +256,7 @@ TEST_F(FindSong, ARejectedConditionIsReportedAndChangesNothing) {
 TEST_F(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
     auto window = StartOverSongs(Folder, Desktop);
     auto* toggle = Control<QToolButton>(*window, "tbToggleFindWindow");
-    QSignalSpy fills(&window->SongListPane(), &TSongListPane::ListFilled);
+    QSignalSpy fills(&SongRows(*window), &TSongRows::Filled);
     TfrmFindSong* search = PressCtrlF(*window);
     Search(*search, "radEntireCollection", kFieldTitle, kOpIs, "love e");
     EXPECT_EQ(ShownTitles(*window), cTitles{"Love e"});
@@ -264,7 +264,7 @@ TEST_F(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
     EXPECT_EQ(window->FindWindow(), nullptr);
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_EQ(ShownTitles(*window), (cTitles{"Love a", "Love b"}));
-    EXPECT_TRUE(window->BrowserState().SearchResultShown) << "only a folder change clears it";
+    EXPECT_TRUE(window->BrowserState().SearchResultShown()) << "only a folder change clears it";
     EXPECT_EQ(fills.size(), 2);
 
     // Opened and closed again (the toggle, then Esc): the view is filled once more.
@@ -275,7 +275,7 @@ TEST_F(FindSong, ClosingBringsTheViewBackUntilTheFolderChanges) {
     EXPECT_EQ(fills.size(), 3);
 
     SelectFolder(*window, Folder.Below("other"));
-    EXPECT_FALSE(window->BrowserState().SearchResultShown);
+    EXPECT_FALSE(window->BrowserState().SearchResultShown());
     toggle->click();
     window->FindWindow()->close();
     EXPECT_EQ(fills.size(), 4) << "the folder change filled the list, the close did not";

@@ -239,6 +239,8 @@ TEST(FolderTree, SelectsByPathAndReportsEachChangeOnce) {
     // The context menu acts on the folder through the desktop.
     tree.ContextMenu()->actions().value(0)->trigger();
     EXPECT_EQ(desktop.Opened.size(), 1);
+    tree.ContextMenu()->findChild<QAction*>("popFolders_CopyPath")->trigger();
+    EXPECT_EQ(desktop.Copied, desktop.Opened) << "the same folder's path";
 }
 
 TEST(FolderTree, ListingAFolderNeverOpensItsFiles) {

@@ -67,7 +67,7 @@ TEST(InstalledProgram, FilesLiveInTheUserDataFolderAndASecondStartFindsThem) {
         ::close(other);
 
         SelectFolder(*window, home + "/Songs");
-        ASSERT_EQ(window->SongListPane().Model()->rowCount(), 1);
+        ASSERT_EQ(SongModel(*window)->rowCount(), 1);
         cGroupList groups = window->GroupList();
         groups.Add("Rock");
         SaveGroupList(groups, window->GroupFilePath());
@@ -81,8 +81,8 @@ TEST(InstalledProgram, FilesLiveInTheUserDataFolderAndASecondStartFindsThem) {
     const cProgramFiles again = LocateProgramFiles(choose());
     auto window = StartWindow(again, desktop);
     EXPECT_EQ(window->SelectedFolderPath(), home + "/Songs/");
-    ASSERT_EQ(window->SongListPane().Model()->rowCount(), 1);
-    EXPECT_EQ(window->SongListPane().Model()->Songs()[0]->FileName(), song);
+    ASSERT_EQ(SongModel(*window)->rowCount(), 1);
+    EXPECT_EQ(SongModel(*window)->Songs()[0]->FileName(), song);
     EXPECT_EQ(window->GroupList().Names(), std::vector<std::string>{"Rock"});
     EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
     window->close();

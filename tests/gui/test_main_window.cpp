@@ -37,7 +37,7 @@ namespace {
 std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& folder) {
     std::vector<std::string> songs;
     const std::string root = folder.Below("");
-    for (cSongInfo* song : window.SongListPane().Model()->Songs()) {
+    for (cSongInfo* song : SongModel(window)->Songs()) {
         std::string path(song->FileName());
         songs.push_back(path.rfind(root, 0) == 0 ? path.substr(root.size()) : path);
     }
@@ -47,8 +47,8 @@ std::vector<std::string> ShownSongs(TfrmMain& window, const cProgramFolder& fold
 
 QStringList HeaderCaptions(TfrmMain& window) {
     QStringList captions;
-    for (int column = 0; column < window.SongListPane().Model()->columnCount(); ++column) {
-        captions << window.SongListPane().Model()->headerData(column, Qt::Horizontal).toString();
+    for (int column = 0; column < SongModel(window)->columnCount(); ++column) {
+        captions << SongModel(window)->headerData(column, Qt::Horizontal).toString();
     }
     return captions;
 }
@@ -66,17 +66,11 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(pane->width(), 153);
     EXPECT_TRUE(Control<QToolButton>(*window, "tbViewFoldersList")->isChecked());
-    EXPECT_FALSE(window->SongListPane().LargeIconsShown());
     EXPECT_TRUE(Control<QAction>(*window, "popSongsList_ViewDetails")->isChecked());
     EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(),
-              window->SongListPane().SongList());
+              SongList(*window));
     EXPECT_EQ(HeaderCaptions(*window),
               QStringList({"FileName", "Date", "Size", "Views", "Groups"}));
-    EXPECT_EQ(window->BrowserState().SortColumn(), 0);
-    EXPECT_FALSE(window->BrowserState().SortOrder.Reversed);
-    EXPECT_EQ(window->BrowserState().BarBreakLimit, 24);
-    EXPECT_EQ(window->BrowserState().GroupViewMode, eGroupViewMode::AllGroups);
-    EXPECT_EQ(window->BrowserState().ViewMode, eViewMode::SelectedFolder);
     EXPECT_TRUE(Control<QAction>(*window, "popViewModes_SelectedFolder")->isChecked());
     EXPECT_EQ(window->SelectedFolderPath(), folder.Path());
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
@@ -96,8 +90,8 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->height(), 21);
     EXPECT_EQ(Control<QSplitter>(*window, "Splitter")->handleWidth(), 5);
     // Columns without a stored width fit a typical cell and never fall below 50 pixels.
-    QHeaderView* header = window->SongListPane().SongList()->header();
-    const QFontMetrics metrics(window->SongListPane().SongList()->font());
+    QHeaderView* header = SongList(*window)->header();
+    const QFontMetrics metrics(SongList(*window)->font());
     const double march5th2024Evening = 45356.0 + 20.5 / 24;
     EXPECT_GT(header->sectionSize(1),
               metrics.horizontalAdvance(SongDateText(march5th2024Evening, QLocale())) + 4);
@@ -105,55 +99,13 @@ TEST(MainWindow, FirstStartWithoutSettingsGivesEveryDefault) {
     for (int column = 1; column < 5; ++column) {
         EXPECT_GE(header->sectionSize(column), 50) << column;
     }
-    EXPECT_TRUE(window->SongListPane().SongList()->uniformRowHeights());
-    EXPECT_EQ(window->SongListPane().SongList()->selectionMode(),
+    EXPECT_TRUE(SongList(*window)->uniformRowHeights());
+    EXPECT_EQ(SongList(*window)->selectionMode(),
               QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), " 0 files in total, 0 bytes");
     EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
     window->close();
     EXPECT_EQ(MasterSongList, nullptr) << "the catalogue is released at close";
-}
-
-TEST(MainWindow, CloseWritesEveryKeyInOrder) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    folder.WriteFile("Groups.txt", "Rock\r\nJazz\r\n");
-    folder.WriteFile("Options.ini", "[MainWindow]\r\nLastGroupViewMode=0\r\nLastSelGroup=jazz\r\n");
-    auto window = StartWindow(folder, desktop);
-    EXPECT_EQ(window->BrowserState().GroupViewMode, eGroupViewMode::OneGroup)
-        << "jazz is a group, whatever its letter case";
-    window->close();
-    const std::string expected = "[MainWindow]\r\n"
-                                 "LastGroupViewMode=0\r\n"
-                                 "LastSelGroup=jazz\r\n"
-                                 "FileBrowserPaneWidth=153\r\n"
-                                 "FoldersListPath=" +
-                                 folder.Path() +
-                                 "\r\n"
-                                 "ViewAsLargeIcons=0\r\n"
-                                 "SortColumn=0\r\n"
-                                 "SortReversed=0\r\n"
-                                 "FoldersListVisible=1\r\n"
-                                 "BarBreakLimit=24\r\n"
-                                 "ViewMode=0\r\n"
-                                 "Left=54\r\n"
-                                 "Top=36\r\n"
-                                 "Height=509\r\n"
-                                 "Width=674\r\n";
-    const std::string written = folder.ReadFile("Options.ini");
-    ASSERT_EQ(written.substr(0, expected.size()), expected) << written;
-    const std::string rest = written.substr(expected.size());
-    std::string widths;
-    const QStringList captions = {"FileName", "Date", "Size", "Views", "Groups"};
-    for (int column = 0; column < captions.size(); ++column) {
-        widths += captions[column].toStdString() + "=" +
-                  std::to_string(window->SongListPane().SongList()->header()->sectionSize(column)) +
-                  "\r\n";
-    }
-    EXPECT_EQ(rest, "[MainWindow.SongsList]\r\n" + widths +
-                        "[MainWindow.VisibleColumns]\r\n"
-                        "FileName=1\r\nDate=1\r\nSize=1\r\nViews=1\r\nGroups=1\r\n")
-        << written;
 }
 
 TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
@@ -167,7 +119,7 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
         auto first = StartWindow(folder, desktop);
         EXPECT_EQ(HeaderCaptions(*first), QStringList({"Title", "Path", "Bogus"}))
             << "only the key names count";
-        EXPECT_EQ(first->SongListPane().SongList()->header()->sectionSize(0), 120);
+        EXPECT_EQ(SongList(*first)->header()->sectionSize(0), 120);
         first->move(10, 20);
         first->resize(760, 560); // within the 800 by 600 desktop of the offscreen platform
         SelectFolder(*first, folder.Below("music/rock"));
@@ -175,7 +127,7 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
         Control<QAction>(*first, "popSongsList_ViewLargeIcons")->trigger();
         PressKey(*first, Qt::Key_F4);
         EXPECT_FALSE(Control<QWidget>(*first, "FileBrowserPanel")->isVisible());
-        first->SongListPane().SongList()->header()->resizeSection(2, 77);
+        SongList(*first)->header()->resizeSection(2, 77);
         frame = first->frameGeometry();
         first->close();
     }
@@ -185,13 +137,13 @@ TEST(MainWindow, SecondStartRestoresWhatTheFirstWrote) {
     EXPECT_EQ(second->SelectedFolderPath(), folder.Below("music/rock/"));
     EXPECT_EQ(second->BrowserState().ViewMode, eViewMode::EntireCollection);
     EXPECT_TRUE(Control<QAction>(*second, "popViewModes_EntireCollection")->isChecked());
-    EXPECT_TRUE(second->SongListPane().LargeIconsShown());
+    EXPECT_TRUE(Control<QAction>(*second, "popSongsList_ViewLargeIcons")->isChecked());
     EXPECT_EQ(Control<QStackedWidget>(*second, "SongViews")->currentWidget(),
-              second->SongListPane().SongIcons());
+              SongIcons(*second));
     EXPECT_FALSE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
     EXPECT_FALSE(Control<QToolButton>(*second, "tbViewFoldersList")->isChecked());
     EXPECT_EQ(HeaderCaptions(*second), QStringList({"Title", "Path", "Bogus"}));
-    EXPECT_EQ(second->SongListPane().SongList()->header()->sectionSize(2), 77);
+    EXPECT_EQ(SongList(*second)->header()->sectionSize(2), 77);
     // The pane comes back as wide as it was.
     PressKey(*second, Qt::Key_F4);
     EXPECT_TRUE(Control<QWidget>(*second, "FileBrowserPanel")->isVisible());
@@ -255,8 +207,8 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(),
               " All file groups (in the entire collection)");
     // The first row is selected after a fill.
-    EXPECT_TRUE(window->SongListPane().SongList()->selectionModel()->isRowSelected(0, {}));
-    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 0);
+    EXPECT_TRUE(SongList(*window)->selectionModel()->isRowSelected(0, {}));
+    EXPECT_EQ(SongList(*window)->currentIndex().row(), 0);
 
     // The group filter narrows every mode.
     for (cSongInfo* song : *MasterSongList) {
@@ -265,17 +217,17 @@ TEST(MainWindow, ViewModesShowTheirSongsIncludingTheSiblingFolder) {
         }
     }
     window->SetGroupFilter(eGroupViewMode::Ungrouped, "");
-    window->SongListPane().PopulateSongList();
+    window->SongListPane().Rows().Populate();
     EXPECT_EQ(ShownSongs(*window, folder).size(), 4u);
     window->SetGroupFilter(eGroupViewMode::OneGroup, "LIVE");
-    window->SongListPane().PopulateSongList();
+    window->SongListPane().Rows().Populate();
     EXPECT_EQ(ShownSongs(*window, folder), std::vector<std::string>({"music/sub/c.mp3"}));
 
     // The most popular song in view is named after every fill.
     auto* popular = Control<QLabel>(*window, "lblMostPopularFile");
     EXPECT_FALSE(popular->isEnabled());
-    window->SongListPane().Model()->Song(0)->Views = 3;
-    window->SongListPane().PopulateSongList();
+    SongModel(*window)->Song(0)->Views = 3;
+    window->SongListPane().Rows().Populate();
     EXPECT_EQ(popular->text(), "c (opened 3 times)");
     EXPECT_TRUE(popular->isEnabled());
     EXPECT_TRUE(popular->font().underline());
@@ -321,10 +273,10 @@ TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
     folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nPath=1\r\nViews=1\r\n"
                                     "FileName=1\r\n[MainWindow.SongsList]\r\nViews=41\r\n");
     auto window = StartWindow(folder, desktop);
-    QHeaderView* header = window->SongListPane().SongList()->header();
+    QHeaderView* header = SongList(*window)->header();
     auto expectShared = [&] {
         const int free =
-            window->SongListPane().SongList()->viewport()->width() - header->sectionSize(1);
+            SongList(*window)->viewport()->width() - header->sectionSize(1);
         EXPECT_EQ(header->sectionSize(0), free / 2 + free % 2);
         EXPECT_EQ(header->sectionSize(2), free / 2);
     };
@@ -346,28 +298,28 @@ TEST(MainWindow, ViewStylesShareRowsAndSelection) {
     folder.WriteFile("Options.ini",
                      "[MainWindow]\r\nFoldersListPath=" + folder.Below("m") + "\r\n");
     auto window = StartWindow(folder, desktop);
-    EXPECT_EQ(window->SongListPane().SongIcons()->model(),
-              window->SongListPane().SongList()->model());
-    EXPECT_EQ(window->SongListPane().SongIcons()->selectionModel(),
-              window->SongListPane().SongList()->selectionModel());
-    EXPECT_EQ(window->SongListPane().SongIcons()->viewMode(), QListView::IconMode);
-    window->SongListPane().SongList()->selectionModel()->select(
-        window->SongListPane().Model()->index(1, 0),
+    EXPECT_EQ(SongIcons(*window)->model(),
+              SongList(*window)->model());
+    EXPECT_EQ(SongIcons(*window)->selectionModel(),
+              SongList(*window)->selectionModel());
+    EXPECT_EQ(SongIcons(*window)->viewMode(), QListView::IconMode);
+    SongList(*window)->selectionModel()->select(
+        SongModel(*window)->index(1, 0),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     Control<QAction>(*window, "popSongsList_ViewLargeIcons")->trigger();
     EXPECT_TRUE(Control<QAction>(*window, "popSongsList_ViewLargeIcons")->isChecked());
     EXPECT_FALSE(Control<QAction>(*window, "popSongsList_ViewDetails")->isChecked());
     EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(),
-              window->SongListPane().SongIcons());
-    EXPECT_TRUE(window->SongListPane().SongIcons()->selectionModel()->isRowSelected(1, {}));
-    EXPECT_EQ(window->SongListPane().Model()->rowCount(), 2);
+              SongIcons(*window));
+    EXPECT_TRUE(SongIcons(*window)->selectionModel()->isRowSelected(1, {}));
+    EXPECT_EQ(SongModel(*window)->rowCount(), 2);
     EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(),
               " 1 song selected (300 bytes), 2 files in total, 600 bytes");
     EXPECT_EQ(Control<QLabel>(*window, "lblFolderContents")->text(),
               "Displaying 2 songs, divided into 0 groups");
     Control<QAction>(*window, "popSongsList_ViewDetails")->trigger();
     EXPECT_EQ(Control<QStackedWidget>(*window, "SongViews")->currentWidget(),
-              window->SongListPane().SongList());
+              SongList(*window));
     window->close();
 }
 
@@ -471,7 +423,7 @@ TEST(MainWindow, NarrowStoredColumnWidthsComeBackAndAreWrittenAsStored) {
                                     "Size=1\r\n[MainWindow.SongsList]\r\nViews=5\r\nSize=0\r\n");
     {
         auto window = StartWindow(folder, desktop);
-        QHeaderView* header = window->SongListPane().SongList()->header();
+        QHeaderView* header = SongList(*window)->header();
         EXPECT_EQ(header->sectionSize(1), 5);
         EXPECT_EQ(header->sectionSize(2), 0);
         window->close();
@@ -506,7 +458,7 @@ TEST(MainWindow, WindowKeysWantNoModifiersAndStillReachTheFocusedControl) {
     cRecordingDesktop desktop;
     cProgramFolder folder;
     auto window = StartWindow(folder, desktop);
-    QTreeView* list = window->SongListPane().SongList();
+    QTreeView* list = SongList(*window);
     list->setFocus();
     PressKey(*window, Qt::Key_F4, Qt::ShiftModifier);
     EXPECT_TRUE(Control<QToolButton>(*window, "tbViewFoldersList")->isChecked());
@@ -558,7 +510,7 @@ TEST(MainWindow, StartUpReadsTheSettingsFileOnce) {
     cOpenCounter opens(folder.File("Options.ini"));
     auto window = StartWindow(folder, desktop);
     EXPECT_EQ(opens.Opens(), 1);
-    EXPECT_EQ(window->SongListPane().SongList()->header()->sectionSize(0), 120);
+    EXPECT_EQ(SongList(*window)->header()->sectionSize(0), 120);
     EXPECT_EQ(window->BrowserState().ViewMode, eViewMode::EntireCollection);
     window->close();
 }

@@ -53,7 +53,7 @@ QAction* EntryCaptioned(const TGroupsMenu& menu, const QString& caption) {
 TEST_F(MainWindowGroups, TheMenuFiltersTheListCtrlGAssignsAndTheFilterIsRemembered) {
     m_Folder.WriteFile("Groups.txt", "Rock\r\nJazz\r\n");
     m_Window = StartWindow(m_Folder, m_Desktop);
-    QTreeView* list = m_Window->SongListPane().SongList();
+    QTreeView* list = SongList(*m_Window);
     const QList<QAction*> items = Control<QMenu>(*m_Window, "popSongsList")->actions();
     const auto groupsItem = items.indexOf(Control<QAction>(*m_Window, "popSongsList_Groups"));
     ASSERT_GE(groupsItem, 0);
@@ -99,7 +99,7 @@ TEST_F(MainWindowGroups, TheMenuFiltersTheListCtrlGAssignsAndTheFilterIsRemember
     EXPECT_EQ(menu.pos(), QPoint(300, 200));
     QTest::mouseClick(menu.Entries(), Qt::LeftButton, {},
                       menu.EntryRect(EntryCaptioned(menu, "Rock")).center());
-    EXPECT_EQ(m_Window->SongListPane().Model()->rowCount(), 2);
+    EXPECT_EQ(SongModel(*m_Window)->rowCount(), 2);
     EXPECT_EQ(selector->SelectorCaption(), "Rock");
     EXPECT_EQ(Control<QLabel>(*m_Window, "pnlActiveGroup")->text(), " Rock (in this folder only)");
     Entry("popGroups_FilesWithoutGroups")->trigger();
@@ -112,7 +112,7 @@ TEST_F(MainWindowGroups, TheMenuFiltersTheListCtrlGAssignsAndTheFilterIsRemember
 
     // The next start shows the same filter, over the groups stored in the catalogue.
     m_Window = StartWindow(m_Folder, m_Desktop);
-    EXPECT_EQ(m_Window->SongListPane().Model()->rowCount(), 1);
+    EXPECT_EQ(SongModel(*m_Window)->rowCount(), 1);
     EXPECT_TRUE(Entry("popGroups_FilesWithoutGroups")->isChecked());
     m_Window->close();
 }

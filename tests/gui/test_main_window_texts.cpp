@@ -7,7 +7,6 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
-#include <stdexcept>
 
 #include "browser/unitSongColumns.h"
 #include "browser/unitSongListModel.h"
@@ -47,21 +46,6 @@ int64_t ViewsOffset(const cSongInfo& song) {
     return offset;
 }
 
-/// A window whose status bar line cannot be composed while Fail is set.
-class TfrmMainWithFailingStatus : public TfrmMain {
-public:
-    using TfrmMain::TfrmMain;
-    bool Fail = false;
-
-protected:
-    std::string ComposeStatusBarText() override {
-        if (Fail) {
-            throw std::runtime_error("the list's sizes can't be read");
-        }
-        return TfrmMain::ComposeStatusBarText();
-    }
-};
-
 } // namespace
 
 TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
@@ -79,7 +63,7 @@ TEST(MainWindowTexts, CountsPluralsAndSizesOfShownAndSelectedSongs) {
               QString::fromStdString("Viewing music folder " + folder.Below("one")));
     EXPECT_EQ(LabelText(*window, "lblFolderContents"), "Displaying 1 song, divided into 1 group");
     EXPECT_EQ(StatusText(*window), " 1 song selected (300 bytes), 1 files in total, 300 bytes");
-    window->SongListPane().SongList()->selectionModel()->clearSelection();
+    SongList(*window)->selectionModel()->clearSelection();
     EXPECT_EQ(StatusText(*window), " 1 files in total, 300 bytes") << "no selection, no part";
 
     SelectFolder(*window, folder.Below("two"));
@@ -110,20 +94,20 @@ TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
     folder.AddMp3("big/c.mp3");
     folder.WriteFile("Options.ini", SettingsOpening(folder.Below("big/")));
     auto window = StartWindow(folder, desktop);
-    ASSERT_EQ(window->SongListPane().Model()->rowCount(), 3);
+    ASSERT_EQ(SongModel(*window)->rowCount(), 3);
 
-    QSignalSpy changes(window->SongListPane().SongList()->selectionModel(),
+    QSignalSpy changes(SongList(*window)->selectionModel(),
                        &QItemSelectionModel::selectionChanged);
-    SelectAllItems(window->SongListPane().SongList());
+    SelectAllItems(SongList(*window));
     EXPECT_EQ(changes.size(), 1);
     const QString all = InLocale("3,072.00 MB");
     EXPECT_EQ(StatusText(*window), " 3 songs selected (" + all + "), 3 files in total, " + all);
 
     // Ctrl+A in the list is one change too, but only from a selection: without one it does
     // nothing at all.
-    window->SongListPane().SongList()->selectionModel()->clearSelection();
+    SongList(*window)->selectionModel()->clearSelection();
     changes.clear();
-    window->SongListPane().SongList()->setFocus();
+    SongList(*window)->setFocus();
     PressKey(*window, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(changes.isEmpty());
     SelectRows(*window, {RowNamed(*window, "a")});
@@ -136,27 +120,6 @@ TEST(MainWindowTexts, SelectingEveryRowIsOneChangeAndSumsPastTwoGibibytes) {
     EXPECT_EQ(StatusText(*window),
               " 1 song selected (" + InLocale("1,536.00 MB") + "), 3 files in total, " + all);
     window->close();
-}
-
-TEST(MainWindowTexts, AFailingStatusLineIsReportedAndTheOldTextStays) {
-    cRecordingDesktop desktop;
-    cProgramFolder folder;
-    folder.AddMp3("m/a.mp3");
-    folder.AddMp3("m/b.mp3");
-    folder.WriteFile("Options.ini", SettingsOpening(folder.Below("m/")));
-    TfrmMainWithFailingStatus window(folder.Path(), desktop);
-    window.show();
-    const QString before = StatusText(window);
-    EXPECT_EQ(before, " 1 song selected (300 bytes), 2 files in total, 600 bytes");
-    window.Fail = true;
-    SelectRows(window, {0, 1});
-    ASSERT_FALSE(desktop.Messages.isEmpty());
-    EXPECT_EQ(desktop.Messages.last(), "In UpdateStatusBar (): 'the list''s sizes can''t be read'");
-    EXPECT_EQ(StatusText(window), before);
-    window.Fail = false;
-    window.UpdateStatusBar();
-    EXPECT_EQ(StatusText(window), " 2 songs selected (600 bytes), 2 files in total, 600 bytes");
-    window.close();
 }
 
 TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverTheRows) {
@@ -186,19 +149,12 @@ TEST(MainWindowTexts, TiesForTheMostPopularSongGoToTheMasterListOrderWhateverThe
         if (window->BrowserState().SortOrder.Reversed != reversed) {
             ClickHeader(*window, 0);
         }
-        window->SongListPane().PopulateSongList();
+        window->SongListPane().Rows().Populate();
         EXPECT_EQ(label->text(), expected) << "reversed " << reversed;
         EXPECT_TRUE(label->isEnabled());
         EXPECT_TRUE(label->font().underline());
     }
 
-    // Offering: only a higher count takes over.
-    window->OfferMostPopular(master[3]);
-    EXPECT_EQ(window->BrowserState().MostPopularSong, master[2]);
-    master[0]->Views = 8;
-    window->OfferMostPopular(master[0]);
-    EXPECT_EQ(window->BrowserState().MostPopularSong, master[0]);
-    EXPECT_TRUE(label->text().endsWith(" (opened 8 times)"));
     window->close();
 }
 
@@ -225,7 +181,7 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     }
     ClickHeader(*window, 3);
     ASSERT_EQ(window->BrowserState().SortOrder.Column, "Views");
-    window->SongListPane().PopulateSongList();
+    window->SongListPane().Rows().Populate();
     ASSERT_EQ(window->BrowserState().MostPopularSong,
               songA->Position < songB->Position ? songA : songB);
     cSongInfo* popular = window->BrowserState().MostPopularSong;
@@ -233,7 +189,7 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     const std::string name(FileNameWithoutExtension(popular->FileName()));
     EXPECT_EQ(label->text(), QString::fromStdString(name + " (opened 1 time)"));
     ASSERT_EQ(RowNamed(*window, name), 1);
-    window->SongListPane().SongList()->setCurrentIndex(window->SongListPane().Model()->index(1, 0));
+    SongList(*window)->setCurrentIndex(SongModel(*window)->index(1, 0));
 
     const std::string before = folder.ReadFile("DB.txt");
     QTest::mouseClick(label, Qt::LeftButton);
@@ -258,13 +214,13 @@ TEST(MainWindowTexts, ClickingTheMostPopularSongOpensItCountsItAndStoresTheCount
     // The row shows the new count but stays where it is: its caption (the file name) did not
     // change, so it waits for the next sort.
     EXPECT_EQ(RowNamed(*window, name), 1);
-    EXPECT_EQ(window->SongListPane().Model()->index(1, 3).data().toString(), "2");
-    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 1);
+    EXPECT_EQ(SongModel(*window)->index(1, 3).data().toString(), "2");
+    EXPECT_EQ(SongList(*window)->currentIndex().row(), 1);
     // The next sort puts it behind the other song opened once; focus goes with it.
-    window->SongListPane().SortSongList();
+    window->SongListPane().Rows().Sort();
     EXPECT_EQ(RowNamed(*window, name), 2);
-    EXPECT_EQ(window->SongListPane().Model()->Song(1), other);
-    EXPECT_EQ(window->SongListPane().SongList()->currentIndex().row(), 2);
+    EXPECT_EQ(SongModel(*window)->Song(1), other);
+    EXPECT_EQ(SongList(*window)->currentIndex().row(), 2);
 
     QTest::mouseClick(label, Qt::LeftButton);
     EXPECT_EQ(desktop.Opened.size(), 2);

@@ -19,7 +19,7 @@ namespace {
 /// "file name views groups" of every row, sorted.
 std::vector<std::string> ShownSongs(TfrmMain& window) {
     std::vector<std::string> rows;
-    for (const cSongInfo* song : window.SongListPane().Model()->Songs()) {
+    for (const cSongInfo* song : SongModel(window)->Songs()) {
         std::string row =
             std::string(FileNamePart(song->FileName())) + " " + std::to_string(song->Views);
         for (const std::string& group : song->Groups) {
@@ -72,7 +72,7 @@ TEST(MusicTrees, AddingAFolderAndItsSubfoldersShowsProgressThenTheSongs) {
     ContextMenuOn(*window, music);
     addTree->trigger();
     menu->close();
-    EXPECT_EQ(window->SongListPane().Model()->rowCount(), 4);
+    EXPECT_EQ(SongModel(*window)->rowCount(), 4);
     EXPECT_TRUE(desktop.Messages.isEmpty());
 
     // A close while the tree is walked (the session ends) stops the walk, then closes.

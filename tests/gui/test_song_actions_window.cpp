@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -91,6 +92,36 @@ private:
     std::unique_ptr<TfrmMain> m_Window;
 };
 
+TEST(SongCommands, TheTableHoldsTheMenuInItsOrderWithItsShortcutsKeysAndRules) {
+    QStringList rows;
+    for (const cSongCommand& command : TSongListPane::SongCommands()) {
+        const char* rule = command.Enabled == eSongCommandEnabled::AnySongSelected   ? "any"
+                           : command.Enabled == eSongCommandEnabled::OneSongSelected ? "one"
+                                                                                     : "always";
+        QString keys = command.NeedsCtrl ? "Ctrl+" : "";
+        for (const int key : command.Keys) {
+            keys += QKeySequence(key).toString() + " ";
+        }
+        rows << QString("%1|%2|%3|%4|%5")
+                    .arg(command.Name, command.Caption, command.ShortcutText, keys.trimmed(), rule);
+    }
+    EXPECT_EQ(rows,
+              QStringList({"popSongsList_Open|&Open|Enter|Return Enter|any", "N3||||always",
+                           "popSongsList_Rename|&Rename file|F2|F2|one",
+                           "popSongsList_EditTag|&Edit IDv3 tag|F3|F3|one",
+                           "popSongsList_Delete|&Delete|Ctrl+Del|Ctrl+Del|any",
+                           "popSongsList_Groups|&Groups...|Ctrl+G|Ctrl+G|always", "N6||||always",
+                           "popSongsList_ViewLargeIcons|&Large icons|||always",
+                           "popSongsList_ViewDetails|&Details|||always", "N5||||always",
+                           "popSongsList_ViewColumns|&Visible columns...|||always",
+                           "popSongsList_ExportAsPlaylist|&Export as playlist...|||always",
+                           "lstSongs_SelectAll|||Ctrl+A|any"}));
+    for (const cSongCommand& command : TSongListPane::SongCommands()) {
+        EXPECT_EQ(command.Handler == nullptr, command.Item == eSongCommandItem::Separator)
+            << command.Name;
+    }
+}
+
 TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing) {
     Folder.AddMp3("music/a.mp3");
     Folder.AddMp3("music/b.mp3");
@@ -102,10 +133,16 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
         items << (item->isSeparator() ? "-" + item->objectName()
                                       : item->text() + "\t" + item->shortcut().toString());
     }
-    EXPECT_EQ(items, QStringList({"&Open\tEnter", "-N3", "&Rename file\tF2", "&Edit IDv3 tag\tF3",
-                                  "&Delete	Ctrl+Del", "&Groups...	Ctrl+G", "-N6",
-                                  "&Large icons	", "&Details	", "-N5", "&Visible columns...	",
-                                  "&Export as playlist...	"}));
+    // The items of the command table, in its order, each showing its shortcut.
+    QStringList expected;
+    for (const cSongCommand& command : TSongListPane::SongCommands()) {
+        if (command.Item == eSongCommandItem::Separator) {
+            expected << QString("-") + command.Name;
+        } else if (command.Item != eSongCommandItem::KeysOnly) {
+            expected << QString(command.Caption) + "\t" + command.ShortcutText;
+        }
+    }
+    EXPECT_EQ(items, expected);
     EXPECT_EQ(menu->defaultAction(), Item("popSongsList_Open")) << "shown in bold";
 
     const auto enabled = [&] {
@@ -124,17 +161,17 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_TRUE(Desktop.Dialogs.isEmpty());
     PressKey(Window(), Qt::Key_Delete);
-    EXPECT_EQ(Pane().Model()->rowCount(), 3) << "Delete without Ctrl deletes nothing";
+    EXPECT_EQ(SongModel(Window())->rowCount(), 3) << "Delete without Ctrl deletes nothing";
     SelectRows(Window(), {});
     EXPECT_EQ(enabled(), "00001") << "the group window is always offered";
     PressKey(Window(), Qt::Key_Return);
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_TRUE(Desktop.Opened.isEmpty());
-    EXPECT_EQ(Pane().Model()->rowCount(), 3);
+    EXPECT_EQ(SongModel(Window())->rowCount(), 3);
 
     // The right button selects the row under the pointer and opens the menu there.
-    QTreeView* list = Pane().SongList();
-    const QPoint onRow = list->visualRect(Pane().Model()->index(1, 0)).center();
+    QTreeView* list = SongList(Window());
+    const QPoint onRow = list->visualRect(SongModel(Window())->index(1, 0)).center();
     const QPoint global = list->viewport()->mapToGlobal(onRow);
     QCursor::setPos(global);
     // The press, then the context-menu request the platform makes of it.
@@ -144,7 +181,7 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
     QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, onRow);
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(menu->pos(), QCursor::pos());
-    EXPECT_EQ(Pane().SelectedRows(), std::vector<int>{1});
+    EXPECT_EQ(Pane().Rows().SelectedRows(), std::vector<int>{1});
     EXPECT_EQ(enabled(), "11111");
     menu->close();
 }
@@ -165,8 +202,9 @@ TEST_F(SongActionsWindow, OpeningCountsEachSelectedSongOnceInListOrder) {
     EXPECT_EQ(SongNamed(Window(), "b")->Views, 0);
 
     // A double click opens the song under the pointer, which the first click selected.
-    QTreeView* list = Pane().SongList();
-    const QPoint onA = list->visualRect(Pane().Model()->index(RowNamed(Window(), "a"), 0)).center();
+    QTreeView* list = SongList(Window());
+    const QPoint onA =
+        list->visualRect(SongModel(Window())->index(RowNamed(Window(), "a"), 0)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onA);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onA);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onA);
@@ -185,7 +223,7 @@ TEST_F(SongActionsWindow, RenameEditsTheCaptionInPlaceAndMovesTheFile) {
     EXPECT_EQ(Desktop.Messages, QStringList({"To rename a file, you must display either the Path "
                                              "or the FileName columns."}));
     EXPECT_EQ(Editor(), nullptr);
-    Pane().ShowColumns({"FileName", "Title"});
+    Pane().Columns().ShowColumns({"FileName", "Title"});
     ClickHeader(Window(), 0); // sorted by file name
 
     // The entire collection with "music" selected: the renamed file moves into "music".
@@ -202,7 +240,7 @@ TEST_F(SongActionsWindow, RenameEditsTheCaptionInPlaceAndMovesTheFile) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(b)));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(moved)));
     EXPECT_EQ(Captions(), QStringList({"0 \"first\"", "a"})) << "sorted at once";
-    EXPECT_EQ(Pane().SelectedRows(), std::vector<int>{0}) << "the selection moved with it";
+    EXPECT_EQ(Pane().Rows().SelectedRows(), std::vector<int>{0}) << "the selection moved with it";
     EXPECT_TRUE(Desktop.Opened.isEmpty()) << "the Enter that commits opens nothing";
 
     // A name that is taken, and an edit left with Esc, change nothing.
@@ -222,13 +260,13 @@ TEST_F(SongActionsWindow, RenameEditsTheCaptionInPlaceAndMovesTheFile) {
     Item("popSongsList_ViewLargeIcons")->trigger();
     Pane().ShownSongView()->setFocus();
     PressKey(Window(), Qt::Key_F2);
-    ASSERT_EQ(Editor()->parentWidget()->parentWidget(), Pane().SongIcons());
+    ASSERT_EQ(Editor()->parentWidget()->parentWidget(), SongIcons(Window()));
     TypeAndCommit("c");
     EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder.Below("music/c.mp3"))));
     Item("popSongsList_ViewDetails")->trigger();
 
     // With the Path column first the typed path is the new path, in any existing folder.
-    Pane().ShowColumns({"Path"});
+    Pane().Columns().ShowColumns({"Path"});
     SelectRows(Window(), {RowNamed(Window(), "c")});
     Pane().ShownSongView()->setFocus();
     PressKey(Window(), Qt::Key_F2);
@@ -242,7 +280,7 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
     Start();
     SongNamed(Window(), "b")->Views = 5;
     SongNamed(Window(), "c")->Views = 2;
-    Pane().PopulateSongList();
+    Pane().Rows().Populate();
     ASSERT_EQ(Text("lblMostPopularFile"), "b (opened 5 times)");
     SelectRows(Window(), {0, 1});
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
@@ -252,7 +290,7 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
     EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
     EXPECT_EQ(Text("lblFolderContents"), "Displaying 2 songs, divided into 0 groups");
     EXPECT_EQ(Text("StatusBarPanel"), " 2 files in total, 600 bytes");
-    EXPECT_EQ(Pane().SongList()->currentIndex().row(), 0) << "the focus stays where the rows were";
+    EXPECT_EQ(SongList(Window())->currentIndex().row(), 0) << "the focus stays where the rows were";
 
     if (cUnprivileged::Possible()) {
         // A read-only folder on a file system without a trash: the file and its song stay.
@@ -266,7 +304,8 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
         }
         ::chmod(Folder.Below("music").c_str(), 0755);
         EXPECT_EQ(Captions(), QStringList({"c", "d"}));
-        EXPECT_EQ(Pane().SelectedRows(), std::vector<int>({0, 1})) << "what stayed is selected";
+        EXPECT_EQ(Pane().Rows().SelectedRows(), std::vector<int>({0, 1}))
+            << "what stayed is selected";
         ASSERT_EQ(Desktop.Messages.size(), 1);
         EXPECT_TRUE(Desktop.Messages[0].startsWith(kUndeletedFilesMessage.data()));
         EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
@@ -276,13 +315,13 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
     // Every shown song deleted: an empty list, counted as such.
     PressKey(Window(), Qt::Key_A, Qt::ControlModifier);
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(Pane().Model()->rowCount(), 0);
+    EXPECT_EQ(SongModel(Window())->rowCount(), 0);
     EXPECT_EQ(Text("lblFolderContents"), "Displaying 0 songs, divided into 0 groups");
     EXPECT_EQ(Text("StatusBarPanel"), " 0 files in total, 0 bytes");
     EXPECT_EQ(Text("lblMostPopularFile"), "(not yet determined)");
     EXPECT_FALSE(Item("popSongsList_Delete")->isEnabled());
     Start();
-    EXPECT_EQ(Pane().Model()->rowCount(), 0) << "the catalogue forgot them";
+    EXPECT_EQ(SongModel(Window())->rowCount(), 0) << "the catalogue forgot them";
 }
 
 TEST_F(SongActionsWindow, ANameThatIsNoTextIsKeptOrDeletedByItsOwnBytes) {

@@ -44,6 +44,8 @@ public:
     /// once they are used up).
     QStringList ReplaceQuestions;
     std::deque<eReplaceAnswer> ReplaceAnswers;
+    /// Every text put on the clipboard.
+    QStringList Copied;
 
     void OpenDocument(const QString& path) override { Opened << path; }
     void ShowMessage(const QString& text) override { Messages << text; }
@@ -85,6 +87,7 @@ public:
         ReplaceAnswers.pop_front();
         return answer;
     }
+    void CopyText(const QString& text) override { Copied << text; }
 
 private:
     class cRecordedProgress : public cProgressWindow {

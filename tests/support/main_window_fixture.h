@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDir>
 #include <QHeaderView>
+#include <QListView>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,8 +19,10 @@
 #include <vector>
 
 #include "browser/unitMain.h"
+#include "browser/unitSongColumnLayout.h"
 #include "browser/unitSongListModel.h"
 #include "browser/unitSongListPane.h"
+#include "browser/unitSongRows.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "support/desktop_fake.h"
 #include "support/song_fixtures.h"
@@ -112,6 +115,21 @@ template <typename T> T* Control(TfrmMain& window, const char* name) {
     return control;
 }
 
+/// The rows of the window's song list, and their model.
+inline TSongRows& SongRows(TfrmMain& window) {
+    return window.SongListPane().Rows();
+}
+inline TSongListModel* SongModel(TfrmMain& window) {
+    return window.SongListPane().Rows().Model();
+}
+/// The details view and the large-icon view of the song list.
+inline QTreeView* SongList(TfrmMain& window) {
+    return Control<QTreeView>(window, "lstSongs");
+}
+inline QListView* SongIcons(TfrmMain& window) {
+    return Control<QListView>(window, "lstSongsIcons");
+}
+
 inline void SelectFolder(TfrmMain& window, const std::string& path) {
     window.FolderTree()->SelectFolder(QString::fromStdString(path));
 }
@@ -123,7 +141,7 @@ inline void ChooseViewMode(TfrmMain& window, const char* itemName) {
 /// The texts of one column of the song list, top to bottom.
 inline QStringList ColumnTexts(TfrmMain& window, int column) {
     QStringList texts;
-    const TSongListModel* model = window.SongListPane().Model();
+    const TSongListModel* model = SongModel(window);
     for (int row = 0; row < model->rowCount(); ++row) {
         texts << model->index(row, column).data().toString();
     }
@@ -132,7 +150,7 @@ inline QStringList ColumnTexts(TfrmMain& window, int column) {
 
 /// A left click on the header of the column, as the user sorts the list.
 inline void ClickHeader(TfrmMain& window, int column) {
-    QHeaderView* header = window.SongListPane().SongList()->header();
+    QHeaderView* header = SongList(window)->header();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
 }
@@ -172,7 +190,7 @@ inline void PressKey(TfrmMain& window, Qt::Key key, Qt::KeyboardModifiers modifi
 
 /// The row showing the song whose file name (without folder and extension) is the name.
 inline int RowNamed(TfrmMain& window, std::string_view name) {
-    const std::vector<cSongInfo*>& rows = window.SongListPane().Model()->Songs();
+    const std::vector<cSongInfo*>& rows = SongRows(window).Songs();
     for (size_t row = 0; row < rows.size(); ++row) {
         if (FileNameWithoutExtension(rows[row]->FileName()) == name) {
             return static_cast<int>(row);
@@ -182,15 +200,15 @@ inline int RowNamed(TfrmMain& window, std::string_view name) {
 }
 
 inline cSongInfo* SongNamed(TfrmMain& window, std::string_view name) {
-    return window.SongListPane().Model()->Song(RowNamed(window, name));
+    return SongModel(window)->Song(RowNamed(window, name));
 }
 
 /// Exactly these rows become selected, as the user's clicks select them.
 inline void SelectRows(TfrmMain& window, std::initializer_list<int> rows) {
-    QItemSelectionModel* selection = window.SongListPane().SongList()->selectionModel();
+    QItemSelectionModel* selection = SongRows(window).Selection();
     selection->clearSelection();
     for (int row : rows) {
-        selection->select(window.SongListPane().Model()->index(row, 0),
+        selection->select(SongModel(window)->index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 }
