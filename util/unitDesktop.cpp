@@ -4,18 +4,15 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDir>
 #include <QDrag>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <QUrl>
 #include <limits>
@@ -178,11 +175,16 @@ void AcceptFileDrop(QDropEvent& event, bool acceptable) {
     event.accept();
 }
 
-bool cSystemDesktop::MoveToTrash(const QString& path) {
-    // The user's trash lives in the data folder; where that folder is still missing, Qt would
-    // build the trash in the current folder instead.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    return QFile::moveToTrash(path);
+cTrashResult cSystemDesktop::MoveToTrash(const std::string& path) {
+    return MoveFileToTrash(path, TrashUserOfThisProcess());
+}
+
+bool cSystemDesktop::AskWarningQuestion(const QString& text) {
+    QMessageBox question(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
+                         QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    question.setDefaultButton(QMessageBox::No);
+    question.setEscapeButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
 }
 
 namespace {
