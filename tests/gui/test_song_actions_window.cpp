@@ -271,6 +271,17 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
         EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
     }
 
+    // No trash takes them: one warning question, whose No keeps the songs and their rows.
+    Desktop.RefuseTrash = true;
+    SelectRows(Window(), {0, 1});
+    PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(Desktop.WarningQuestions,
+              QStringList({"2 songs cannot be moved to the trash (no trash on its file system). "
+                           "Delete them for good?"}));
+    EXPECT_EQ(Captions(), QStringList({"c", "d"}));
+    EXPECT_EQ(Pane().SelectedRows(), std::vector<int>({0, 1}));
+    Desktop.RefuseTrash = false;
+
     // Every shown song deleted: an empty list, counted as such.
     PressKey(Window(), Qt::Key_A, Qt::ControlModifier);
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier);
