@@ -28,18 +28,17 @@ public:
     /// XDG_DATA_HOME at a folder of its own).
     enum class eTrash { kRemove, kQtTrash, kOwnTrash };
     eTrash Trash = eTrash::kRemove;
-    cTrashResult MoveToTrash(const std::string& path) override {
-        const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-        switch (Trash) {
-        case eTrash::kRemove:
-            return QFile::remove(name) ? cTrashResult{} : cTrashResult{eTrashOutcome::kFileStays, "?"};
-        case eTrash::kQtTrash:
-            return QFile::moveToTrash(name) ? cTrashResult{}
-                                            : cTrashResult{eTrashOutcome::kNoTrash, "?"};
-        case eTrash::kOwnTrash:
-            break;
+    std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) override {
+        if (Trash == eTrash::kOwnTrash) {
+            return MoveFilesToTrash(paths, TrashUserOfThisProcess());
         }
-        return MoveFileToTrash(path, TrashUserOfThisProcess());
+        std::vector<cTrashResult> results;
+        for (const std::string& path : paths) {
+            const QString name = QFile::decodeName(QByteArray::fromStdString(path));
+            const bool gone = Trash == eTrash::kRemove ? QFile::remove(name) : QFile::moveToTrash(name);
+            results.push_back(gone ? cTrashResult{} : cTrashResult{eTrashOutcome::kFileStays, "?"});
+        }
+        return results;
     }
     bool AskWarningQuestion(const QString& text) override {
         qWarning("%s", qPrintable(text));

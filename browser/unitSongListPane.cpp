@@ -1044,7 +1044,9 @@ void TSongListPane::popSongsList_DeleteClick() {
         const QSignalBlocker quiet(lstSongs->selectionModel());
         lstSongs->selectionModel()->clearSelection();
     }
-    const auto moveToTrash = [this](const std::string& path) { return m_Desktop.MoveToTrash(path); };
+    const auto moveToTrash = [this](const std::vector<std::string>& paths) {
+        return m_Desktop.MoveToTrash(paths);
+    };
     const auto askDeleteForGood = [this](const std::string& question) {
         return m_Desktop.AskWarningQuestion(TextToQString(question));
     };

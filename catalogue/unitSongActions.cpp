@@ -172,10 +172,18 @@ std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
     std::vector<std::pair<std::string, std::string>> undeleted;
     std::vector<cSongInfo*> untrashable;
     std::string trashRefusal;
-    for (auto it = songs.rbegin(); it != songs.rend(); ++it) {
-        cSongInfo* song = *it;
-        const std::string path(song->FileName());
-        cTrashResult result = moveToTrash(path);
+    const std::vector<cSongInfo*> lastFirst(songs.rbegin(), songs.rend());
+    std::vector<std::string> paths;
+    paths.reserve(lastFirst.size());
+    for (const cSongInfo* song : lastFirst) {
+        paths.emplace_back(song->FileName());
+    }
+    std::vector<cTrashResult> results = moveToTrash(paths);
+    results.resize(paths.size(), {eTrashOutcome::kFileStays, "the trash did not answer"});
+    for (size_t i = 0; i < lastFirst.size(); ++i) {
+        cSongInfo* song = lastFirst[i];
+        const std::string& path = paths[i];
+        cTrashResult& result = results[i];
         switch (result.Outcome) {
         case eTrashOutcome::kTrashed:
         case eTrashOutcome::kGone:

@@ -49,8 +49,10 @@ enum class eRenameColumn {
 bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
                 std::string_view selectedFolderPath);
 
-/// Moves one file to the trash of its file system (MoveFileToTrash of util/unitTrash).
-using cMoveToTrash = std::function<cTrashResult(const std::string& path)>;
+/// Moves the files to the trash of their file systems, in order, and answers what became of
+/// each (MoveFilesToTrash of util/unitTrash).
+using cMoveToTrash =
+    std::function<std::vector<cTrashResult>(const std::vector<std::string>& paths)>;
 /// Asks the user a question with a warning; answers true only for Yes.
 using cAskQuestion = std::function<bool(const std::string& question)>;
 /// Hears which songs left the catalogue, just before their records are disposed.
@@ -70,8 +72,8 @@ inline constexpr size_t kUndeletedFilesNamed = 20;
 /// Delete it for good?").
 std::string DeleteForGoodQuestion(size_t count, std::string_view reason);
 
-/// Deletes the songs, given in list order, from the last to the first: each file goes to the
-/// trash (moveToTrash). When the trash refuses files (kNoTrash), the user is asked once
+/// Deletes the songs, given in list order, from the last to the first: their files go to the
+/// trash (one call of moveToTrash). When the trash refuses files (kNoTrash), the user is asked once
 /// (askDeleteForGood, DeleteForGoodQuestion with the first refusal's reason): only a Yes
 /// deletes those files for good; a No keeps them, their songs and rows as they were. A song
 /// whose file is gone then (or was already) leaves the catalogue (DeleteSongEntry), its

@@ -175,8 +175,8 @@ void AcceptFileDrop(QDropEvent& event, bool acceptable) {
     event.accept();
 }
 
-cTrashResult cSystemDesktop::MoveToTrash(const std::string& path) {
-    return MoveFileToTrash(path, TrashUserOfThisProcess());
+std::vector<cTrashResult> cSystemDesktop::MoveToTrash(const std::vector<std::string>& paths) {
+    return MoveFilesToTrash(paths, TrashUserOfThisProcess());
 }
 
 bool cSystemDesktop::AskWarningQuestion(const QString& text) {

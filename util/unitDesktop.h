@@ -80,9 +80,10 @@ public:
     /// a list of file URLs and as plain text, one path per line, for copying only, without a
     /// picture. Returns when the drag ends, dropped or not.
     virtual void DragFiles(QWidget& source, const std::vector<std::string>& paths) = 0;
-    /// Moves the file (its path's own bytes) to the trash of its file system as the
-    /// freedesktop.org trash rules lay it out (MoveFileToTrash of util/unitTrash); never waits.
-    virtual cTrashResult MoveToTrash(const std::string& path) = 0;
+    /// Moves the files (their paths' own bytes) to the trash of their file systems as the
+    /// freedesktop.org trash rules lay it out (MoveFilesToTrash of util/unitTrash), in order;
+    /// answers what became of each. Never waits.
+    virtual std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) = 0;
     /// A modal question over the active window with the application's title, a warning icon
     /// and the buttons Yes and No; No is the default and what Esc answers. Answers true only
     /// for Yes.
@@ -104,7 +105,7 @@ public:
     int RunDialog(QDialog& dialog) override;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override;
     void DragFiles(QWidget& source, const std::vector<std::string>& paths) override;
-    cTrashResult MoveToTrash(const std::string& path) override;
+    std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) override;
     bool AskWarningQuestion(const QString& text) override;
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
     eReplaceAnswer AskReplaceFile(const QString& path) override;

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <optional>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "util/unitFileHandle.h"
@@ -118,6 +119,8 @@ struct cTrashCandidate {
     std::string RelativeTo;
     /// A top-folder trash must belong to the user: anyone could have made it otherwise.
     bool MustBeOwned = false;
+    /// The home trash makes the missing folders above it, as a data folder is made.
+    bool MakeParents = false;
 };
 
 /// Makes the folder (0700) when it is missing; answers why it cannot serve as a trash folder,
@@ -150,6 +153,9 @@ void MakeFoldersAbove(const std::string& path) {
 }
 
 std::optional<std::string> PrepareTrash(const cTrashCandidate& trash, uid_t uid) {
+    if (trash.MakeParents) {
+        MakeFoldersAbove(trash.Folder);
+    }
     if (std::optional<std::string> refused = EnsureTrashFolder(trash.Folder, trash.MustBeOwned, uid)) {
         return refused;
     }
@@ -163,11 +169,10 @@ std::optional<std::string> PrepareTrash(const cTrashCandidate& trash, uid_t uid)
 
 /// The trashes that may take a file of the resolved folder, the best first.
 std::vector<cTrashCandidate> TrashesFor(const std::string& realFolder, const cMountOf& mount,
+                                        const std::optional<cMountOf>& homeMount,
                                         const cTrashUser& user) {
-    const std::optional<cMountOf> homeMount = MountOfNearestExisting(user.HomeTrash);
     if (homeMount && homeMount->SameAs(mount)) {
-        MakeFoldersAbove(user.HomeTrash);
-        return {{user.HomeTrash, {}, false}};
+        return {{user.HomeTrash, {}, false, true}};
     }
     const std::string top = TopFolderOf(realFolder, mount);
     const std::string uid = std::to_string(user.Uid);
@@ -177,9 +182,9 @@ std::vector<cTrashCandidate> TrashesFor(const std::string& realFolder, const cMo
     const std::string shared = Joined(top, ".Trash");
     struct stat info {};
     if (::lstat(shared.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX)) {
-        trashes.push_back({Joined(shared, uid), top, true});
+        trashes.push_back({Joined(shared, uid), top, true, false});
     }
-    trashes.push_back({Joined(top, ".Trash-" + uid), top, true});
+    trashes.push_back({Joined(top, ".Trash-" + uid), top, true, false});
     return trashes;
 }
 
@@ -286,20 +291,102 @@ cTrashResult PutIntoTrash(const std::string& path, const cTrashCandidate& trash,
                                                 " tries");
 }
 
-/// Why the file cannot leave its folder (which deleting it would need as much as trashing
-/// it), or nothing when it can.
-std::optional<std::string> WhyTheFileCannotLeave(const std::string& folder,
-                                                 const struct stat& file, uid_t uid) {
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-        return SystemReason(errno);
+/// One delete's trash work: each folder's place and each trash's folders are looked at once,
+/// however many files of it go.
+class cTrashMover {
+public:
+    explicit cTrashMover(const cTrashUser& user)
+        : m_User(user), m_HomeMount(MountOfNearestExisting(user.HomeTrash)) {}
+
+    cTrashResult Move(const std::string& path) {
+        if (path.empty() || path.front() != '/' || FileNamePart(path).empty()) {
+            return Refused(eTrashOutcome::kFileStays, "the path is no absolute path of a file");
+        }
+        struct stat file {};
+        if (::lstat(path.c_str(), &file) != 0) {
+            return errno == ENOENT ? Refused(eTrashOutcome::kGone, {})
+                                   : Refused(eTrashOutcome::kFileStays, SystemReason(errno));
+        }
+        const cFolderPlace& place = PlaceOf(std::string(FolderPart(path)));
+        if (place.CannotLeave) {
+            return Refused(eTrashOutcome::kFileStays, *place.CannotLeave);
+        }
+        if (place.Shared && m_User.Uid != 0 && place.Owner != m_User.Uid && file.st_uid != m_User.Uid) {
+            return Refused(eTrashOutcome::kFileStays, SystemReason(EPERM)); // another's file
+        }
+        // The info names the file where it lies, with the links on the way resolved, so that
+        // the place is found again from the trash's own folder.
+        const std::string where = Joined(place.RealFolder, FileNamePart(path));
+        cTrashResult result = Refused(eTrashOutcome::kNoTrash, "no trash on its file system");
+        for (const cTrashCandidate& trash : place.Trashes) {
+            if (const std::optional<std::string>& refused = Prepared(trash)) {
+                result.Reason = *refused;
+                continue;
+            }
+            const std::string named = trash.RelativeTo.empty() ? where
+                                      : trash.RelativeTo == "/"
+                                          ? where.substr(1)
+                                          : where.substr(trash.RelativeTo.size() + 1);
+            result = PutIntoTrash(path, trash, TrashInfoText(named, std::time(nullptr)));
+            if (result.Outcome != eTrashOutcome::kNoTrash) {
+                return result;
+            }
+        }
+        return result;
     }
-    struct stat info {};
-    if (uid != 0 && ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_ISVTX) &&
-        info.st_uid != uid && file.st_uid != uid) {
-        return SystemReason(EPERM); // another user's file in a shared folder
+
+private:
+    /// What a folder's files share on their way to the trash.
+    struct cFolderPlace {
+        /// Why no file can leave the folder (which deleting it would need as much as trashing
+        /// it); nothing when they can.
+        std::optional<std::string> CannotLeave;
+        /// With the sticky bit, only the owner of the folder or of a file may remove the file.
+        bool Shared = false;
+        uid_t Owner = 0;
+        std::string RealFolder;
+        std::vector<cTrashCandidate> Trashes;
+    };
+
+    const cFolderPlace& PlaceOf(const std::string& folder) {
+        auto [it, added] = m_Folders.try_emplace(folder);
+        cFolderPlace& place = it->second;
+        if (!added) {
+            return place;
+        }
+        struct stat info {};
+        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 ||
+            ::stat(folder.c_str(), &info) != 0) {
+            place.CannotLeave = SystemReason(errno);
+            return place;
+        }
+        place.Shared = (info.st_mode & S_ISVTX) != 0;
+        place.Owner = info.st_uid;
+        const std::optional<std::string> realFolder = RealPath(folder);
+        const std::optional<cMountOf> mount = realFolder ? MountOf(*realFolder) : std::nullopt;
+        if (!mount) {
+            place.CannotLeave = SystemReason(errno);
+            return place;
+        }
+        place.RealFolder = *realFolder;
+        place.Trashes = TrashesFor(*realFolder, *mount, m_HomeMount, m_User);
+        return place;
     }
-    return std::nullopt;
-}
+
+    /// Why the trash cannot take files (made and checked once), or nothing when it can.
+    const std::optional<std::string>& Prepared(const cTrashCandidate& trash) {
+        auto [it, added] = m_Prepared.try_emplace(trash.Folder);
+        if (added) {
+            it->second = PrepareTrash(trash, m_User.Uid);
+        }
+        return it->second;
+    }
+
+    const cTrashUser& m_User;
+    const std::optional<cMountOf> m_HomeMount;
+    std::unordered_map<std::string, cFolderPlace> m_Folders;
+    std::unordered_map<std::string, std::optional<std::string>> m_Prepared;
+};
 
 std::string DataHome() {
     const char* data = std::getenv("XDG_DATA_HOME");
@@ -352,42 +439,16 @@ std::string TrashInfoText(std::string_view path, time_t deletedAt) {
 }
 
 cTrashResult MoveFileToTrash(const std::string& path, const cTrashUser& user) {
-    if (path.empty() || path.front() != '/' || FileNamePart(path).empty()) {
-        return Refused(eTrashOutcome::kFileStays, "the path is no absolute path of a file");
+    return cTrashMover(user).Move(path);
+}
+
+std::vector<cTrashResult> MoveFilesToTrash(const std::vector<std::string>& paths,
+                                           const cTrashUser& user) {
+    cTrashMover mover(user);
+    std::vector<cTrashResult> results;
+    results.reserve(paths.size());
+    for (const std::string& path : paths) {
+        results.push_back(mover.Move(path));
     }
-    struct stat file {};
-    if (::lstat(path.c_str(), &file) != 0) {
-        return errno == ENOENT ? Refused(eTrashOutcome::kGone, {})
-                               : Refused(eTrashOutcome::kFileStays, SystemReason(errno));
-    }
-    const std::string folder(FolderPart(path));
-    if (std::optional<std::string> why = WhyTheFileCannotLeave(folder, file, user.Uid)) {
-        return Refused(eTrashOutcome::kFileStays, std::move(*why));
-    }
-    const std::optional<std::string> realFolder = RealPath(folder);
-    const std::optional<cMountOf> mount = realFolder ? MountOf(*realFolder) : std::nullopt;
-    if (!mount) {
-        const int error = errno;
-        return Refused(eTrashOutcome::kFileStays, SystemReason(error));
-    }
-    // The info names the file where it lies, with the links on the way resolved, so that the
-    // place is found again from the trash's own folder.
-    const std::string place = Joined(*realFolder, FileNamePart(path));
-    const time_t now = std::time(nullptr);
-    cTrashResult result = Refused(eTrashOutcome::kNoTrash, "no trash on its file system");
-    for (const cTrashCandidate& trash : TrashesFor(*realFolder, *mount, user)) {
-        if (std::optional<std::string> refused = PrepareTrash(trash, user.Uid)) {
-            result.Reason = std::move(*refused);
-            continue;
-        }
-        const std::string named =
-            trash.RelativeTo.empty() ? place
-            : trash.RelativeTo == "/" ? place.substr(1)
-                                      : place.substr(trash.RelativeTo.size() + 1);
-        result = PutIntoTrash(path, trash, TrashInfoText(named, now));
-        if (result.Outcome != eTrashOutcome::kNoTrash) {
-            return result;
-        }
-    }
-    return result;
+    return results;
 }

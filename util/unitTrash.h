@@ -17,6 +17,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// What became of a file sent to the trash.
 enum class eTrashOutcome {
@@ -52,6 +53,11 @@ cTrashUser TrashUserOfThisProcess();
 /// step is bounded (at most kTrashNameTries names are tried), so a trash that refuses ends the
 /// call with the refusal instead of a wait.
 cTrashResult MoveFileToTrash(const std::string& path, const cTrashUser& user);
+
+/// MoveFileToTrash for each path, in order; each folder and each trash is looked at once for
+/// all of them (a trash folder removed meanwhile refuses the files that follow).
+std::vector<cTrashResult> MoveFilesToTrash(const std::vector<std::string>& paths,
+                                           const cTrashUser& user);
 
 /// How many names a file may try in the trash before the trash counts as refusing it.
 inline constexpr int kTrashNameTries = 100;

@@ -348,16 +348,19 @@ protected:
     /// Set: no trash takes a file (a file system without one, a full disk).
     bool m_TrashRefuses = false;
     /// The real trash, in a home trash of the test's own folder.
-    cMoveToTrash m_Trash = [this](const std::string& path) {
-        m_Asked.push_back(path);
+    cMoveToTrash m_Trash = [this](const std::vector<std::string>& paths) {
+        m_Asked.insert(m_Asked.end(), paths.begin(), paths.end());
         if (m_TrashRefuses) {
-            return cTrashResult{eTrashOutcome::kNoTrash, "no trash on its file system"};
+            return std::vector<cTrashResult>(
+                paths.size(), {eTrashOutcome::kNoTrash, "no trash on its file system"});
         }
-        cTrashResult result = MoveFileToTrash(path, {m_Folder / "Trash", ::geteuid()});
-        if (result.Outcome == eTrashOutcome::kTrashed) {
-            m_Trashed.push_back(path);
+        std::vector<cTrashResult> results = MoveFilesToTrash(paths, {m_Folder / "Trash", ::geteuid()});
+        for (size_t i = 0; i < paths.size(); ++i) {
+            if (results[i].Outcome == eTrashOutcome::kTrashed) {
+                m_Trashed.push_back(paths[i]);
+            }
         }
-        return result;
+        return results;
     };
 };
 

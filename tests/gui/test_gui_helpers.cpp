@@ -81,8 +81,10 @@ TEST(Desktop, TheTrashTakesTheFileIntoTheUsersTrash) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     cSystemDesktop desktop;
-    const eTrashOutcome trashed = desktop.MoveToTrash(QStringToPath(song)).Outcome;
-    const eTrashOutcome missing = desktop.MoveToTrash(QStringToPath(home.path() + "/missing.mp3")).Outcome;
+    const std::vector<cTrashResult> results =
+        desktop.MoveToTrash({QStringToPath(song), QStringToPath(home.path() + "/missing.mp3")});
+    const eTrashOutcome trashed = results.at(0).Outcome;
+    const eTrashOutcome missing = results.at(1).Outcome;
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", oldData);
     EXPECT_EQ(trashed, eTrashOutcome::kTrashed);

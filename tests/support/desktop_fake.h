@@ -74,18 +74,12 @@ public:
         }
         Drags << shown;
     }
-    cTrashResult MoveToTrash(const std::string& path) override {
-        if (RefuseTrash) {
-            return {eTrashOutcome::kNoTrash, TrashRefusal};
+    std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) override {
+        std::vector<cTrashResult> results;
+        for (const std::string& path : paths) {
+            results.push_back(MoveOneToTrash(path));
         }
-        if (::unlink(path.c_str()) != 0) {
-            const int error = errno;
-            return error == ENOENT ? cTrashResult{eTrashOutcome::kGone, {}}
-                                   : cTrashResult{eTrashOutcome::kFileStays,
-                                                  std::generic_category().message(error)};
-        }
-        Trashed.push_back(path);
-        return {};
+        return results;
     }
     bool AskWarningQuestion(const QString& text) override {
         WarningQuestions << text;
@@ -106,6 +100,20 @@ public:
     }
 
 private:
+    cTrashResult MoveOneToTrash(const std::string& path) {
+        if (RefuseTrash) {
+            return {eTrashOutcome::kNoTrash, TrashRefusal};
+        }
+        if (::unlink(path.c_str()) != 0) {
+            const int error = errno;
+            return error == ENOENT ? cTrashResult{eTrashOutcome::kGone, {}}
+                                   : cTrashResult{eTrashOutcome::kFileStays,
+                                                  std::generic_category().message(error)};
+        }
+        Trashed.push_back(path);
+        return {};
+    }
+
     class cRecordedProgress : public cProgressWindow {
     public:
         explicit cRecordedProgress(cRecordingDesktop& desktop) : m_Desktop(desktop) {}
