@@ -35,7 +35,8 @@ public:
         std::vector<cTrashResult> results;
         for (const std::string& path : paths) {
             const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-            const bool gone = Trash == eTrash::kRemove ? QFile::remove(name) : QFile::moveToTrash(name);
+            const bool gone =
+                Trash == eTrash::kRemove ? QFile::remove(name) : QFile::moveToTrash(name);
             results.push_back(gone ? cTrashResult{} : cTrashResult{eTrashOutcome::kFileStays, "?"});
         }
         return results;

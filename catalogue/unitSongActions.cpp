@@ -158,8 +158,8 @@ bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
 std::string DeleteForGoodQuestion(size_t count, std::string_view reason) {
     const bool one = count == 1;
     return std::to_string(count) + (one ? " song cannot" : " songs cannot") +
-           " be moved to the trash (" + std::string(reason) + "). Delete " +
-           (one ? "it" : "them") + " for good?";
+           " be moved to the trash (" + std::string(reason) + "). Delete " + (one ? "it" : "them") +
+           " for good?";
 }
 
 std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,

@@ -9,8 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 #include "util/unitFileHandle.h"
@@ -278,7 +278,8 @@ private:
         if (got.Error != 0) {
             return {0, {got.Error, true}};
         }
-        const cTransfer put = WriteFullyAt(m_Target, std::string_view(m_Buffer.data(), got.Done), at);
+        const cTransfer put =
+            WriteFullyAt(m_Target, std::string_view(m_Buffer.data(), got.Done), at);
         return {got.Done, {put.Error, false}};
     }
 
@@ -306,7 +307,8 @@ cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size, const cCopyPr
         if (hole < 0 || hole > size) {
             hole = size;
         }
-        if (const cCopyResult copied = copier.Copy(data, hole); copied.Error != 0 || copied.Cancelled) {
+        if (const cCopyResult copied = copier.Copy(data, hole);
+            copied.Error != 0 || copied.Cancelled) {
             return copied;
         }
         if (copier.SourceEnd >= 0) {

@@ -82,7 +82,8 @@ using cCopyProgress = std::function<bool(int64_t reached)>;
 /// target that long. Holes of a sparse source stay holes (only its data, found with SEEK_DATA
 /// and SEEK_HOLE, is copied); the data goes in the kernel where the file systems allow it.
 /// A source that turns out shorter leaves the target as long as it was.
-cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size, const cCopyProgress& progress = {});
+cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size,
+                         const cCopyProgress& progress = {});
 
 /// Copies the whole content of the open file into a new file at the path, created with
 /// O_CREAT|O_EXCL|O_NOFOLLOW (an existing entry or a planted link is never written through)

@@ -199,7 +199,7 @@ private:
         if (error == EEXIST && ::stat(item.Target.c_str(), &existing) == 0 &&
             S_ISDIR(existing.st_mode)) {
             RemoveLeftoverTemporaries(item.Target); // what a killed copy into it left
-            return eStepResult::Done; // a folder of that name is filled
+            return eStepResult::Done;               // a folder of that name is filled
         }
         throw EFileError(error, kCouldNotWrite, item.Target);
     }

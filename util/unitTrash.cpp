@@ -156,11 +156,13 @@ std::optional<std::string> PrepareTrash(const cTrashCandidate& trash, uid_t uid)
     if (trash.MakeParents) {
         MakeFoldersAbove(trash.Folder);
     }
-    if (std::optional<std::string> refused = EnsureTrashFolder(trash.Folder, trash.MustBeOwned, uid)) {
+    if (std::optional<std::string> refused =
+            EnsureTrashFolder(trash.Folder, trash.MustBeOwned, uid)) {
         return refused;
     }
     for (const char* part : {"/files", "/info"}) {
-        if (std::optional<std::string> refused = EnsureTrashFolder(trash.Folder + part, false, uid)) {
+        if (std::optional<std::string> refused =
+                EnsureTrashFolder(trash.Folder + part, false, uid)) {
             return refused;
         }
     }
@@ -266,9 +268,9 @@ cTrashResult PutIntoTrash(const std::string& path, const cTrashCandidate& trash,
         if (const int error = WriteInfoFile(infoPath, infoText); error == EEXIST) {
             continue;
         } else if (error != 0) {
-            return Refused(eTrashOutcome::kNoTrash, "the trash folder " +
-                                                        Quoted(trash.Folder + "/info") +
-                                                        " cannot be written: " + SystemReason(error));
+            return Refused(eTrashOutcome::kNoTrash,
+                           "the trash folder " + Quoted(trash.Folder + "/info") +
+                               " cannot be written: " + SystemReason(error));
         }
         const int error = RenameNoReplace(path, trash.Folder + "/files/" + trashName);
         if (error == 0) {
@@ -311,7 +313,8 @@ public:
         if (place.CannotLeave) {
             return Refused(eTrashOutcome::kFileStays, *place.CannotLeave);
         }
-        if (place.Shared && m_User.Uid != 0 && place.Owner != m_User.Uid && file.st_uid != m_User.Uid) {
+        if (place.Shared && m_User.Uid != 0 && place.Owner != m_User.Uid &&
+            file.st_uid != m_User.Uid) {
             return Refused(eTrashOutcome::kFileStays, SystemReason(EPERM)); // another's file
         }
         // The info names the file where it lies, with the links on the way resolved, so that

@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>

@@ -22,9 +22,9 @@ inline std::vector<std::string> PlantLeftoversAndLookAlikes(const std::string& f
     const struct {
         const char* Name;
         eKind Kind;
-        bool Old;         ///< last modified two minutes ago
-        bool OtherOwner;  ///< belongs to another user (only where the test may give it away)
-        bool Leftover;    ///< the program's own leftover: it goes
+        bool Old;        ///< last modified two minutes ago
+        bool OtherOwner; ///< belongs to another user (only where the test may give it away)
+        bool Leftover;   ///< the program's own leftover: it goes
     } entries[] = {
         {".a.mp3.tunaria-123456.tmp", kFile, true, false, true},
         {".link.mp3.tunaria-7.tmp", kLink, true, false, true},
