@@ -23,8 +23,28 @@ public:
     QString SavePath;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest&) override { return {SavePath, 0}; }
     void DragFiles(QWidget&, const std::vector<std::string>&) override {}
-    /// The bench's trash keeps nothing: the file is removed.
-    bool MoveToTrash(const QString& path) override { return QFile::remove(path); }
+    /// How the bench's trash takes a file: removed (keeping nothing), through Qt's trash, or
+    /// through the program's own trash (both into the user's trash folder: a benchmark points
+    /// XDG_DATA_HOME at a folder of its own).
+    enum class eTrash { kRemove, kQtTrash, kOwnTrash };
+    eTrash Trash = eTrash::kRemove;
+    std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) override {
+        if (Trash == eTrash::kOwnTrash) {
+            return MoveFilesToTrash(paths, TrashUserOfThisProcess());
+        }
+        std::vector<cTrashResult> results;
+        for (const std::string& path : paths) {
+            const QString name = QFile::decodeName(QByteArray::fromStdString(path));
+            const bool gone =
+                Trash == eTrash::kRemove ? QFile::remove(name) : QFile::moveToTrash(name);
+            results.push_back(gone ? cTrashResult{} : cTrashResult{eTrashOutcome::kFileStays, "?"});
+        }
+        return results;
+    }
+    bool AskWarningQuestion(const QString& text) override {
+        qWarning("%s", qPrintable(text));
+        return false;
+    }
     /// Progress is shown nowhere and never cancelled; a copy replaces nothing.
     std::unique_ptr<cProgressWindow> ShowProgress(const QString&) override {
         return std::make_unique<cUnseenProgress>();

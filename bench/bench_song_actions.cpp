@@ -1,5 +1,6 @@
 // The song commands with 100,000 songs in the list: opening 1,000 selected songs (the desktop
-// opens nothing), deleting 10,000 selected songs and one song (the trash removes the files),
+// opens nothing), deleting 10,000 selected songs and one song (the trash removes the files; for
+// 10,000 also into the user's trash, through the program's own trash and through Qt's),
 // and committing a rename; beside the delete, the list's part of it against the plain loop that
 // removes one row at a time. Each runs through its menu item in a shown window over the
 // synthetic collection, through to the event processing that repaints the list.
@@ -9,11 +10,14 @@
 #include <QLineEdit>
 #include <QTreeView>
 #include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <unordered_set>
 #include <vector>
 
+#include "bench/bench_temp_folder.h"
 #include "bench/bench_window.h"
 #include "browser/unitSongListModel.h"
 #include "catalogue/unitSongUtils.h"
@@ -122,12 +126,31 @@ void BM_Open1000Of100kSortedByViews(benchmark::State& state) {
 }
 BENCHMARK(BM_Open1000Of100kSortedByViews)->Unit(benchmark::kMillisecond)->Iterations(10);
 
+/// The user's trash of the benchmarks: a data folder of their own, emptied between runs.
+const std::string& BenchDataHome() {
+    static const std::string folder = [] {
+        const std::string made = NewBenchFolder("tunaria-bench-data");
+        ::setenv("XDG_DATA_HOME", made.c_str(), 1);
+        return made;
+    }();
+    return folder;
+}
+
+void EmptyTheTrash() {
+    std::error_code ignored;
+    std::filesystem::remove_all(BenchDataHome() + "/Trash", ignored);
+}
+
 /// Delete of `count` selected songs, spread over the list or in one block, each from a fresh
-/// window over the whole collection.
-void DeleteSelected(benchmark::State& state, int count, bool spread) {
+/// window over the whole collection, with the files going away as the trash given takes them.
+void DeleteSelected(benchmark::State& state, int count, bool spread,
+                    cPrintingDesktop::eTrash trash = cPrintingDesktop::eTrash::kRemove) {
+    BenchDataHome();
+    BenchDesktop().Trash = trash;
     for (auto _ : state) {
         state.PauseTiming();
         Restorable().Restore();
+        EmptyTheTrash();
         auto window = Restorable().Window();
         SelectRows(*window, count, spread);
         for (const int row : window->SongListPane().Rows().SelectedRows()) {
@@ -141,6 +164,8 @@ void DeleteSelected(benchmark::State& state, int count, bool spread) {
         window.reset();
         state.ResumeTiming();
     }
+    BenchDesktop().Trash = cPrintingDesktop::eTrash::kRemove;
+    EmptyTheTrash();
     Restorable().Restore();
 }
 
@@ -153,6 +178,18 @@ void BM_Delete10000InOneBlockOf100k(benchmark::State& state) {
     DeleteSelected(state, 10000, false);
 }
 BENCHMARK(BM_Delete10000InOneBlockOf100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+/// The same 10,000 songs into the user's trash: through the program's own trash, and through
+/// Qt's, which the program used before.
+void BM_Delete10000SpreadOf100kToOwnTrash(benchmark::State& state) {
+    DeleteSelected(state, 10000, true, cPrintingDesktop::eTrash::kOwnTrash);
+}
+BENCHMARK(BM_Delete10000SpreadOf100kToOwnTrash)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Delete10000SpreadOf100kToQtTrash(benchmark::State& state) {
+    DeleteSelected(state, 10000, true, cPrintingDesktop::eTrash::kQtTrash);
+}
+BENCHMARK(BM_Delete10000SpreadOf100kToQtTrash)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 /// Delete of one song in the middle of the list, one after the other in one window.
 void BM_DeleteOneOf100k(benchmark::State& state) {

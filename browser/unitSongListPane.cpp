@@ -391,10 +391,11 @@ void TSongListPane::popSongsList_DeleteClick() {
         const QSignalBlocker quiet(m_Rows->Selection());
         m_Rows->Selection()->clearSelection();
     }
-    const auto moveToTrash = [this](const std::string& path) {
-        // A name the desktop cannot spell exactly might name another file there.
-        const QString shown = PathToQString(path);
-        return QStringToPath(shown) == path && m_Desktop.MoveToTrash(shown);
+    const auto moveToTrash = [this](const std::vector<std::string>& paths) {
+        return m_Desktop.MoveToTrash(paths);
+    };
+    const auto askDeleteForGood = [this](const std::string& question) {
+        return m_Desktop.AskWarningQuestion(TextToQString(question));
     };
     bool mostPopularGone = false;
     const auto forgetSongs = [&](const std::vector<cSongInfo*>& gone) {
@@ -405,7 +406,7 @@ void TSongListPane::popSongsList_DeleteClick() {
         }
     };
     const std::vector<cSongInfo*> stayed =
-        DeleteSongs(songs, m_State.DisplayedSongs, moveToTrash, forgetSongs);
+        DeleteSongs(songs, m_State.DisplayedSongs, moveToTrash, askDeleteForGood, forgetSongs);
     if (mostPopularGone) {
         // The same song a fill would name: the first with the highest count in master order.
         m_State.MostPopularSong = FindMostPopular(m_State.DisplayedSongs.Items());

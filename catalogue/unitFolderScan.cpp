@@ -15,6 +15,7 @@
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitAsciiCase.h"
+#include "util/unitAtomicFile.h"
 #include "util/unitFileHandle.h"
 #include "util/unitMessages.h"
 #include "util/unitTextUtils.h"
@@ -151,6 +152,10 @@ std::vector<cSongInfo*> AddUnknownFiles(DIR* dir, const std::string& folder,
     std::string path = folder;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
+        if (IsOwnTemporaryName(name)) {
+            RemoveLeftoverTemporary(dirFd, entry->d_name); // what a killed copy left
+            continue;
+        }
         if (!IsMp3FileName(name) || !IsFileEntry(dirFd, *entry)) {
             continue;
         }

@@ -77,11 +77,10 @@ void ShowRenameFailure(const EFileError* error = nullptr) {
 
 // ---- delete -------------------------------------------------------------------------------
 
-/// Sends the file away: to the trash, or for good where the trash does not take it. Answers
-/// nothing when the file is gone (also when it was gone already), else why it stays.
-std::optional<std::string> RemoveSongFile(const std::string& path,
-                                          const cMoveToTrash& moveToTrash) {
-    if (moveToTrash(path) || ::unlink(path.c_str()) == 0 || errno == ENOENT) {
+/// Deletes the file for good. Answers nothing when it is gone (also when it was gone
+/// already), else why it stays.
+std::optional<std::string> DeleteFileForGood(const std::string& path) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
         return std::nullopt;
     }
     const int error = errno;
@@ -156,26 +155,68 @@ bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
     return false;
 }
 
+std::string DeleteForGoodQuestion(size_t count, std::string_view reason) {
+    const bool one = count == 1;
+    return std::to_string(count) + (one ? " song cannot" : " songs cannot") +
+           " be moved to the trash (" + std::string(reason) + "). Delete " + (one ? "it" : "them") +
+           " for good?";
+}
+
 std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
                                     cSongPointersList& displayedSongs,
                                     const cMoveToTrash& moveToTrash,
+                                    const cAskQuestion& askDeleteForGood,
                                     const cForgetSongs& forgetSongs) {
     NeedCatalogue("DeleteSongs");
     std::vector<cSongInfo*> gone;
-    std::vector<cSongInfo*> stayed;
     std::vector<std::pair<std::string, std::string>> undeleted;
+    std::vector<cSongInfo*> untrashable;
+    std::string trashRefusal;
+    const std::vector<cSongInfo*> lastFirst(songs.rbegin(), songs.rend());
+    std::vector<std::string> paths;
+    paths.reserve(lastFirst.size());
+    for (const cSongInfo* song : lastFirst) {
+        paths.emplace_back(song->FileName());
+    }
+    std::vector<cTrashResult> results = moveToTrash(paths);
+    results.resize(paths.size(), {eTrashOutcome::kFileStays, "the trash did not answer"});
+    for (size_t i = 0; i < lastFirst.size(); ++i) {
+        cSongInfo* song = lastFirst[i];
+        const std::string& path = paths[i];
+        cTrashResult& result = results[i];
+        switch (result.Outcome) {
+        case eTrashOutcome::kTrashed:
+        case eTrashOutcome::kGone:
+            gone.push_back(song);
+            break;
+        case eTrashOutcome::kFileStays:
+            undeleted.emplace_back(path, std::move(result.Reason));
+            break;
+        case eTrashOutcome::kNoTrash:
+            if (untrashable.empty()) {
+                trashRefusal = std::move(result.Reason);
+            }
+            untrashable.push_back(song);
+            break;
+        }
+    }
+    // Deleting for good is what the user did not ask for: only after a Yes.
+    if (!untrashable.empty() && askDeleteForGood &&
+        askDeleteForGood(DeleteForGoodQuestion(untrashable.size(), trashRefusal))) {
+        for (cSongInfo* song : untrashable) {
+            const std::string path(song->FileName());
+            if (std::optional<std::string> reason = DeleteFileForGood(path)) {
+                undeleted.emplace_back(path, std::move(*reason));
+            } else {
+                gone.push_back(song);
+            }
+        }
+    }
+
     std::unordered_set<const cSongInfo*> keptByMaster;
     std::string catalogueError;
     bool mismatch = false;
-    for (auto it = songs.rbegin(); it != songs.rend(); ++it) {
-        cSongInfo* song = *it;
-        const std::string path(song->FileName());
-        if (std::optional<std::string> reason = RemoveSongFile(path, moveToTrash)) {
-            // The song stays with its views and groups, so no later scan adds it anew.
-            undeleted.emplace_back(path, std::move(*reason));
-            stayed.push_back(song);
-            continue;
-        }
+    for (cSongInfo* song : gone) {
         try {
             SongsDatabase->DeleteSongEntry(*song);
         } catch (const std::exception& error) {
@@ -190,13 +231,18 @@ std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
                 keptByMaster.insert(song); // still owned there: never disposed here
             }
         }
-        gone.push_back(song);
     }
 
     // One walk over the displayed songs, however many go.
     const std::unordered_set<const cSongInfo*> goneSet(gone.begin(), gone.end());
     std::erase_if(displayedSongs.Items(),
                   [&](const cSongInfo* song) { return goneSet.contains(song); });
+    std::vector<cSongInfo*> stayed;
+    for (cSongInfo* song : songs) {
+        if (!goneSet.contains(song)) {
+            stayed.push_back(song); // its views and groups stay, so no later scan adds it anew
+        }
+    }
     if (forgetSongs) {
         forgetSongs(gone);
     }
@@ -215,7 +261,6 @@ std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
     if (!undeleted.empty()) {
         ShowMessage(UndeletedFilesText(undeleted));
     }
-    std::reverse(stayed.begin(), stayed.end());
     return stayed;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/unitId3v1.h"
+#include "util/unitTrash.h"
 #include "util/unitUtils.h"
 
 class cSongInfo;
@@ -48,8 +49,12 @@ enum class eRenameColumn {
 bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
                 std::string_view selectedFolderPath);
 
-/// Moves one file to the desktop's trash; answers whether it did.
-using cMoveToTrash = std::function<bool(const std::string& path)>;
+/// Moves the files to the trash of their file systems, in order, and answers what became of
+/// each (MoveFilesToTrash of util/unitTrash).
+using cMoveToTrash =
+    std::function<std::vector<cTrashResult>(const std::vector<std::string>& paths)>;
+/// Asks the user a question with a warning; answers true only for Yes.
+using cAskQuestion = std::function<bool(const std::string& question)>;
 /// Hears which songs left the catalogue, just before their records are disposed.
 using cForgetSongs = std::function<void(const std::vector<cSongInfo*>& songs)>;
 
@@ -62,20 +67,28 @@ inline constexpr std::string_view kMasterListMismatchMessage =
 /// How many files the message names before it only counts the rest.
 inline constexpr size_t kUndeletedFilesNamed = 20;
 
-/// Deletes the songs, given in list order, from the last to the first: each file goes to the
-/// trash (moveToTrash) or, where that fails, is deleted for good. A song whose file is gone
-/// then (or was already) leaves the catalogue (DeleteSongEntry), its master-list slot (emptied
-/// when it holds the song at MasterIndex) and the displayed song list; forgetSongs hears of all
-/// of them at once, and then their records are disposed, except a record that the master list
-/// still holds in another slot. A file that stays where it was keeps its song untouched.
-/// Afterwards one message names the files that stayed (with the reason), and one message
-/// reports master-list slots that did not hold their song (kMasterListMismatchMessage). The
-/// displayed song list is walked once, however many songs go. Answers the songs that stayed.
-/// Needs the open catalogue and master list (std::logic_error otherwise, before anything is
-/// touched).
+/// The question before files that no trash takes are deleted for good: "<n> songs cannot be
+/// moved to the trash (<reason>). Delete them for good?" (for one song: "1 song cannot ...
+/// Delete it for good?").
+std::string DeleteForGoodQuestion(size_t count, std::string_view reason);
+
+/// Deletes the songs, given in list order, from the last to the first: their files go to the
+/// trash (one call of moveToTrash). When the trash refuses files (kNoTrash), the user is asked once
+/// (askDeleteForGood, DeleteForGoodQuestion with the first refusal's reason): only a Yes
+/// deletes those files for good; a No keeps them, their songs and rows as they were. A song
+/// whose file is gone then (or was already) leaves the catalogue (DeleteSongEntry), its
+/// master-list slot (emptied when it holds the song at MasterIndex) and the displayed song
+/// list; forgetSongs hears of all of them at once, and then their records are disposed, except
+/// a record that the master list still holds in another slot. A file that stays where it was
+/// keeps its song untouched. Afterwards one message names the files that could not be deleted
+/// (with the reason; a No is no failure), and one message reports master-list slots that did
+/// not hold their song (kMasterListMismatchMessage). The displayed song list is walked once,
+/// however many songs go. Answers the songs that stayed, in list order. Needs the open
+/// catalogue and master list (std::logic_error otherwise, before anything is touched).
 std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
                                     cSongPointersList& displayedSongs,
                                     const cMoveToTrash& moveToTrash,
+                                    const cAskQuestion& askDeleteForGood,
                                     const cForgetSongs& forgetSongs);
 
 /// The tag editor's OK: writes the texts into the song's file; then either sets the file's

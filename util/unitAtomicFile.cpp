@@ -1,5 +1,6 @@
 #include "util/unitAtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
+#include <vector>
 
 #include "util/unitFileHandle.h"
 #include "util/unitUtils.h"
@@ -28,16 +31,61 @@ std::string FolderOf(const std::string& path) {
 
 } // namespace
 
+namespace {
+constexpr std::string_view kTemporaryMark = ".tunaria-";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+/// A temporary file unchanged for this long belongs to no copy or save under way.
+constexpr time_t kLeftoverSeconds = 60;
+} // namespace
+
+bool IsOwnTemporaryName(std::string_view name) {
+    if (name.size() < 1 + kTemporaryMark.size() + 1 + kTemporaryEnd.size() || name.front() != '.' ||
+        !name.ends_with(kTemporaryEnd)) {
+        return false;
+    }
+    // What lies between the leading dot and ".tmp": a name, the mark and a number.
+    const std::string_view rest = name.substr(1, name.size() - 1 - kTemporaryEnd.size());
+    const size_t digitsFrom = rest.find_last_not_of("0123456789") + 1; // 0 when all are digits
+    return digitsFrom < rest.size() && rest.substr(0, digitsFrom).ends_with(kTemporaryMark);
+}
+
+bool RemoveLeftoverTemporary(int folderFd, const char* name) {
+    struct stat info {};
+    if (!IsOwnTemporaryName(name) || ::fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !(S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) || info.st_uid != ::geteuid()) {
+        return false;
+    }
+    // A copy under way keeps its temporary file fresh with every piece it writes; it gives the
+    // file its final time only just before the rename, on the thread that also scans.
+    if (std::time(nullptr) - info.st_mtim.tv_sec < kLeftoverSeconds) {
+        return false;
+    }
+    return ::unlinkat(folderFd, name, 0) == 0;
+}
+
+void RemoveLeftoverTemporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        RemoveLeftoverTemporary(::dirfd(dir), entry->d_name);
+    }
+    ::closedir(dir);
+}
+
 int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath, mode_t mode) {
     static std::atomic<unsigned> counter{0};
     // Keep the temporary name within the usual 255-byte limit of a folder entry.
-    const std::string stem = "." + std::string(FileNamePart(target).substr(0, 200)) + ".tmp";
+    const std::string stem =
+        "." + std::string(FileNamePart(target).substr(0, 200)) + std::string(kTemporaryMark);
     const auto clock = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const unsigned long long unique =
             (clock ^ (static_cast<unsigned long long>(::getpid()) << 20)) + counter++;
-        temporaryPath = FolderOf(target) + "/" + stem + std::to_string(unique % 1000000007ULL);
+        temporaryPath = FolderOf(target) + "/" + stem + std::to_string(unique % 1000000007ULL) +
+                        std::string(kTemporaryEnd);
         // Never an existing entry, nor one that a link planted there would make us write.
         const int fd = ::open(temporaryPath.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -169,31 +217,84 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, size_t maxB
 
 namespace {
 
-/// Copies the bytes of [from, to) of the source to the same place in the target.
-cCopyResult CopyRange(int sourceFd, int targetFd, int64_t from, int64_t to) {
-    constexpr size_t kChunk = 1 << 20;
-    std::string buffer(static_cast<size_t>(std::min<int64_t>(to - from, kChunk)), '\0');
-    for (int64_t at = from; at < to;) {
-        const auto count = static_cast<size_t>(std::min<int64_t>(to - at, kChunk));
-        const cTransfer got = ReadFullyAt(sourceFd, buffer.data(), count, at);
-        if (got.Error != 0) {
-            return {got.Error, true};
+/// Copies ranges of one open file to the same places in another, piece by piece: in the
+/// kernel where the two file systems allow it (no bytes through the program), else through a
+/// buffer.
+class cRangeCopier {
+public:
+    cRangeCopier(int sourceFd, int targetFd, const cCopyProgress& progress)
+        : m_Source(sourceFd), m_Target(targetFd), m_Progress(progress) {}
+
+    /// Copies [from, to). Sets SourceEnd when the source ends before `to`.
+    cCopyResult Copy(int64_t from, int64_t to) {
+        for (int64_t at = from; at < to;) {
+            const auto count = static_cast<size_t>(std::min<int64_t>(to - at, kPieceBytes));
+            const cPiece piece = CopyPiece(at, count);
+            if (piece.Result.Error != 0) {
+                return piece.Result;
+            }
+            if (piece.Bytes == 0) {
+                SourceEnd = at;
+                return {};
+            }
+            at += static_cast<int64_t>(piece.Bytes);
+            if (m_Progress && !m_Progress(at)) {
+                return {0, false, true};
+            }
         }
-        if (got.Done == 0) {
-            return {}; // the source ends early: the size set at the end keeps the rest empty
-        }
-        const cTransfer put = WriteFullyAt(targetFd, std::string_view(buffer.data(), got.Done), at);
-        if (put.Error != 0) {
-            return {put.Error, false};
-        }
-        at += static_cast<int64_t>(got.Done);
+        return {};
     }
-    return {};
-}
+
+    /// Where the source ended early; -1 while it did not.
+    int64_t SourceEnd = -1;
+
+private:
+    static constexpr size_t kPieceBytes = 1 << 20;
+
+    struct cPiece {
+        size_t Bytes = 0; ///< 0 where the source ends
+        cCopyResult Result;
+    };
+
+    cPiece CopyPiece(int64_t at, size_t count) {
+        while (m_KernelCopy) {
+            loff_t from = at;
+            loff_t to = at;
+            const ssize_t moved = ::copy_file_range(m_Source, &from, m_Target, &to, count, 0);
+            if (moved >= 0) {
+                return {static_cast<size_t>(moved), {}};
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EBADF) {
+                return {0, {errno, false}};
+            }
+            m_KernelCopy = false; // not between these file systems: a buffer from now on
+        }
+        m_Buffer.resize(kPieceBytes);
+        const cTransfer got = ReadFullyAt(m_Source, m_Buffer.data(), count, at);
+        if (got.Error != 0) {
+            return {0, {got.Error, true}};
+        }
+        const cTransfer put =
+            WriteFullyAt(m_Target, std::string_view(m_Buffer.data(), got.Done), at);
+        return {got.Done, {put.Error, false}};
+    }
+
+    int m_Source;
+    int m_Target;
+    const cCopyProgress& m_Progress;
+    bool m_KernelCopy = true;
+    std::vector<char> m_Buffer;
+};
 
 } // namespace
 
-cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size) {
+cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size, const cCopyProgress& progress) {
+    cRangeCopier copier(sourceFd, targetFd, progress);
+    int64_t end = size;
     for (int64_t at = 0; at < size;) {
         off_t data = ::lseek(sourceFd, at, SEEK_DATA);
         if (data < 0 && errno == ENXIO) {
@@ -206,13 +307,17 @@ cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size) {
         if (hole < 0 || hole > size) {
             hole = size;
         }
-        if (const cCopyResult copied = CopyRange(sourceFd, targetFd, data, hole);
-            copied.Error != 0) {
+        if (const cCopyResult copied = copier.Copy(data, hole);
+            copied.Error != 0 || copied.Cancelled) {
             return copied;
+        }
+        if (copier.SourceEnd >= 0) {
+            end = copier.SourceEnd; // the file was cut meanwhile: no zeros pretend otherwise
+            break;
         }
         at = hole;
     }
-    if (::ftruncate(targetFd, size) != 0) {
+    if (::ftruncate(targetFd, end) != 0) {
         return {errno, false};
     }
     return {};

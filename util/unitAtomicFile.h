@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,12 +27,28 @@
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 /// Creates a new, empty file for writing beside the target, in the same folder, with a hidden
-/// name no other file has: "." + the target's file name + ".tmp" + a number (so a temporary
-/// beside "a.mp3" does not end in ".mp3"); created with O_EXCL|O_NOFOLLOW, so neither an
-/// existing file nor a link planted at that name is ever written. The mode is subject to the umask.
-/// Answers the open descriptor and the temporary file's path, or -1 with errno set.
+/// name of the program's own that no other file has: "." + the target's file name +
+/// ".tunaria-" + a number + ".tmp" (so a temporary beside "a.mp3" does not end in ".mp3", and
+/// its leftovers are told from every other file: IsOwnTemporaryName); created with
+/// O_EXCL|O_NOFOLLOW, so neither an existing file nor a link planted at that name is ever
+/// written. The mode is subject to the umask. Answers the open descriptor and the temporary
+/// file's path, or -1 with errno set.
 int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath,
                           mode_t mode = 0666);
+
+/// Whether a folder entry's name has the form of CreateTemporaryBeside's names: "." + a name
+/// + ".tunaria-" + one or more digits + ".tmp".
+bool IsOwnTemporaryName(std::string_view name);
+
+/// Removes the entry of the open folder when it is what a killed copy, move or save of the
+/// program left behind: a name of IsOwnTemporaryName, a regular file or link of this user, not
+/// modified for a minute (a copy under way keeps it fresh). Anything else stays.
+/// Answers whether it removed the entry.
+bool RemoveLeftoverTemporary(int folderFd, const char* name);
+
+/// RemoveLeftoverTemporary for every entry of the folder. Best effort: a folder that cannot be
+/// listed is left as it is.
+void RemoveLeftoverTemporaries(const std::string& folder);
 
 /// The file that the path names once symbolic links at its last component are followed (the
 /// path itself when it is no link): the file to replace so that a link stays a link. Throws
@@ -48,16 +65,25 @@ void FlushFolderOf(const std::string& path);
 std::optional<std::string> ReadFileIfExists(const std::string& path,
                                             size_t maxBytes = static_cast<size_t>(-1));
 
-/// What stopped a copy of a file's bytes: the errno (0 when nothing did), and whether it was
-/// the reading of the source rather than the writing of the target.
+/// What stopped a copy of a file's bytes: the errno (0 when nothing did), whether it was the
+/// reading of the source rather than the writing of the target, or the progress's cancel.
 struct cCopyResult {
     int Error = 0;
     bool ReadFailed = false;
+    bool Cancelled = false;
 };
 
-/// Copies the first size bytes of the open source to the same places in the open, empty
-/// target and makes the target that long. Holes of a sparse source stay holes.
-cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size);
+/// Hears how far a copy has come (the offset in the source reached so far) after each piece of
+/// up to 1 MiB; false cancels the copy.
+using cCopyProgress = std::function<bool(int64_t reached)>;
+
+/// The one copy of a file's bytes, for every copy and move the program makes: copies the first
+/// size bytes of the open source to the same places in the open, empty target and makes the
+/// target that long. Holes of a sparse source stay holes (only its data, found with SEEK_DATA
+/// and SEEK_HOLE, is copied); the data goes in the kernel where the file systems allow it.
+/// A source that turns out shorter leaves the target as long as it was.
+cCopyResult CopyFileData(int sourceFd, int targetFd, int64_t size,
+                         const cCopyProgress& progress = {});
 
 /// Copies the whole content of the open file into a new file at the path, created with
 /// O_CREAT|O_EXCL|O_NOFOLLOW (an existing entry or a planted link is never written through)

@@ -5,18 +5,15 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDir>
 #include <QDrag>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <QUrl>
 #include <limits>
@@ -179,11 +176,16 @@ void AcceptFileDrop(QDropEvent& event, bool acceptable) {
     event.accept();
 }
 
-bool cSystemDesktop::MoveToTrash(const QString& path) {
-    // The user's trash lives in the data folder; where that folder is still missing, Qt would
-    // build the trash in the current folder instead.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    return QFile::moveToTrash(path);
+std::vector<cTrashResult> cSystemDesktop::MoveToTrash(const std::vector<std::string>& paths) {
+    return MoveFilesToTrash(paths, TrashUserOfThisProcess());
+}
+
+bool cSystemDesktop::AskWarningQuestion(const QString& text) {
+    QMessageBox question(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
+                         QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    question.setDefaultButton(QMessageBox::No);
+    question.setEscapeButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
 }
 
 namespace {

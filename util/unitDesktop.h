@@ -18,6 +18,7 @@
 
 #include "util/unitFileCopy.h"
 #include "util/unitMessages.h"
+#include "util/unitTrash.h"
 
 class QDialog;
 class QDropEvent;
@@ -79,9 +80,14 @@ public:
     /// a list of file URLs and as plain text, one path per line, for copying only, without a
     /// picture. Returns when the drag ends, dropped or not.
     virtual void DragFiles(QWidget& source, const std::vector<std::string>& paths) = 0;
-    /// Moves the file to the desktop's trash (the freedesktop.org trash of its file system).
-    /// Answers whether it did; false also where the file system has no trash.
-    virtual bool MoveToTrash(const QString& path) = 0;
+    /// Moves the files (their paths' own bytes) to the trash of their file systems as the
+    /// freedesktop.org trash rules lay it out (MoveFilesToTrash of util/unitTrash), in order;
+    /// answers what became of each. Never waits.
+    virtual std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) = 0;
+    /// A modal question over the active window with the application's title, a warning icon
+    /// and the buttons Yes and No; No is the default and what Esc answers. Answers true only
+    /// for Yes.
+    virtual bool AskWarningQuestion(const QString& text) = 0;
     /// Opens a progress window with the title and a Cancel button. It appears only when the
     /// task lasts, and while it is open the rest of the program takes no input.
     virtual std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) = 0;
@@ -101,7 +107,8 @@ public:
     int RunDialog(QDialog& dialog) override;
     cSaveFileAnswer ChooseSaveFile(const cSaveFileRequest& request) override;
     void DragFiles(QWidget& source, const std::vector<std::string>& paths) override;
-    bool MoveToTrash(const QString& path) override;
+    std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) override;
+    bool AskWarningQuestion(const QString& text) override;
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override;
     eReplaceAnswer AskReplaceFile(const QString& path) override;
     void CopyText(const QString& text) override;

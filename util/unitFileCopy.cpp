@@ -21,8 +21,6 @@
 
 namespace {
 
-/// A file's bytes move in pieces of this size, with a progress report after each.
-constexpr size_t kPieceBytes = 1 << 20;
 /// At most this many failures are named in the report at the end; the rest are counted.
 constexpr size_t kMaxNamedErrors = 20;
 constexpr std::string_view kCouldNotCopy = "Could not copy";
@@ -200,7 +198,8 @@ private:
         struct stat existing {};
         if (error == EEXIST && ::stat(item.Target.c_str(), &existing) == 0 &&
             S_ISDIR(existing.st_mode)) {
-            return eStepResult::Done; // a folder of that name is filled
+            RemoveLeftoverTemporaries(item.Target); // what a killed copy into it left
+            return eStepResult::Done;               // a folder of that name is filled
         }
         throw EFileError(error, kCouldNotWrite, item.Target);
     }
@@ -308,21 +307,17 @@ private:
             throw EFileError(errno, kCouldNotWrite, item.Target);
         }
         const uint64_t startOfFile = m_Step.BytesDone;
-        int64_t offset = 0;
-        for (;;) {
-            const cPieceResult piece = CopyPiece(in.Handle.Get(), out.Get(), offset);
-            if (piece.Error != 0) {
-                throw EFileError(piece.Error, piece.ReadFailed ? kCouldNotRead : kCouldNotWrite,
-                                 piece.ReadFailed ? item.Source : item.Target);
-            }
-            if (piece.Bytes == 0) {
-                break;
-            }
-            offset += static_cast<int64_t>(piece.Bytes);
-            m_Step.BytesDone = startOfFile + static_cast<uint64_t>(offset);
-            if (!m_Observer.CopyProgress(m_Step)) {
-                return eStepResult::Cancelled;
-            }
+        const cCopyResult copied =
+            CopyFileData(in.Handle.Get(), out.Get(), in.Size(), [&](int64_t reached) {
+                m_Step.BytesDone = startOfFile + static_cast<uint64_t>(reached);
+                return m_Observer.CopyProgress(m_Step);
+            });
+        if (copied.Cancelled) {
+            return eStepResult::Cancelled;
+        }
+        if (copied.Error != 0) {
+            throw EFileError(copied.Error, copied.ReadFailed ? kCouldNotRead : kCouldNotWrite,
+                             copied.ReadFailed ? item.Source : item.Target);
         }
         // The planned size counts, whatever the file holds now, so the total stays right.
         m_Step.BytesDone = startOfFile + item.Size;
@@ -334,38 +329,6 @@ private:
             throw EFileError(closeError, kCouldNotWrite, item.Target);
         }
         return eStepResult::Done;
-    }
-
-    struct cPieceResult {
-        size_t Bytes = 0; ///< 0 at the end of the file
-        int Error = 0;
-        bool ReadFailed = false;
-    };
-
-    /// One piece of the file at the offset: in the kernel where the file systems allow it,
-    /// else through a buffer.
-    cPieceResult CopyPiece(int in, int out, int64_t offset) {
-        if (m_KernelCopy) {
-            loff_t from = offset;
-            loff_t to = offset;
-            const ssize_t moved = ::copy_file_range(in, &from, out, &to, kPieceBytes, 0);
-            if (moved >= 0) {
-                return {static_cast<size_t>(moved), 0, false};
-            }
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
-                errno != EBADF) {
-                return {0, errno, false};
-            }
-            m_KernelCopy = false; // not between these file systems: a buffer from now on
-        }
-        m_Buffer.resize(kPieceBytes);
-        const cTransfer read = ReadFullyAt(in, m_Buffer.data(), m_Buffer.size(), offset);
-        if (read.Error != 0) {
-            return {0, read.Error, true};
-        }
-        const cTransfer written =
-            WriteFullyAt(out, std::string_view(m_Buffer.data(), read.Done), offset);
-        return {read.Done, written.Error, false};
     }
 
     /// Renames the complete temporary file to the target. Replacing only when asked to: a file
@@ -390,8 +353,6 @@ private:
     cReplaceRule m_Rule;
     std::string m_FailedFolder;
     std::set<std::string> m_RenamedIn; ///< folders whose entries changed
-    bool m_KernelCopy = true;
-    std::vector<char> m_Buffer;
 };
 
 /// The path with links, "." and ".." resolved; the path itself when it cannot be resolved.
@@ -438,6 +399,7 @@ cCopyOutcome CopyIntoFolder(const std::vector<std::string>& sources,
             return outcome;
         }
     }
+    RemoveLeftoverTemporaries(targetFolder); // what a killed copy into it left
     cCopier(observer, outcome, plan).Run(plan.Items);
     return outcome;
 }

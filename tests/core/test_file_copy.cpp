@@ -7,12 +7,16 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "support/copy_observer.h"
+#include "support/leftover_files.h"
 #include "support/song_fixtures.h"
 #include "util/unitFileCopy.h"
+#include "util/unitFileMove.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -138,7 +142,7 @@ TEST_F(FileCopy, CancelAndAFullDiskLeaveNoPartOfAFile) {
     m_Observer.OnReport = [&](const cCopyStep& step) {
         if (step.File == From("long.mp3") && step.BytesDone > 8) {
             const Names entries = TargetEntries();
-            temporaryOnly = entries.size() == 2 && entries[0].rfind(".long.mp3.tmp", 0) == 0 &&
+            temporaryOnly = entries.size() == 2 && entries[0].rfind(".long.mp3.tunaria-", 0) == 0 &&
                             entries[1] == "first.mp3";
         }
     };
@@ -198,3 +202,97 @@ TEST_F(FileCopy, AFolderIsNeverCopiedIntoItself) {
     EXPECT_TRUE(PathExists(From("album/a.mp3")));
     EXPECT_EQ(messages.Messages().size(), 1u);
 }
+
+// ---- holes and leftovers -------------------------------------------------------------------
+
+namespace {
+
+constexpr int64_t kSparseSize = (9LL << 30) / 4; // 2.25 GiB, almost all of it holes
+
+/// A sparse file: a few bytes at its start, in its middle and at its end, holes between.
+void MakeSparseFile(const std::string& path) {
+    WriteBytes(path, "head");
+    ASSERT_EQ(::truncate(path.c_str(), kSparseSize), 0);
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(1LL << 30);
+    out << "middle";
+    out.seekp(kSparseSize - 4);
+    out << "tail";
+}
+
+std::string BytesAt(const std::string& path, int64_t offset, size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(offset);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    return bytes;
+}
+
+TEST(CopyRoutine, ADroppedOrMovedSparseFileKeepsItsHoles) {
+    cTempFolder folder;
+    const std::string other = OtherFileSystemFolder(folder.Path());
+    const std::string otherFolder =
+        other.empty() ? "" : other + "/tunaria-holes-" + std::to_string(::getpid());
+    const struct {
+        const char* Case;
+        std::string Target; ///< empty where this machine has no place for it
+        std::function<void(const std::string&, const std::string&)> Copy;
+    } ways[] = {
+        {"dropped", folder / "dropped/song.mp3",
+         [](const std::string& from, const std::string& to) {
+             cScriptedCopyObserver observer;
+             const cCopyOutcome outcome =
+                 CopyIntoFolder({from}, std::string(FolderPart(to)), observer);
+             EXPECT_TRUE(outcome.Errors.empty());
+         }},
+        {"moved to another file system", otherFolder.empty() ? "" : otherFolder + "/song.mp3",
+         [](const std::string& from, const std::string& to) { MoveFileNoReplace(from, to); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.Case);
+        if (way.Target.empty()) {
+            continue; // no second file system here
+        }
+        const std::string source = folder / "song.mp3";
+        MakeSparseFile(source);
+        struct stat before {};
+        ASSERT_EQ(::stat(source.c_str(), &before), 0);
+        ASSERT_LT(before.st_blocks * 512, 1LL << 20) << "this file system keeps no holes";
+        std::filesystem::create_directories(std::string(FolderPart(way.Target)));
+        way.Copy(source, way.Target);
+        struct stat after {};
+        ASSERT_EQ(::stat(way.Target.c_str(), &after), 0);
+        EXPECT_EQ(after.st_size, kSparseSize);
+        EXPECT_LE(after.st_blocks, before.st_blocks + 64) << "the holes stayed holes";
+        EXPECT_EQ(BytesAt(way.Target, 0, 4), "head");
+        EXPECT_EQ(BytesAt(way.Target, 1LL << 30, 6), "middle");
+        EXPECT_EQ(BytesAt(way.Target, kSparseSize - 4, 4), "tail");
+        EXPECT_EQ(BytesAt(way.Target, (1LL << 30) - 3, 3), std::string(3, '\0'));
+        std::filesystem::remove(way.Target);
+        std::filesystem::remove(source);
+    }
+    if (!otherFolder.empty()) {
+        std::filesystem::remove_all(otherFolder);
+    }
+}
+
+TEST_F(FileCopy, ACopyIntoAFolderClearsOnlyTheProgramsOwnOldLeftovers) {
+    using namespace leftover_files;
+    std::filesystem::create_directories(To("sub"));
+    std::vector<std::string> staying = PlantLeftoversAndLookAlikes(m_Folder / "to");
+    std::vector<std::string> stayingBelow = PlantLeftoversAndLookAlikes(m_Folder / "to/sub");
+    WriteBytes(From("new.mp3"), "new");
+    Touch(From("sub/deeper.mp3"));
+    const cCopyOutcome outcome =
+        CopyIntoFolder({From("new.mp3"), From("sub")}, Target(), m_Observer);
+    EXPECT_TRUE(outcome.Errors.empty());
+    staying.insert(staying.end(), {"new.mp3", "sub"});
+    std::sort(staying.begin(), staying.end());
+    stayingBelow.push_back("deeper.mp3");
+    std::sort(stayingBelow.begin(), stayingBelow.end());
+    EXPECT_EQ(NamesIn(m_Folder / "to"), staying);
+    EXPECT_EQ(NamesIn(m_Folder / "to/sub"), stayingBelow) << "a folder the copy fills as well";
+    EXPECT_EQ(ReadBytes(To("song.mp3")), "bytes") << "a link's target stays";
+}
+
+} // namespace

@@ -35,18 +35,6 @@ int ErrorOfMove(const std::function<void()>& move) {
     return 0;
 }
 
-/// A folder on another file system than the temporary folder, or empty when there is none.
-std::string OtherFileSystemFolder(const std::string& besides) {
-    const char* candidates[] = {"/dev/shm", "/run/user", "/var/tmp"};
-    for (const char* candidate : candidates) {
-        struct stat info {};
-        if (::stat(candidate, &info) == 0 && S_ISDIR(info.st_mode) &&
-            info.st_dev != StatOf(besides).st_dev && ::access(candidate, W_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
-}
 
 TEST(MoveFile, MovesOnOneFileSystemAndNeverReplaces) {
     for (const auto& move : {MoveFileNoReplace, MoveFileByLink}) {

@@ -15,6 +15,7 @@
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "support/leftover_files.h"
 #include "support/song_fixtures.h"
 #include "util/unitMessages.h"
 
@@ -221,6 +222,14 @@ TEST_F(Scan, AddsTheFolderFilesInListingOrderToMasterListAndCatalogue) {
     ASSERT_EQ(tagged.Count(), 1);
     EXPECT_EQ(tagged.Get(0)->FileName(), Music("a.mp3"));
     EXPECT_EQ(ReloadedPaths(), expected);
+}
+
+TEST_F(Scan, TheProgramsOwnOldLeftoversGoAndNothingElse) {
+    const std::vector<std::string> staying = leftover_files::PlantLeftoversAndLookAlikes(m_Music);
+    ScanFolder(m_Music + "/");
+    EXPECT_EQ(leftover_files::NamesIn(m_Music), staying);
+    const std::vector<std::string> songs = MasterPaths();
+    EXPECT_EQ(std::count(songs.begin(), songs.end(), Music("song.mp3")), 1);
 }
 
 TEST_F(Scan, KnownFilesAreSkippedByTheirExactPathOnly) {

@@ -320,8 +320,13 @@ protected:
     }
     std::vector<cSongInfo*> Delete(const std::vector<cSongInfo*>& songs) {
         m_Forgotten.clear();
-        return DeleteSongs(songs, m_Displayed, m_Trash,
-                           [this](const std::vector<cSongInfo*>& gone) { m_Forgotten = gone; });
+        return DeleteSongs(
+            songs, m_Displayed, m_Trash,
+            [this](const std::string& question) {
+                m_Questions.push_back(question);
+                return m_AnswerYes;
+            },
+            [this](const std::vector<cSongInfo*>& gone) { m_Forgotten = gone; });
     }
     std::vector<std::string> Reloaded() {
         FreeAllSongs();
@@ -338,14 +343,24 @@ protected:
     std::vector<cSongInfo*> m_Forgotten;
     std::vector<std::string> m_Asked;
     std::vector<std::string> m_Trashed;
+    std::vector<std::string> m_Questions;
+    bool m_AnswerYes = false;
+    /// Set: no trash takes a file (a file system without one, a full disk).
     bool m_TrashRefuses = false;
-    cMoveToTrash m_Trash = [this](const std::string& path) {
-        m_Asked.push_back(path);
-        if (m_TrashRefuses || ::unlink(path.c_str()) != 0) {
-            return false;
+    /// The real trash, in a home trash of the test's own folder.
+    cMoveToTrash m_Trash = [this](const std::vector<std::string>& paths) {
+        m_Asked.insert(m_Asked.end(), paths.begin(), paths.end());
+        if (m_TrashRefuses) {
+            return std::vector<cTrashResult>(
+                paths.size(), {eTrashOutcome::kNoTrash, "no trash on its file system"});
         }
-        m_Trashed.push_back(path);
-        return true;
+        std::vector<cTrashResult> results = MoveFilesToTrash(paths, {m_Folder / "Trash", ::geteuid()});
+        for (size_t i = 0; i < paths.size(); ++i) {
+            if (results[i].Outcome == eTrashOutcome::kTrashed) {
+                m_Trashed.push_back(paths[i]);
+            }
+        }
+        return results;
     };
 };
 
@@ -363,7 +378,9 @@ TEST_F(DeleteSongsTest, FilesGoToTheTrashOrForGoodAndTheirSongsLeaveEverywhere) 
     EXPECT_EQ(m_Trashed, std::vector<std::string>{m_Folder / "a.mp3"});
     EXPECT_EQ(m_Forgotten, (std::vector<cSongInfo*>{c, a}));
 
-    m_TrashRefuses = true; // a file system without a trash: deleted for good
+    EXPECT_TRUE(PathExists(m_Folder / "Trash/files/a.mp3"));
+    m_TrashRefuses = true; // deleted for good after a Yes
+    m_AnswerYes = true;
     EXPECT_TRUE(Delete({d}).empty());
     EXPECT_FALSE(PathExists(m_Folder / "d.mp3"));
     EXPECT_EQ(m_Displayed.Items(), (std::vector<cSongInfo*>{b, e}));
@@ -372,7 +389,42 @@ TEST_F(DeleteSongsTest, FilesGoToTheTrashOrForGoodAndTheirSongsLeaveEverywhere) 
     }
     EXPECT_EQ(MasterSongList->Get(4), e);
     EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_EQ(m_Questions.size(), 1u) << "asked only when the trash refused";
     EXPECT_EQ(Reloaded(), (std::vector<std::string>{m_Folder / "b.mp3", m_Folder / "e.mp3"}));
+}
+
+TEST_F(DeleteSongsTest, FilesNoTrashTakesAreDeletedForGoodOnlyAfterOneYes) {
+    cSongInfo* other = Add(m_Folder / "other.mp3", 1);
+    m_TrashRefuses = true;
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        const std::string prefix = m_Folder / (yes ? "yes-" : "no-");
+        cSongInfo* a = Add(prefix + "a.mp3", 3);
+        cSongInfo* b = Add(prefix + "b.mp3", 4);
+        m_Questions.clear();
+        m_AnswerYes = yes;
+        cMessageRecorder messages;
+        const std::vector<cSongInfo*> stayed = Delete({a, b});
+        EXPECT_EQ(m_Questions, std::vector<std::string>{"2 songs cannot be moved to the trash (no "
+                                                        "trash on its file system). Delete them "
+                                                        "for good?"});
+        EXPECT_TRUE(messages.Messages().empty()) << "a No is no failure";
+        EXPECT_EQ(PathExists(prefix + "a.mp3"), !yes);
+        EXPECT_EQ(PathExists(prefix + "b.mp3"), !yes);
+        if (yes) {
+            EXPECT_TRUE(stayed.empty());
+            EXPECT_EQ(m_Displayed.Items().size(), 3u);
+        } else {
+            EXPECT_EQ(stayed, (std::vector<cSongInfo*>{a, b})) << "in list order";
+            EXPECT_EQ(m_Displayed.Items(), (std::vector<cSongInfo*>{other, a, b}));
+            EXPECT_EQ(a->Views, 3);
+        }
+    }
+    EXPECT_EQ(Reloaded(), (std::vector<std::string>{m_Folder / "other.mp3", m_Folder / "no-a.mp3",
+                                                    m_Folder / "no-b.mp3"}))
+        << "the songs kept by a No keep their records";
+    EXPECT_EQ(DeleteForGoodQuestion(1, "disk full"),
+              "1 song cannot be moved to the trash (disk full). Delete it for good?");
 }
 
 TEST_F(DeleteSongsTest, FilesThatStayKeepTheirSongsAndAreNamedInOneMessage) {

@@ -81,17 +81,19 @@ TEST(Desktop, TheTrashTakesTheFileIntoTheUsersTrash) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     cSystemDesktop desktop;
-    const bool trashed = desktop.MoveToTrash(song);
-    const bool missingTrashed = desktop.MoveToTrash(home.path() + "/missing.mp3");
+    const std::vector<cTrashResult> results =
+        desktop.MoveToTrash({QStringToPath(song), QStringToPath(home.path() + "/missing.mp3")});
+    const eTrashOutcome trashed = results.at(0).Outcome;
+    const eTrashOutcome missing = results.at(1).Outcome;
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", oldData);
-    EXPECT_TRUE(trashed);
+    EXPECT_EQ(trashed, eTrashOutcome::kTrashed);
     EXPECT_FALSE(QFile::exists(song));
     // The data folder did not exist yet: the trash is made there, not in the current folder.
     EXPECT_TRUE(QFile::exists(home.path() + "/data/Trash/files/a song.mp3"));
     EXPECT_TRUE(QFile::exists(home.path() + "/data/Trash/info/a song.mp3.trashinfo"));
     EXPECT_FALSE(QFile::exists("files/a song.mp3"));
-    EXPECT_FALSE(missingTrashed);
+    EXPECT_EQ(missing, eTrashOutcome::kGone);
 }
 
 TEST(Desktop, CoreMessagesReachTheRoutedDesktopUntilTheRouteEnds) {

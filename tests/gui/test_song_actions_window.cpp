@@ -284,8 +284,8 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
     ASSERT_EQ(Text("lblMostPopularFile"), "b (opened 5 times)");
     SelectRows(Window(), {0, 1});
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(Desktop.Trashed, QStringList({QString::fromStdString(Folder.Below("music/b.mp3")),
-                                            QString::fromStdString(Folder.Below("music/a.mp3"))}));
+    EXPECT_EQ(Desktop.Trashed,
+              std::vector<std::string>({Folder.Below("music/b.mp3"), Folder.Below("music/a.mp3")}));
     EXPECT_EQ(Captions(), QStringList({"c", "d"}));
     EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
     EXPECT_EQ(Text("lblFolderContents"), "Displaying 2 songs, divided into 0 groups");
@@ -293,8 +293,7 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
     EXPECT_EQ(SongList(Window())->currentIndex().row(), 0) << "the focus stays where the rows were";
 
     if (cUnprivileged::Possible()) {
-        // A read-only folder on a file system without a trash: the file and its song stay.
-        Desktop.RefuseTrash = true;
+        // A read-only folder: the file and its song stay.
         ::chmod(Folder.Below("music").c_str(), 0555);
         OpenToEveryone(Folder.Below(""));
         SelectRows(Window(), {0, 1});
@@ -309,8 +308,18 @@ TEST_F(SongActionsWindow, DeletingTheMostPopularSongNamesTheNextAndFilesThatStay
         ASSERT_EQ(Desktop.Messages.size(), 1);
         EXPECT_TRUE(Desktop.Messages[0].startsWith(kUndeletedFilesMessage.data()));
         EXPECT_EQ(Text("lblMostPopularFile"), "c (opened 2 times)");
-        Desktop.RefuseTrash = false;
     }
+
+    // No trash takes them: one warning question, whose No keeps the songs and their rows.
+    Desktop.RefuseTrash = true;
+    SelectRows(Window(), {0, 1});
+    PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(Desktop.WarningQuestions,
+              QStringList({"2 songs cannot be moved to the trash (no trash on its file system). "
+                           "Delete them for good?"}));
+    EXPECT_EQ(Captions(), QStringList({"c", "d"}));
+    EXPECT_EQ(Pane().Rows().SelectedRows(), std::vector<int>({0, 1}));
+    Desktop.RefuseTrash = false;
 
     // Every shown song deleted: an empty list, counted as such.
     PressKey(Window(), Qt::Key_A, Qt::ControlModifier);
@@ -336,7 +345,7 @@ TEST_F(SongActionsWindow, ANameThatIsNoTextIsKeptOrDeletedByItsOwnBytes) {
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_FALSE(PathExists(odd));
     EXPECT_TRUE(PathExists(shownAs)) << "the other file, whose name it shows as, stays";
-    EXPECT_TRUE(Desktop.Trashed.isEmpty()) << "the desktop cannot name it";
+    EXPECT_EQ(Desktop.Trashed, std::vector<std::string>{odd}) << "its own bytes went to the trash";
 }
 
 TEST_F(SongActionsWindow, TheTagEditorWritesTheTagKeepsTheTimeAndRemembersItsCheckBox) {

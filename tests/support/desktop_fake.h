@@ -2,11 +2,15 @@
 // The desktop of the GUI tests: records what the program asks of the desktop instead of doing
 // it, so no test starts a program or waits on a modal window.
 
+#include <unistd.h>
+
 #include <QDialog>
-#include <QFile>
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "util/unitDesktop.h"
 #include "util/unitGuiText.h"
@@ -27,11 +31,16 @@ public:
     cSaveFileAnswer SaveAnswer;
     /// The paths of every drag out, one list per drag.
     QList<QStringList> Drags;
-    /// Every file the program moved to the trash. The recording trash takes a file away
-    /// (removes it, as a real trash takes it out of its folder) unless RefuseTrash is set,
-    /// as on a file system without a trash.
-    QStringList Trashed;
+    /// Every file the program moved to the trash (the path's bytes). The recording trash takes
+    /// a file away (removes it, as a real trash takes it out of its folder) unless RefuseTrash
+    /// is set, as where no trash can take it (TrashRefusal says why); a file that cannot be
+    /// removed stays (kFileStays), one that is not there is gone (kGone).
+    std::vector<std::string> Trashed;
     bool RefuseTrash = false;
+    std::string TrashRefusal = "no trash on its file system";
+    /// Every warning question asked, and the answer each gets (No unless set).
+    QStringList WarningQuestions;
+    bool AnswerYes = false;
 
     /// The title of every progress window the program opened, and every text it reported.
     QStringList ProgressTitles;
@@ -67,12 +76,16 @@ public:
         }
         Drags << shown;
     }
-    bool MoveToTrash(const QString& path) override {
-        if (RefuseTrash || !QFile::remove(path)) {
-            return false;
+    std::vector<cTrashResult> MoveToTrash(const std::vector<std::string>& paths) override {
+        std::vector<cTrashResult> results;
+        for (const std::string& path : paths) {
+            results.push_back(MoveOneToTrash(path));
         }
-        Trashed << path;
-        return true;
+        return results;
+    }
+    bool AskWarningQuestion(const QString& text) override {
+        WarningQuestions << text;
+        return AnswerYes;
     }
     std::unique_ptr<cProgressWindow> ShowProgress(const QString& title) override {
         ProgressTitles << title;
@@ -90,6 +103,20 @@ public:
     void CopyText(const QString& text) override { Copied << text; }
 
 private:
+    cTrashResult MoveOneToTrash(const std::string& path) {
+        if (RefuseTrash) {
+            return {eTrashOutcome::kNoTrash, TrashRefusal};
+        }
+        if (::unlink(path.c_str()) != 0) {
+            const int error = errno;
+            return error == ENOENT ? cTrashResult{eTrashOutcome::kGone, {}}
+                                   : cTrashResult{eTrashOutcome::kFileStays,
+                                                  std::generic_category().message(error)};
+        }
+        Trashed.push_back(path);
+        return {};
+    }
+
     class cRecordedProgress : public cProgressWindow {
     public:
         explicit cRecordedProgress(cRecordingDesktop& desktop) : m_Desktop(desktop) {}

@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class cTempFolder {
 public:
@@ -108,3 +109,17 @@ private:
     rlimit m_Previous{};
     void (*m_PreviousHandler)(int) = nullptr;
 };
+
+/// A folder on another file system than the given folder, or empty when there is none.
+inline std::string OtherFileSystemFolder(const std::string& besides) {
+    struct stat here {};
+    ::stat(besides.c_str(), &here);
+    for (const char* candidate : {"/dev/shm", "/run/user", "/var/tmp"}) {
+        struct stat info {};
+        if (::stat(candidate, &info) == 0 && S_ISDIR(info.st_mode) && info.st_dev != here.st_dev &&
+            ::access(candidate, W_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
