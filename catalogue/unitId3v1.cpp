@@ -105,19 +105,6 @@ bool ReadId3v1Tail(int fd, int64_t fileSize, const std::string& path, cId3v1Bloc
     return true;
 }
 
-cSongTag ReadSongTag(const std::string& path, eTagAccess access) {
-    const cRegularFile file =
-        OpenRegularFile(path, access == eTagAccess::kReadWrite ? O_RDWR : O_RDONLY, kCannotOpen);
-    cSongTag tag;
-    tag.FileTime = file.Info.st_mtim;
-    cId3v1Block tail{};
-    if (ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) && IsId3v1Tag(BlockView(tail))) {
-        tag.HasTag = true;
-        tag.Texts = ReadId3v1Texts(BlockView(tail), eId3v1Reading::kEditor);
-    }
-    return tag;
-}
-
 void WriteId3v1Block(int fd, int64_t fileSize, bool overwrite, const cId3v1Block& block,
                      const std::string& path) {
     const int64_t offset = overwrite ? fileSize - static_cast<int64_t>(kId3v1Size) : fileSize;

@@ -23,7 +23,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -90,25 +89,6 @@ cId3v1Block BuildId3v1Block(const cId3v1Texts& texts, const cId3v1Block* old = n
 /// untouched) when the file is shorter than 128 bytes. Throws std::system_error naming the
 /// path when reading fails.
 bool ReadId3v1Tail(int fd, int64_t fileSize, const std::string& path, cId3v1Block& tail);
-
-/// What the tag editor needs of a file before it opens: whether the file ends in a tag, the
-/// tag's texts with the editor's cleaning (empty without a tag), and the file's last-modified
-/// time exactly as the file system holds it, to restore afterwards.
-struct cSongTag {
-    bool HasTag = false;
-    cId3v1Texts Texts;
-    std::timespec FileTime{};
-};
-
-/// How ReadSongTag opens the file.
-enum class eTagAccess {
-    kRead,      ///< reading only
-    kReadWrite, ///< also proves now that the tag can be written (the editor's first step)
-};
-
-/// Reads the file's tag for the editor. A file shorter than 128 bytes has no tag. Throws
-/// std::system_error naming the file when it cannot be opened with the access or read.
-cSongTag ReadSongTag(const std::string& path, eTagAccess access = eTagAccess::kRead);
 
 /// Writes the texts as the file's tag (BuildId3v1Block): over the old tag when the file ends in
 /// one at this moment, else appended (the file grows by 128 bytes). The block goes to the file

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 #include "util/unitUtils.h"
 
 class cSongInfo;

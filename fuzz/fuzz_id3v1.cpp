@@ -15,6 +15,7 @@
 
 #include "catalogue/unitFolderScan.h"
 #include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "support/song_fixtures.h"
