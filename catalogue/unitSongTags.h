@@ -1,8 +1,8 @@
 #pragma once
 // A song's tags in its file: reading the ID3v1 tag at its end and the ID3v2 tag at its start
-// (for the folder scan and the tag editor), and the rule that makes the five texts of a song of
-// the two. What a tag change does to the song record and the catalogue is
-// catalogue/unitSongActions.
+// (for the folder scan and the tag editor), the rule that makes the five texts of a song of the
+// two, and the tag editor's write of both tags. What a tag change does to the song record and
+// the catalogue is catalogue/unitSongActions.
 //
 // Precedence: the ID3v1 tag comes first. A field it fills keeps its text, except that a text
 // cut at its field's width is completed from the ID3v2 text that begins with it; a field it
@@ -76,3 +76,29 @@ enum class eTagAccess {
 /// Reads the file's tags for the editor. Throws std::system_error naming the file when it
 /// cannot be opened with the access or read.
 cSongTag ReadSongTag(const std::string& path, eTagAccess access = eTagAccess::kRead);
+
+/// What WriteSongTags did.
+struct cSongTagWrite {
+    int64_t FileSize = 0;        ///< the file's size afterwards
+    std::timespec FileTime{};    ///< its last-modified time afterwards
+    cId3v1Block Id3v1{};         ///< the ID3v1 block written
+    cId3v1Texts Id3v2Texts;      ///< the texts of its ID3v2 tag afterwards (empty without one)
+    bool Id3v2LeftAlone = false; ///< an ID3v2 tag had edits but could not be rebuilt safely
+                                 ///< (damaged, or larger than kId3v2LargestTag): unchanged
+};
+
+/// The tag editor's write. The ID3v1 block is written as WriteId3v1Tag does. When the file
+/// begins with an ID3v2 tag, every typed text that differs from what the editor shows for the
+/// file (EditorTextsFromTags, read again now) goes into its frame as well (EditedId3v2Frames);
+/// fields left as shown keep their frames, so a long ID3v2 title shown cut to 30 bytes stays
+/// whole. The new tag is written in place when it fits the old one with its padding (one write
+/// of the tag's bytes); else a complete new file is written beside the file (new tag, the audio,
+/// the ID3v1 block), given the file's mode, owner, group and extended attributes, flushed and
+/// renamed over it, so that a crash, a kill or a full disk at any moment leaves the old file or
+/// the new one. With keepTime the file's last-modified time afterwards is *keepTime (its access
+/// time kept too); without, it is the time of the write. A file that cannot be opened for
+/// writing (read-only) or read, or a write that fails, throws EFileError naming the file: the
+/// file keeps its old content (an ID3v2 tag written in place is put back, an appended ID3v1
+/// block cut off) and no copy is left behind.
+cSongTagWrite WriteSongTags(const std::string& path, const cId3v1Texts& typed,
+                            const std::timespec* keepTime);

@@ -13,9 +13,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "catalogue/unitId3v2.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
+#include "support/id3v2_fixtures.h"
 #include "support/main_window_fixture.h"
 
 using namespace song_fixtures;
@@ -369,6 +371,60 @@ TEST_F(SongActionsWindow, TheTagEditorWritesTheTagKeepsTheTimeAndRemembersItsChe
     SelectRows(Window(), {RowNamed(Window(), "u")});
     PressKey(Window(), Qt::Key_F3);
     EXPECT_FALSE(checked);
+}
+
+// A file as shops sell them: only an ID3v2.3 tag, UTF-16 texts, a title longer than ID3v1's.
+TEST_F(SongActionsWindow, TheTagEditorOnAnId3v2OnlyFileShowsItsTextsAndWritesBothTags) {
+    using namespace id3v2_fixtures;
+    const std::string longTitle = "The Long and Winding Road (Remastered 2009)";
+    const std::string track = TextFrame(3, "TRCK", kLatin1, u"10/12");
+    const std::string picture =
+        Frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(5000, '\xD8'));
+    const std::string titleFrame =
+        TextFrame(3, "TIT2", kUtf16Bom, u"The Long and Winding Road (Remastered 2009)");
+    const std::string path = Folder.Below("music/01 Track.mp3");
+    QDir().mkpath(QString::fromStdString(Folder.Below("music")));
+    WriteBytes(path, Tag(3,
+                         track + titleFrame + TextFrame(3, "TPE1", kUtf16Bom, u"Bj\u00F6rk") +
+                             picture + TextFrame(3, "TYER", kLatin1, u"1997"),
+                         1024) +
+                         Audio(4000));
+    Start();
+    cSongInfo* song = SongNamed(Window(), "01 Track");
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->Title(), longTitle);
+    EXPECT_EQ(song->Author(), "Bj\xC3\xB6rk");
+    EXPECT_EQ(song->Year(), "1997");
+
+    Desktop.OnDialog = [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtTitle")->text(),
+                  QString::fromStdString(longTitle.substr(0, 30)));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtAuthor")->text(),
+                  QString::fromUtf16(u"Bj\u00F6rk"));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtYear")->text(), "1997");
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("btnRemoveID3")->isEnabled())
+            << "Remove ID3 removes only an ID3v1 tag";
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("edtAlbum"), "Homogenic");
+        return int(QDialog::Accepted);
+    };
+    SelectRows(Window(), {RowNamed(Window(), "01 Track")});
+    PressKey(Window(), Qt::Key_F3);
+    ASSERT_EQ(Desktop.Dialogs, QStringList({"frmTagEditor"}));
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
+
+    const std::string bytes = ReadBytes(path);
+    const std::string id3v1 = bytes.substr(bytes.size() - 128);
+    EXPECT_EQ(id3v1.substr(0, 33), "TAG" + longTitle.substr(0, 30));
+    EXPECT_EQ(id3v1.substr(33, 6), "Bj\xF6rk ");
+    EXPECT_EQ(id3v1.substr(63, 10), "Homogenic ");
+    EXPECT_EQ(ReadId3v2Texts(bytes),
+              (cId3v1Texts{longTitle, "Bj\xC3\xB6rk", "Homogenic", "1997", ""}));
+    for (const std::string& kept : {track, titleFrame, picture}) {
+        EXPECT_NE(bytes.find(kept), std::string::npos) << "kept byte for byte";
+    }
+    EXPECT_EQ(song->Title(), longTitle) << "the cut title is whole in the ID3v2 tag";
+    EXPECT_EQ(song->Album(), "Homogenic");
+    EXPECT_EQ(song->Size, static_cast<int32_t>(bytes.size()));
 }
 
 TEST_F(SongActionsWindow, AFileThatCannotBeRetaggedGivesTheErrorAndNoWindow) {
