@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
+#include <span>
 
 #include "util/unitTextUtils.h"
 
@@ -216,18 +216,14 @@ struct cFrameName {
     eTagField Field;
 };
 
-constexpr std::array<cFrameName, 6> kFramesOf22{{{"TT2", eTagField::kTitle},
-                                                 {"TP1", eTagField::kArtist},
-                                                 {"TAL", eTagField::kAlbum},
-                                                 {"TYE", eTagField::kYear},
-                                                 {"COM", eTagField::kComment},
-                                                 {"", eTagField::kYear}}};
-constexpr std::array<cFrameName, 6> kFramesOf23{{{"TIT2", eTagField::kTitle},
-                                                 {"TPE1", eTagField::kArtist},
-                                                 {"TALB", eTagField::kAlbum},
-                                                 {"TYER", eTagField::kYear},
-                                                 {"COMM", eTagField::kComment},
-                                                 {"TDRC", eTagField::kYear}}};
+constexpr cFrameName kFramesOf22[] = {{"TT2", eTagField::kTitle},
+                                      {"TP1", eTagField::kArtist},
+                                      {"TAL", eTagField::kAlbum},
+                                      {"TYE", eTagField::kYear},
+                                      {"COM", eTagField::kComment}};
+constexpr cFrameName kFramesOf23[] = {{"TIT2", eTagField::kTitle}, {"TPE1", eTagField::kArtist},
+                                      {"TALB", eTagField::kAlbum}, {"TYER", eTagField::kYear},
+                                      {"TDRC", eTagField::kYear},  {"COMM", eTagField::kComment}};
 
 } // namespace
 
@@ -273,17 +269,20 @@ std::optional<eTagField> FieldOfFrame(const cId3v2Header& header, const cId3v2Fr
                                       bool* mainYearFrame) {
     const std::string_view id = frame.IdText();
     const bool threeLetters = id.size() == 3;
-    const auto& names = threeLetters ? kFramesOf22 : kFramesOf23;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (!names[i].Id.empty() && names[i].Id == id) {
-            if (mainYearFrame != nullptr) {
-                // TYE and TYER, except in 2.4, where TDRC holds the year.
-                const bool yearOfOldVersions = threeLetters || id == "TYER";
-                *mainYearFrame = names[i].Field == eTagField::kYear &&
-                                 (header.Version == 4 ? !yearOfOldVersions : yearOfOldVersions);
-            }
-            return names[i].Field;
+    const std::span<const cFrameName> names = threeLetters
+                                                  ? std::span<const cFrameName>(kFramesOf22)
+                                                  : std::span<const cFrameName>(kFramesOf23);
+    for (const cFrameName& name : names) {
+        if (name.Id != id) {
+            continue;
         }
+        if (mainYearFrame != nullptr) {
+            // TYE and TYER, except in 2.4, where TDRC holds the year.
+            const bool yearOfOldVersions = threeLetters || id == "TYER";
+            *mainYearFrame = name.Field == eTagField::kYear &&
+                             (header.Version == 4 ? !yearOfOldVersions : yearOfOldVersions);
+        }
+        return name.Field;
     }
     return std::nullopt;
 }
@@ -557,7 +556,7 @@ std::string CleanId3v2Text(std::string_view text, eTagField field) {
         for (int characters = 0; characters < 4 && end < clean.size(); ++characters) {
             end += std::max<size_t>(1, Utf8CharacterLength(clean.substr(end)));
         }
-        clean = clean.substr(0, end);
+        clean = TrimTrailingControlChars(clean.substr(0, end));
     }
     return std::string(clean);
 }

@@ -118,17 +118,13 @@ public:
     /// the next Give (the walk keeps a view). Fewer than wanted means the file ends there.
     void Give(int64_t offset, std::string_view bytes);
 
-    /// Whether the walk's bytes hold [offset, offset + count); if not, that range becomes
-    /// Wanted (to the end of the tag's bytes at most).
+    /// Whether the walk's bytes hold [offset, offset + count), a range inside a frame the walk
+    /// returned; if not, that range becomes Wanted.
     bool Holds(int64_t offset, int64_t count);
     /// The walk's bytes [offset, offset + count); Holds must have answered true.
     std::string_view View(int64_t offset, int64_t count) const;
 
     const cId3v2Header& Header() const { return m_Header; }
-    /// Where the frames end: the stated size's end, the cap, or the end of the bytes.
-    int64_t FramesEnd() const { return m_FramesEnd; }
-    /// Where the first frame starts (after the extended header); valid once a frame was met.
-    int64_t FramesStart() const { return m_FramesStart; }
 
 private:
     eStep Start();
@@ -151,8 +147,8 @@ private:
     bool m_Undoing = false;
     std::string_view m_Bytes;
     int64_t m_BytesAt = 0;
-    int64_t m_FramesStart = -1;
-    int64_t m_FramesEnd = 0;
+    int64_t m_FramesStart = -1; ///< after the extended header; -1 before the first step
+    int64_t m_FramesEnd = 0;    ///< the stated size's end, the cap, or the file's end
     int64_t m_At = 0;
     cRange m_Wanted;
 };

@@ -23,26 +23,6 @@ std::string_view BlockView(const cId3v1Block& block) {
     return {block.data(), block.size()};
 }
 
-} // namespace
-
-size_t Id3v1FieldWidth(eTagField field, const cId3v1Block* tail) {
-    switch (field) {
-    case eTagField::kTitle:
-        return kId3v1Title.Width;
-    case eTagField::kArtist:
-        return kId3v1Artist.Width;
-    case eTagField::kAlbum:
-        return kId3v1Album.Width;
-    case eTagField::kYear:
-        return kId3v1Year.Width;
-    case eTagField::kComment:
-        break;
-    }
-    return tail != nullptr ? Id3v1CommentWidth(*tail) : kId3v1Comment.Width;
-}
-
-namespace {
-
 /// Reads count bytes at the offset into the buffer; answers how many the file held.
 size_t ReadAt(int fd, char* buffer, size_t count, int64_t offset, const std::string& path) {
     const cTransfer got = ReadFullyAt(fd, buffer, count, offset);
@@ -287,11 +267,12 @@ void ReplaceThroughCopy(const cRegularFile& file, const cNewId3v2& tag, int64_t 
 
 cFileTags ReadFileTags(int fd, int64_t fileSize, const std::string& path) {
     cFileTags tags;
-    std::array<char, kHeadReadSize> head;
-    const size_t headSize = ReadAt(
-        fd, head.data(), static_cast<size_t>(std::min<int64_t>(fileSize, kHeadReadSize)), 0, path);
+    std::array<char, kJoinedReadSize> head;
+    const bool joined = fileSize <= static_cast<int64_t>(kJoinedReadSize);
+    const size_t headSize =
+        ReadAt(fd, head.data(), joined ? static_cast<size_t>(fileSize) : kHeadReadSize, 0, path);
     cId3v1Block tail{};
-    if (fileSize <= static_cast<int64_t>(kHeadReadSize)) {
+    if (joined) {
         // A small file: its last 128 bytes came with the first read.
         if (headSize >= kId3v1Size) {
             std::copy_n(head.begin() + static_cast<std::ptrdiff_t>(headSize - kId3v1Size),
@@ -309,6 +290,22 @@ cFileTags ReadFileTags(int fd, int64_t fileSize, const std::string& path) {
         tags.Id3v2Texts = ReadId3v2Frames(fd, fileSize, *tags.Id3v2, headBytes, path);
     }
     return tags;
+}
+
+size_t Id3v1FieldWidth(eTagField field, const cId3v1Block* tail) {
+    switch (field) {
+    case eTagField::kTitle:
+        return kId3v1Title.Width;
+    case eTagField::kArtist:
+        return kId3v1Artist.Width;
+    case eTagField::kAlbum:
+        return kId3v1Album.Width;
+    case eTagField::kYear:
+        return kId3v1Year.Width;
+    case eTagField::kComment:
+        break;
+    }
+    return tail != nullptr ? Id3v1CommentWidth(*tail) : kId3v1Comment.Width;
 }
 
 size_t Id3v1CommentWidth(const cId3v1Block& tail) {

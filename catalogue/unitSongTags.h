@@ -25,9 +25,11 @@ struct cFileTags {
     cId3v1Texts Id3v2Texts;            ///< its five texts (UTF-8, cleaned); empty without
 };
 
-/// The bytes read at the start of a file: the 10 of a tag header would do, but a page costs the
-/// same and holds the whole of most tags.
+/// The bytes read at the start of a file: the 10 of a tag header would do, but a page costs
+/// little more and holds the whole of most tags.
 inline constexpr size_t kHeadReadSize = 4096;
+/// A file up to this size is read in one go: one read costs less than two.
+inline constexpr size_t kJoinedReadSize = 8192;
 
 /// Reads both tags of the open file of the given size. A file without an ID3v2 tag costs one
 /// read of its first bytes and one of its last 128, or a single read when it is small; a tag's
@@ -95,7 +97,8 @@ struct cSongTagWrite {
 /// of the tag's bytes); else a complete new file is written beside the file (new tag, the audio,
 /// the ID3v1 block), given the file's mode, owner, group and extended attributes, flushed and
 /// renamed over it, so that a crash, a kill or a full disk at any moment leaves the old file or
-/// the new one. With keepTime the file's last-modified time afterwards is *keepTime (its access
+/// the new one (a symbolic link stays and its file is replaced; other hard links of the file
+/// keep the old content). With keepTime the file's last-modified time afterwards is *keepTime (its access
 /// time kept too); without, it is the time of the write. A file that cannot be opened for
 /// writing (read-only) or read, or a write that fails, throws EFileError naming the file: the
 /// file keeps its old content (an ID3v2 tag written in place is put back, an appended ID3v1

@@ -20,10 +20,6 @@ using namespace id3v2_fixtures;
 
 namespace {
 
-std::string Utf8Of(const TagLib::String& text) {
-    return text.to8Bit(true);
-}
-
 /// The five texts as TagLib reads them from the bytes of a file.
 cId3v1Texts TagLibTexts(const std::string& file) {
     TagLib::ByteVectorStream stream(
@@ -33,26 +29,19 @@ cId3v1Texts TagLibTexts(const std::string& file) {
     if (tag == nullptr) {
         return {};
     }
-    return {Utf8Of(tag->title()), Utf8Of(tag->artist()), Utf8Of(tag->album()),
-            tag->year() != 0 ? std::to_string(tag->year()) : "", Utf8Of(tag->comment())};
+    return {tag->title().to8Bit(true), tag->artist().to8Bit(true), tag->album().to8Bit(true),
+            tag->year() != 0 ? std::to_string(tag->year()) : "", tag->comment().to8Bit(true)};
 }
 
+// clang-format off
 const std::vector<std::u16string> kLatin1Pool = {
-    u"Help",
-    u"Bj\u00F6rk",
-    u"Sigur R\u00F3s",
-    u"\u00C9t\u00E9 \u00E0 Paris",
-    u"\u00FF\u00FF Ende",
-    u"Caf\u00E9 del Mar",
-    u"A",
-    u"Long title with many words in it, more than thirty bytes"};
-const std::vector<std::u16string> kWidePool = {u"\u6771\u4EAC\u30E9\u30D6",
-                                               u"\u041A\u0438\u043D\u043E",
-                                               u"\U0001F3B5 Notes \U0001F3B6",
-                                               u"\u00FF\u0100 mixed \u00E9",
-                                               u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1",
-                                               u"Plain ASCII"};
+    u"Help", u"Bj\u00F6rk", u"Sigur R\u00F3s", u"\u00C9t\u00E9 \u00E0 Paris", u"\u00FF\u00FF Ende",
+    u"A", u"Long title with many words in it, more than thirty bytes"};
+const std::vector<std::u16string> kWidePool = {
+    u"\u6771\u4EAC\u30E9\u30D6", u"\u041A\u0438\u043D\u043E", u"\U0001F3B5 Notes \U0001F3B6",
+    u"\u00FF\u0100 mixed \u00E9", u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1", u"Plain ASCII"};
 const std::vector<std::u16string> kYears = {u"1969", u"1999", u"2004", u"2023"};
+// clang-format on
 
 enum class eVariant {
     kPlain,

@@ -26,49 +26,22 @@ inline std::string Syncsafe(uint32_t value) {
     return out;
 }
 
-/// The code points of a UTF-16 text (surrogate pairs joined).
-inline std::vector<char32_t> CodePoints(std::u16string_view text) {
-    std::vector<char32_t> points;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
-            points.push_back(0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00));
-        } else {
-            points.push_back(unit);
-        }
-    }
-    return points;
-}
-
+/// A UTF-16 text (surrogate pairs joined) as UTF-8.
 inline std::string Utf8(std::u16string_view text) {
     std::string out;
-    for (const char32_t c : CodePoints(text)) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        constexpr char32_t kLead[] = {0, 0xC0, 0xE0, 0xF0};
+        out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
+        for (int k = extra - 1; k >= 0; --k) {
+            out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
         }
     }
     return out;
-}
-
-inline bool FitsLatin1(std::u16string_view text) {
-    for (const char16_t c : text) {
-        if (c > 0xFF) {
-            return false;
-        }
-    }
-    return true;
 }
 
 inline std::string Utf16(std::u16string_view text, bool bigEndian) {
