@@ -98,10 +98,10 @@ struct cSongTagWrite {
 /// the ID3v1 block), given the file's mode, owner, group and extended attributes, flushed and
 /// renamed over it, so that a crash, a kill or a full disk at any moment leaves the old file or
 /// the new one (a symbolic link stays and its file is replaced; other hard links of the file
-/// keep the old content). With keepTime the file's last-modified time afterwards is *keepTime (its access
-/// time kept too); without, it is the time of the write. A file that cannot be opened for
-/// writing (read-only) or read, or a write that fails, throws EFileError naming the file: the
-/// file keeps its old content (an ID3v2 tag written in place is put back, an appended ID3v1
-/// block cut off) and no copy is left behind.
+/// keep the old content). With keepTime the file's last-modified time afterwards is *keepTime
+/// (its access time kept too); without, it is the time of the write. A file that cannot be
+/// opened for writing (read-only) or read, or a write that fails, throws EFileError naming the
+/// file: the file keeps its old content (an ID3v2 tag written in place is put back, an appended
+/// ID3v1 block cut off) and no copy is left behind.
 cSongTagWrite WriteSongTags(const std::string& path, const cId3v1Texts& typed,
                             const std::timespec* keepTime);

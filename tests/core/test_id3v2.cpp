@@ -30,8 +30,9 @@ cId3v1Texts ReadInPieces(const std::string& file, size_t* given = nullptr) {
     for (auto wanted = reader.Wanted(); wanted.Count > 0 && total < 4 * file.size();
          wanted = reader.Wanted()) {
         total += static_cast<size_t>(wanted.Count);
-        reader.Give(wanted.Offset, std::string_view(file).substr(static_cast<size_t>(wanted.Offset),
-                                                                 static_cast<size_t>(wanted.Count)));
+        reader.Give(wanted.Offset,
+                    std::string_view(file).substr(static_cast<size_t>(wanted.Offset),
+                                                  static_cast<size_t>(wanted.Count)));
     }
     EXPECT_LT(total, 4 * file.size() + 20) << "the reader keeps asking";
     if (given != nullptr) {
@@ -46,24 +47,32 @@ void ExpectTexts(const std::string& file, const cId3v1Texts& expected, const std
 }
 
 TEST(Id3v2Reading, EveryVersionAndEncoding) {
-    const std::u16string latin[5] = {u"J\u00F3ga", u"Bj\u00F6rk", u"Homogenic", u"1997", u"L\u00E4uft"};
+    const std::u16string latin[5] = {u"J\u00F3ga", u"Bj\u00F6rk", u"Homogenic", u"1997",
+                                     u"L\u00E4uft"};
     const std::u16string wide[5] = {u"\u6771\u4EAC \u2013 \u03A9", u"\U0001F600 Emoji",
-                                    u"\u0410\u043B\u044C\u0431\u043E\u043C", u"2001", u"\u00E9\u20AC"};
+                                    u"\u0410\u043B\u044C\u0431\u043E\u043C", u"2001",
+                                    u"\u00E9\u20AC"};
     const std::pair<int, eEncoding> cases[] = {
-        {2, kLatin1}, {2, kUtf16Bom}, {2, kUtf16BomBigEndian}, {3, kLatin1}, {3, kUtf16Bom},
-        {3, kUtf16BomBigEndian}, {4, kLatin1}, {4, kUtf16Bom}, {4, kUtf16BE}, {4, kUtf8}};
+        {2, kLatin1}, {2, kUtf16Bom}, {2, kUtf16BomBigEndian},
+        {3, kLatin1}, {3, kUtf16Bom}, {3, kUtf16BomBigEndian},
+        {4, kLatin1}, {4, kUtf16Bom}, {4, kUtf16BE},
+        {4, kUtf8}};
     for (const auto& [version, encoding] : cases) {
         const auto& texts = encoding == kLatin1 ? latin : wide;
         const bool v2 = version == 2;
-        const std::string frames =
-            TextFrame(version, v2 ? "TT2" : "TIT2", encoding, texts[0]) +
-            TextFrame(version, v2 ? "TP1" : "TPE1", encoding, texts[1]) +
-            TextFrame(version, v2 ? "TAL" : "TALB", encoding, texts[2]) +
-            TextFrame(version, v2 ? "TYE" : version == 3 ? "TYER" : "TDRC", encoding, texts[3]) +
-            CommentFrame(version, encoding, u"", texts[4]);
-        ExpectTexts(Tag(version, frames, 64) + Audio(500),
-                    {Utf8(texts[0]), Utf8(texts[1]), Utf8(texts[2]), Utf8(texts[3]), Utf8(texts[4])},
-                    "2." + std::to_string(version) + " encoding " + std::to_string(encoding));
+        const std::string frames = TextFrame(version, v2 ? "TT2" : "TIT2", encoding, texts[0]) +
+                                   TextFrame(version, v2 ? "TP1" : "TPE1", encoding, texts[1]) +
+                                   TextFrame(version, v2 ? "TAL" : "TALB", encoding, texts[2]) +
+                                   TextFrame(version,
+                                             v2             ? "TYE"
+                                             : version == 3 ? "TYER"
+                                                            : "TDRC",
+                                             encoding, texts[3]) +
+                                   CommentFrame(version, encoding, u"", texts[4]);
+        ExpectTexts(
+            Tag(version, frames, 64) + Audio(500),
+            {Utf8(texts[0]), Utf8(texts[1]), Utf8(texts[2]), Utf8(texts[3]), Utf8(texts[4])},
+            "2." + std::to_string(version) + " encoding " + std::to_string(encoding));
     }
 }
 
@@ -74,14 +83,16 @@ TEST(Id3v2Reading, DamagedTagsAndBadInputGiveWhatIsSound) {
     const auto artist = [](int version, std::u16string_view text) {
         return TextFrame(version, "TPE1", kLatin1, text);
     };
-    const std::string five = title(3, u"T") + artist(3, u"A") + TextFrame(3, "TALB", kUtf16Bom, u"B") +
-                             TextFrame(3, "TYER", kLatin1, u"1999") + CommentFrame(3, kLatin1, u"", u"C");
+    const std::string five =
+        title(3, u"T") + artist(3, u"A") + TextFrame(3, "TALB", kUtf16Bom, u"B") +
+        TextFrame(3, "TYER", kLatin1, u"1999") + CommentFrame(3, kLatin1, u"", u"C");
     const cId3v1Texts all{"T", "A", "B", "1999", "C"};
     const std::string five4 = Tag(3, five).substr(10); // 2.3 frames, plain sizes below 128
-    const std::string itunesSizes = "TIT2" + BigEndian(300, 4) + "\0\0"s + TextBody(kLatin1, std::u16string(299, u'x'));
+    const std::string itunesSizes =
+        "TIT2" + BigEndian(300, 4) + "\0\0"s + TextBody(kLatin1, std::u16string(299, u'x'));
     const std::string ffBody = TextBody(kUtf16Bom, u"\u00FF\u00FF\u00E9");
-    const std::string frameUnsync =
-        Frame(4, "TIT2", Syncsafe(static_cast<uint32_t>(ffBody.size())) + Unsynchronised(ffBody), 0x0003);
+    const std::string frameUnsync = Frame(
+        4, "TIT2", Syncsafe(static_cast<uint32_t>(ffBody.size())) + Unsynchronised(ffBody), 0x0003);
     const std::string none;
     struct cCase {
         const char* Name;
@@ -152,8 +163,9 @@ TEST(Id3v2Reading, LargeFramesAreSkippedUnread) {
     // the tag, reading frame headers, not the picture.
     const std::string picture =
         Frame(3, "APIC", "\0image/jpeg\0\x03\0"s + std::string(4 << 20, '\xAB'));
-    const std::string file = Tag(3, TextFrame(3, "TIT2", kUtf16Bom, u"Before") + picture +
-                                        TextFrame(3, "TPE1", kUtf16Bom, u"After"),
+    const std::string file = Tag(3,
+                                 TextFrame(3, "TIT2", kUtf16Bom, u"Before") + picture +
+                                     TextFrame(3, "TPE1", kUtf16Bom, u"After"),
                                  4096) +
                              Audio(1000);
     size_t given = 0;

@@ -34,13 +34,13 @@ const std::u16string kWideCut = kWide.substr(0, 12); // its first 30 bytes in UT
 const std::u16string kAccented = u"Caf\u00E9 de Flore, \u00E9dition compl\u00E8te";
 
 TEST(SongTextPrecedence, Id3v1FirstCutTextsCompletedFileNameLast) {
-    const std::string v2 =
-        Tag(3, TextFrame(3, "TIT2", kUtf16Bom, u"The Long and Winding Road (Remastered 2009)") +
-                   TextFrame(3, "TPE1", kUtf16Bom, u"Beatles") +
-                   TextFrame(3, "TALB", kUtf16Bom, u"Let It Be") +
-                   TextFrame(3, "TYER", kLatin1, u"1970") +
-                   CommentFrame(3, kUtf16Bom, u"", u"A comment much longer than twenty-eight bytes"),
-            512);
+    const std::string v2 = Tag(
+        3,
+        TextFrame(3, "TIT2", kUtf16Bom, u"The Long and Winding Road (Remastered 2009)") +
+            TextFrame(3, "TPE1", kUtf16Bom, u"Beatles") +
+            TextFrame(3, "TALB", kUtf16Bom, u"Let It Be") + TextFrame(3, "TYER", kLatin1, u"1970") +
+            CommentFrame(3, kUtf16Bom, u"", u"A comment much longer than twenty-eight bytes"),
+        512);
     const std::string wide =
         Tag(4, TextFrame(4, "TIT2", kUtf8, kWide) + TextFrame(4, "TALB", kUtf8, kAccented));
     std::string v11 = TagBlock("T", "A", "", "", kLongComment.substr(0, 28));
@@ -122,7 +122,9 @@ std::vector<std::string> OtherFrames(int version) {
     if (version == 2) {
         return {TextFrame(2, "TRK", kLatin1, u"4/12"),
                 Frame(2, "PIC", "\x00JPG\x03\x00"s + std::string(3000, '\xD8')),
-                Frame(2, "ULT", "\x00" "engdesc\x00Lyrics here"s),
+                Frame(2, "ULT",
+                      "\x00"
+                      "engdesc\x00Lyrics here"s),
                 CommentFrame(2, kLatin1, u"iTunNORM", u" 00000A2B")};
     }
     return {TextFrame(version, "TRCK", kLatin1, u"4/12"),
@@ -137,12 +139,17 @@ std::vector<std::string> OtherFrames(int version) {
 }
 
 /// The other frames with a title after the first, a comment after the third, a year last.
-std::string TagBody(int version, const std::vector<std::string>& others, std::u16string_view title) {
-    std::string body = others[0] + TextFrame(version, version == 2 ? "TT2" : "TIT2", kUtf16Bom, title);
+std::string TagBody(int version, const std::vector<std::string>& others,
+                    std::u16string_view title) {
+    std::string body =
+        others[0] + TextFrame(version, version == 2 ? "TT2" : "TIT2", kUtf16Bom, title);
     for (size_t i = 1; i < others.size(); ++i) {
         body += others[i] + (i == 2 ? CommentFrame(version, kLatin1, u"", u"Old comment") : "");
     }
-    return body + TextFrame(version, version == 2 ? "TYE" : version == 3 ? "TYER" : "TDRC",
+    return body + TextFrame(version,
+                            version == 2   ? "TYE"
+                            : version == 3 ? "TYER"
+                                           : "TDRC",
                             kLatin1, u"1999");
 }
 
@@ -223,7 +230,10 @@ TEST(Id3v2Rebuild, WhatIsNotEditedIsNotTouched) {
 
     // A field without a frame gets one at the end; a new comment has no description.
     EXPECT_EQ(Rebuilt(Tag(3, others[0]), Edits("T", {}, {}, "C")).value_or("none"),
-              others[0] + Frame(3, "TIT2", "\x00T"s) + Frame(3, "COMM", "\x00XXX\x00" "C"s));
+              others[0] + Frame(3, "TIT2", "\x00T"s) +
+                  Frame(3, "COMM",
+                        "\x00XXX\x00"
+                        "C"s));
 }
 
 TEST(Id3v2Rebuild, TagsThatCannotBeRebuiltWithoutLossAreRefused) {
@@ -239,7 +249,8 @@ TEST(Id3v2Rebuild, TagsThatCannotBeRebuiltWithoutLossAreRefused) {
 TEST(Id3v2Rebuild, UnsynchronisationAndDiscardedFrames) {
     // A 2.3 tag unsynchronised as a whole is written undone, its flag cleared.
     const std::string ff = TextFrame(3, "TPE1", kLatin1, u"\u00FF\u00FF\u00E9");
-    const std::string tag23 = Tag(3, Unsynchronised(TextFrame(3, "TIT2", kLatin1, u"t") + ff), 0, 0x80);
+    const std::string tag23 =
+        Tag(3, Unsynchronised(TextFrame(3, "TIT2", kLatin1, u"t") + ff), 0, 0x80);
     const std::string frames23 = Rebuilt(tag23, Edits("new")).value_or("none");
     EXPECT_EQ(frames23, Frame(3, "TIT2", "\x00new"s) + ff);
     EXPECT_EQ(Id3v2TagBytes(*ParseId3v2Header(tag23), frames23, 100)[5], '\0');
@@ -278,8 +289,8 @@ protected:
     /// The size of the file once an artist is added to its tag: the frame (21 bytes) does not
     /// fit, so the tag gets fresh padding; the ID3v1 block is new.
     static int64_t GrownSize(const std::string& bytes) {
-        return ParseId3v2Header(bytes)->TotalSize() + 21 +
-               static_cast<int64_t>(kId3v2NewPadding) + 50000 + 128;
+        return ParseId3v2Header(bytes)->TotalSize() + 21 + static_cast<int64_t>(kId3v2NewPadding) +
+               50000 + 128;
     }
     static std::string AudioOf(const std::string& bytes) {
         return bytes.substr(static_cast<size_t>(ParseId3v2Header(bytes)->TotalSize()), 50000);
@@ -307,8 +318,9 @@ TEST_F(WriteSongTagsTest, InPlaceWhenTheNewTagFitsItsPadding) {
     EXPECT_EQ(after.substr(0, 10), before.substr(0, 10));
     EXPECT_EQ(AudioOf(after), AudioOf(before));
     EXPECT_TRUE(HoldsInOrder(after, m_Others));
-    EXPECT_NE(after.find(TextFrame(3, "TIT2", kUtf16Bom, u"The Long and Winding Road (Remastered 2009)")),
-              std::string::npos)
+    EXPECT_NE(
+        after.find(TextFrame(3, "TIT2", kUtf16Bom, u"The Long and Winding Road (Remastered 2009)")),
+        std::string::npos)
         << "the title, shown cut to 30 bytes and left as shown, stays whole";
     EXPECT_EQ(after.substr(after.size() - 128, 33), "TAG" + kLong.substr(0, 30));
     EXPECT_EQ(ReadWithTagLib(m_Path).first.Album, "Album");
@@ -337,7 +349,8 @@ TEST_F(WriteSongTagsTest, ThroughACompleteCopyWhenItDoesNotFit) {
     ASSERT_EQ(static_cast<int64_t>(after.size()), GrownSize(before));
     EXPECT_EQ(AudioOf(after), AudioOf(before));
     EXPECT_TRUE(HoldsInOrder(after, m_Others));
-    EXPECT_EQ(after.substr(after.size() - 128, 46), "TAGOld" + std::string(27, ' ') + "New artist   ");
+    EXPECT_EQ(after.substr(after.size() - 128, 46),
+              "TAGOld" + std::string(27, ' ') + "New artist   ");
     EXPECT_EQ(after.back(), '\x11') << "the old genre byte";
     EXPECT_EQ(ReadWithTagLib(m_Path).first.Artist, "New artist");
     struct stat info {};
@@ -357,7 +370,8 @@ TEST_F(WriteSongTagsTest, ThroughACompleteCopyWhenItDoesNotFit) {
 TEST_F(WriteSongTagsTest, FailuresAndDamageLeaveTheOldTags) {
     // A damaged ID3v2 tag stays as it was; the ID3v1 tag takes the texts.
     const std::string damaged =
-        Tag(3, TextFrame(3, "TIT2", kLatin1, u"Old") + "bad!" + std::string(30, '\x01')) + Audio(99);
+        Tag(3, TextFrame(3, "TIT2", kLatin1, u"Old") + "bad!" + std::string(30, '\x01')) +
+        Audio(99);
     WriteBytes(m_Path, damaged);
     EXPECT_TRUE(WriteSongTags(m_Path, {"New", "", "", "", ""}, nullptr).Id3v2LeftAlone);
     EXPECT_EQ(ReadBytes(m_Path), damaged + TagBlock("New", "", "", "", ""));
