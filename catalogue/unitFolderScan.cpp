@@ -9,9 +9,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "catalogue/unitId3v1.h"
 #include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongQuery.h"
+#include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitAsciiCase.h"
@@ -71,18 +71,12 @@ bool IsFileEntry(int dirFd, const dirent& entry) {
 }
 
 void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
-              const cId3v1Block* tag) {
+              const cFileTags& tags) {
     song.Size = SizeField(info.st_size);
     song.Date =
         DateTimeFromUnixTime(info.st_mtim.tv_sec, static_cast<int32_t>(info.st_mtim.tv_nsec));
-    if (tag == nullptr) {
-        std::string artist;
-        std::string title;
-        SongNameFromFileName(path, &artist, &title);
-        song.SetTexts(path, title, artist, {}, {}, {});
-        return;
-    }
-    cId3v1Texts texts = ReadId3v1Texts({tag->data(), tag->size()}, eId3v1Reading::kSongRecord);
+    cId3v1Texts texts = SongTextsFromTags(tags);
+    // Only what both tags lack comes from the file name.
     if (texts.Title.empty()) {
         SongNameFromFileName(path, nullptr, &texts.Title);
     }
@@ -95,10 +89,7 @@ void FillSong(cSongInfo& song, const std::string& path, const struct stat& info,
 // ReadSongFromFile for a file named relative to an open folder (AT_FDCWD: the current one).
 void ReadSongAt(int dirFd, const char* name, const std::string& path, cSongInfo& song) {
     const cRegularFile file = OpenRegularFileAt(dirFd, name, path, O_RDONLY, kCannotOpen);
-    cId3v1Block tail{};
-    const bool hasTag = ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) &&
-                        IsId3v1Tag({tail.data(), tail.size()});
-    FillSong(song, path, file.Info, hasTag ? &tail : nullptr);
+    FillSong(song, path, file.Info, ReadFileTags(file.Handle.Get(), file.Size(), path));
 }
 
 std::string SkippedFilesMessage(const std::string& folder,

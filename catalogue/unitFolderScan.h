@@ -45,11 +45,13 @@ void ScanFolder(const std::string& folder);
 /// many songs joined the master list (new ones and ones that came back).
 int ScanFolder(const std::string& folder, cKnownFiles& known);
 
-/// Fills a fresh record from the file: FileName, Size and Date from the file, the texts from
-/// its ID3v1 tag (title, artist, album trimmed at both ends; year and comment as stored), with
-/// artist and title taken from the file name where the tag has none. A file shorter than 128
-/// bytes has no tag. Reads through a read-only open, only the last 128 bytes. Throws
-/// std::system_error naming the file when it cannot be opened or read.
+/// Fills a fresh record from the file: FileName, Size and Date from the file, the texts from its
+/// tags by the precedence rule of catalogue/unitSongTags (the ID3v1 tag's title, artist and
+/// album trimmed at both ends, year and comment as stored; ID3v2 texts as UTF-8), with artist
+/// and title taken from the file name where both tags lack them. A file shorter than 128 bytes
+/// has no ID3v1 tag. Reads through a read-only open: the first bytes, the last 128, and the
+/// frames of an ID3v2 tag as far as its texts need (ReadFileTags). Throws std::system_error
+/// naming the file when it cannot be opened or read.
 void ReadSongFromFile(const std::string& path, cSongInfo& song);
 
 /// Artist and title from the file name without folder and extension, split at its FIRST

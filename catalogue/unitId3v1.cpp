@@ -64,7 +64,7 @@ cId3v1Texts ReadId3v1Texts(std::string_view tail, eId3v1Reading reading) {
     return texts;
 }
 
-cId3v1Block BuildId3v1Block(const cId3v1Texts& texts) {
+cId3v1Block BuildId3v1Block(const cId3v1Texts& texts, const cId3v1Block* old) {
     cId3v1Block block;
     block.fill(' ');
     std::copy(kId3v1Marker.begin(), kId3v1Marker.end(), block.begin());
@@ -73,6 +73,18 @@ cId3v1Block BuildId3v1Block(const cId3v1Texts& texts) {
     CopyIntoField(block, kId3v1Album, texts.Album);
     CopyIntoField(block, kId3v1Year, texts.Year);
     CopyIntoField(block, kId3v1Comment, texts.Comment);
+    if (old == nullptr) {
+        block[kId3v1GenreOffset] = kId3v1NoGenre;
+        return block;
+    }
+    block[kId3v1GenreOffset] = (*old)[kId3v1GenreOffset];
+    const bool hasTrack =
+        (*old)[kId3v1TrackOffset - 1] == '\0' && (*old)[kId3v1TrackOffset] != '\0';
+    if (hasTrack && CutToFieldWidth(texts.Comment, kId3v1Comment.Width).size() <=
+                        kId3v1TrackOffset - 1 - kId3v1Comment.Offset) {
+        block[kId3v1TrackOffset - 1] = '\0';
+        block[kId3v1TrackOffset] = (*old)[kId3v1TrackOffset];
+    }
     return block;
 }
 
@@ -93,35 +105,29 @@ bool ReadId3v1Tail(int fd, int64_t fileSize, const std::string& path, cId3v1Bloc
     return true;
 }
 
-cSongTag ReadSongTag(const std::string& path, eTagAccess access) {
-    const cRegularFile file =
-        OpenRegularFile(path, access == eTagAccess::kReadWrite ? O_RDWR : O_RDONLY, kCannotOpen);
-    cSongTag tag;
-    tag.FileTime = file.Info.st_mtim;
-    cId3v1Block tail{};
-    if (ReadId3v1Tail(file.Handle.Get(), file.Size(), path, tail) && IsId3v1Tag(BlockView(tail))) {
-        tag.HasTag = true;
-        tag.Texts = ReadId3v1Texts(BlockView(tail), eId3v1Reading::kEditor);
-    }
-    return tag;
-}
-
-void WriteId3v1Tag(const std::string& path, const cId3v1Texts& texts) {
-    cRegularFile file = OpenRegularFile(path, O_RDWR, kCannotOpen);
-    const bool overwrite = EndsInTag(file, path);
-    const int64_t offset = overwrite ? file.Size() - static_cast<int64_t>(kId3v1Size) : file.Size();
-    const cId3v1Block block = BuildId3v1Block(texts);
-    int error = WriteFullyAt(file.Handle.Get(), BlockView(block), offset).Error;
-    if (error == 0 && ::fsync(file.Handle.Get()) != 0) {
+void WriteId3v1Block(int fd, int64_t fileSize, bool overwrite, const cId3v1Block& block,
+                     const std::string& path) {
+    const int64_t offset = overwrite ? fileSize - static_cast<int64_t>(kId3v1Size) : fileSize;
+    int error = WriteFullyAt(fd, BlockView(block), offset).Error;
+    if (error == 0 && ::fsync(fd) != 0) {
         error = errno;
     }
     if (error != 0) {
         if (!overwrite) {
             // Never leave part of an appended tag behind the audio.
-            [[maybe_unused]] const int ignored = ::ftruncate(file.Handle.Get(), file.Size());
+            [[maybe_unused]] const int ignored = ::ftruncate(fd, fileSize);
         }
         throw EFileError(error, "Cannot write the tag of", path);
     }
+}
+
+void WriteId3v1Tag(const std::string& path, const cId3v1Texts& texts) {
+    cRegularFile file = OpenRegularFile(path, O_RDWR, kCannotOpen);
+    cId3v1Block old{};
+    const bool overwrite =
+        ReadId3v1Tail(file.Handle.Get(), file.Size(), path, old) && IsId3v1Tag(BlockView(old));
+    WriteId3v1Block(file.Handle.Get(), file.Size(), overwrite,
+                    BuildId3v1Block(texts, overwrite ? &old : nullptr), path);
     if (const int closeError = file.Handle.Close()) {
         throw EFileError(closeError, "Cannot write the tag of", path);
     }

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitFileHandle.h"
@@ -270,18 +271,27 @@ void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileTime,
         throw std::logic_error("SaveSongTag needs the open catalogue");
     }
     const std::string path(song.FileName());
-    WriteId3v1Tag(path, texts);
-    if (keepFileTime) {
-        WriteFileTime(path, fileTime);
-    } else {
-        song.Date = NowDateTime();
+    const cSongTagWrite written = WriteSongTags(path, texts, keepFileTime ? &fileTime : nullptr);
+    // As typed, cut to the field; a text cut there that the ID3v2 tag holds whole is whole.
+    const auto text = [&](eTagField field) {
+        const std::string_view typed =
+            CutToFieldWidth(FieldText(texts, field), Id3v1FieldWidth(field));
+        return CompletedText(typed, FieldText(written.Id3v2Texts, field),
+                             Id3v1FieldWidth(field, &written.Id3v1));
+    };
+    song.SetTexts(path, text(eTagField::kTitle), text(eTagField::kArtist), text(eTagField::kAlbum),
+                  text(eTagField::kComment), text(eTagField::kYear));
+    song.Size = SizeField(written.FileSize);
+    if (!keepFileTime) {
+        song.Date = DateTimeFromUnixTime(written.FileTime.tv_sec,
+                                         static_cast<int32_t>(written.FileTime.tv_nsec));
     }
-    song.SetTexts(path, CutToFieldWidth(texts.Title, kId3v1Title.Width),
-                  CutToFieldWidth(texts.Artist, kId3v1Artist.Width),
-                  CutToFieldWidth(texts.Album, kId3v1Album.Width),
-                  CutToFieldWidth(texts.Comment, kId3v1Comment.Width),
-                  CutToFieldWidth(texts.Year, kId3v1Year.Width));
     SongsDatabase->UpdateSongEntry(song);
+    if (written.Id3v2LeftAlone) {
+        ShowMessage("The ID3v2 tag of \"" + path +
+                    "\" could not be read to its end (it is damaged or too large), so it was left "
+                    "as it was: only the ID3v1 tag holds the new texts.");
+    }
 }
 
 bool RemoveSongTag(const std::string& path, bool keepFileTime, const std::timespec& fileTime) {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 #include "util/unitTrash.h"
 #include "util/unitUtils.h"
 
@@ -91,13 +91,17 @@ std::vector<cSongInfo*> DeleteSongs(const std::vector<cSongInfo*>& songs,
                                     const cAskQuestion& askDeleteForGood,
                                     const cForgetSongs& forgetSongs);
 
-/// The tag editor's OK: writes the texts into the song's file; then either sets the file's
-/// last-modified time back to fileTime exactly (keepFileTime; the record's Date stays) or sets
-/// the record's Date to now; then the record takes all five texts as written to the file
-/// (Title, Author, Album, Year, Comment, each cut to its field's width and otherwise as typed)
-/// and is written anew to the open catalogue (UpdateSongEntry). When the file cannot be written
-/// the std::system_error reaches the caller and neither the record nor the catalogue has
-/// changed. Needs the open catalogue (std::logic_error otherwise, before anything is touched).
+/// The tag editor's OK: writes the texts into the song's file (WriteSongTags: the ID3v1 block,
+/// and each changed text into the frames of an ID3v2 tag); the file's last-modified time
+/// afterwards is fileTime exactly (keepFileTime), else the time of the write. Then the record
+/// takes all five texts as written to the ID3v1 tag (Title, Author, Album, Year, Comment, each
+/// cut to its field's width and otherwise as typed; a text cut there that the ID3v2 tag holds
+/// whole, whole), its Size becomes the file's new size and, unless the time was kept, its Date
+/// the file's new time, so that record and file agree right after the write; it is written anew
+/// to the open catalogue (UpdateSongEntry). An ID3v2 tag that had to be left as it was (damaged,
+/// too large) is named in a message (ShowMessage). When the file cannot be written the
+/// std::system_error reaches the caller and neither the record nor the catalogue has changed. Needs
+/// the open catalogue (std::logic_error otherwise, before anything is touched).
 void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileTime,
                  const std::timespec& fileTime);
 

@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -15,32 +15,11 @@
 
 #include "catalogue/unitFolderScan.h"
 #include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "fuzz/fuzz_folder.h"
 
 namespace {
-// The folder the inputs are written into; made once, removed when the fuzzer ends. Never
-// freed, so that it outlives every exit handler.
-const std::string& FuzzFolder() {
-    static const std::string* folder = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tunaria-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(FuzzFolder(), ignored);
-        });
-        return new std::string(pattern + "/");
-    }();
-    return *folder;
-}
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool HasEdgeControlChars(std::string_view text) {
     return !text.empty() && (static_cast<unsigned char>(text.front()) <= 32 ||

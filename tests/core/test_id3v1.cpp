@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "catalogue/unitId3v1.h"
+#include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "support/song_fixtures.h"
@@ -28,14 +29,62 @@ TEST(Id3v1Layout, BlockIsSpacesMarkerAndTextsAtTheirOffsets) {
     EXPECT_EQ(bytes.substr(0, 7), "TAGHelp");
     EXPECT_EQ(bytes.substr(7, 26), std::string(26, ' '));
     EXPECT_EQ(bytes.substr(93, 4), "1999");
-    EXPECT_EQ(bytes[127], ' ');
-    EXPECT_EQ(bytes.find_first_not_of(' ', 97), std::string::npos);
+    EXPECT_EQ(bytes[127], '\xFF') << "a new tag names no genre";
+    EXPECT_EQ(bytes.substr(97, 30).find_first_not_of(' '), std::string::npos);
 
     texts = {std::string(40, 't'), std::string(31, 'a'), "al", "20245", std::string(35, 'c')};
     const std::string full(BuildId3v1Block(texts).data(), kId3v1Size);
-    EXPECT_EQ(full,
-              TagBlock(texts.Title, texts.Artist, "al", "2024", texts.Comment).substr(0, 127) + " ")
+    EXPECT_EQ(full, TagBlock(texts.Title, texts.Artist, "al", "2024", texts.Comment))
         << "each text cut at its width, nothing spills into the next field";
+}
+
+// What the editor does not show survives a write over the old tag: the genre byte, and an
+// ID3v1.1 track number while the comment leaves it room.
+TEST(Id3v1Layout, WritingOverATagKeepsItsGenreAndTrackNumber) {
+    std::string v11 = TagBlock("t", "", "", "", "Ripped by me", '\0');
+    v11[126] = '\x07';
+    v11[127] = '\x11';
+    std::string v10 = TagBlock("t", "", "", "", std::string(30, 'c'));
+    v10[127] = '\x0D';
+    struct cCase {
+        const char* Name;
+        const std::string* Old;
+        std::string Comment;
+        char Byte125, Byte126, Genre;
+    };
+    const cCase cases[] = {
+        {"new tag", nullptr, "short", ' ', ' ', '\xFF'},
+        {"ID3v1.0 tag", &v10, "short", ' ', ' ', '\x0D'},
+        {"ID3v1.0 tag, full comment", &v10, std::string(30, 'x'), 'x', 'x', '\x0D'},
+        {"ID3v1.1 tag", &v11, "short", '\0', '\x07', '\x11'},
+        {"ID3v1.1 tag, 28-byte comment", &v11, std::string(28, 'x'), '\0', '\x07', '\x11'},
+        {"ID3v1.1 tag, 29-byte comment takes the field", &v11, std::string(29, 'x'), 'x', ' ',
+         '\x11'},
+        {"ID3v1.1 tag, 30-byte comment takes the field", &v11, std::string(30, 'x'), 'x', 'x',
+         '\x11'},
+    };
+    for (const cCase& c : cases) {
+        cId3v1Block old{};
+        if (c.Old != nullptr) {
+            std::copy(c.Old->begin(), c.Old->end(), old.begin());
+        }
+        const cId3v1Texts texts{"Title", "Artist", "Album", "2001", c.Comment};
+        const cId3v1Block block = BuildId3v1Block(texts, c.Old != nullptr ? &old : nullptr);
+        const std::string bytes(block.begin(), block.end());
+        EXPECT_EQ(bytes.substr(0, 97),
+                  TagBlock("Title", "Artist", "Album", "2001", "").substr(0, 97))
+            << c.Name;
+        EXPECT_EQ(bytes.substr(97, std::min<size_t>(c.Comment.size(), 28)), c.Comment.substr(0, 28))
+            << c.Name;
+        EXPECT_EQ(bytes[125], c.Byte125) << c.Name;
+        EXPECT_EQ(bytes[126], c.Byte126) << c.Name;
+        EXPECT_EQ(bytes[127], c.Genre) << c.Name;
+        if (c.Comment.size() < 28) {
+            EXPECT_EQ(bytes.substr(97 + c.Comment.size(), 28 - c.Comment.size()),
+                      std::string(28 - c.Comment.size(), ' '))
+                << c.Name << ": the comment is padded with spaces";
+        }
+    }
 }
 
 TEST(Id3v1Reading, SongRecordAndEditorCleanTheTextsDifferently) {
@@ -92,8 +141,9 @@ TEST(Id3v1File, WritingAppendsOnceThenOverwritesInPlace) {
     bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 1128u);
     EXPECT_EQ(bytes.substr(0, 1000), audio);
-    EXPECT_EQ(bytes.substr(1000),
-              std::string(View(BuildId3v1Block({"Yesterday", "", "", "", ""}))));
+    EXPECT_EQ(bytes.substr(1000, 127),
+              std::string(View(BuildId3v1Block({"Yesterday", "", "", "", ""}))).substr(0, 127));
+    EXPECT_EQ(bytes[1127], '\xFF') << "the genre of the tag written before";
 
     const cSongTag tag = ReadSongTag(path);
     EXPECT_TRUE(tag.HasTag);

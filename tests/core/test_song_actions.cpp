@@ -15,6 +15,7 @@
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
+#include "support/id3v2_fixtures.h"
 #include "support/song_fixtures.h"
 #include "util/unitUtils.h"
 
@@ -147,11 +148,45 @@ TEST_F(SongActionsTest, SavedTagRecordAndCatalogueFollowAllFiveTextsAndKeepTheTi
 TEST_F(SongActionsTest, WithoutKeepingTheTimeTheRecordDateBecomesNow) {
     const TDateTime before = NowDateTime();
     SaveSongTag(*m_Song, {"Time", "Pink Floyd", "", "", ""}, false, FileTime(m_Path));
-    EXPECT_GE(m_Song->Date, before);
+    // The file's new time exactly (file times lag the clock by a tick at most).
+    EXPECT_EQ(m_Song->Date, ReadFileDate(m_Path));
+    EXPECT_GE(m_Song->Date, before - 1.0 / 86400);
     EXPECT_LE(m_Song->Date, NowDateTime());
-    EXPECT_GE(ReadFileDate(m_Path), before - 1.0 / 86400);
+    EXPECT_EQ(m_Song->Size, 2128) << "the file's new size, so that record and file agree";
     const TDateTime recorded = m_Song->Date;
     EXPECT_EQ(Reloaded().Date, recorded);
+}
+
+TEST_F(SongActionsTest, ARecordFollowsBothTagsOfAnId3v2File) {
+    using namespace id3v2_fixtures;
+    const std::string longTitle = "Time (Live at Pompeii, 1972, Remastered)";
+    WriteBytes(m_Path,
+               Tag(3, TextFrame(3, "TIT2", kUtf16Bom, u"Time (Live at Pompeii, 1972, Remastered)") +
+                          TextFrame(3, "TRCK", kLatin1, u"3")) +
+                   Audio(2000));
+    cId3v1Texts typed = ReadSongTag(m_Path).Texts;
+    ASSERT_EQ(typed.Title, longTitle.substr(0, 30));
+    typed.Artist = "Pink Floyd";
+    SaveSongTag(*m_Song, typed, true, FileTime(m_Path));
+    EXPECT_EQ(m_Song->Title(), longTitle) << "whole, as the ID3v2 tag holds it";
+    EXPECT_EQ(m_Song->Author(), "Pink Floyd");
+    EXPECT_EQ(m_Song->Size, ReadFileSize(m_Path));
+    EXPECT_EQ(Reloaded().Title(), longTitle);
+}
+
+TEST_F(SongActionsTest, AnId3v2TagLeftAsItWasIsNamedInAMessage) {
+    using namespace id3v2_fixtures;
+    WriteBytes(m_Path,
+               Tag(3, TextFrame(3, "TIT2", kLatin1, u"Old") + "junk" + std::string(9, '\1')) +
+                   Audio(500));
+    const cMessageRecorder messages;
+    SaveSongTag(*m_Song, {"New", "", "", "", ""}, true, FileTime(m_Path));
+    EXPECT_EQ(messages.Messages(),
+              std::vector<std::string>{"The ID3v2 tag of \"" + m_Path +
+                                       "\" could not be read to its end (it is damaged or too "
+                                       "large), so it was left as it was: only the ID3v1 tag "
+                                       "holds the new texts."});
+    EXPECT_EQ(m_Song->Title(), "New");
 }
 
 TEST_F(SongActionsTest, TextsLongerThanTheirFieldsAreStoredAsWritten) {

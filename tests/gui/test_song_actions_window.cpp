@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "catalogue/unitId3v2.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
+#include "support/id3v2_fixtures.h"
 #include "support/main_window_fixture.h"
 
 using namespace song_fixtures;
@@ -387,7 +389,7 @@ TEST_F(SongActionsWindow, TheTagEditorWritesTheTagKeepsTheTimeAndRemembersItsChe
     EXPECT_EQ(tag.substr(63, 30), QString(10, QChar(0x20AC)).toUtf8().toStdString());
     EXPECT_EQ(tag.substr(93, 4), "1999");
     EXPECT_EQ(tag.substr(97, 30), std::string(30, '\xE9'));
-    EXPECT_EQ(tag[127], ' ');
+    EXPECT_EQ(tag[127], '\xFF') << "a new tag names no genre";
     EXPECT_TRUE(HasFileTime(untagged, kOldTime)) << "to the nanosecond";
     EXPECT_EQ(SongNamed(Window(), "u")->Title(), "Help");
 
@@ -417,6 +419,46 @@ TEST_F(SongActionsWindow, TheTagEditorWritesTheTagKeepsTheTimeAndRemembersItsChe
     SelectRows(Window(), {RowNamed(Window(), "u")});
     PressKey(Window(), Qt::Key_F3);
     EXPECT_FALSE(checked);
+}
+
+// A file as shops sell them: only an ID3v2.3 tag, UTF-16 texts, a title longer than ID3v1's.
+TEST_F(SongActionsWindow, TheTagEditorOnAnId3v2OnlyFileShowsItsTextsAndWritesBothTags) {
+    using namespace id3v2_fixtures;
+    const std::string longTitle = "The Long and Winding Road (Remastered 2009)";
+    const std::string track = TextFrame(3, "TRCK", kLatin1, u"10/12");
+    const std::string path = Folder.Below("music/01 Track.mp3");
+    QDir().mkpath(QString::fromStdString(Folder.Below("music")));
+    WriteBytes(path, Tag(3,
+                         track +
+                             TextFrame(3, "TIT2", kUtf16Bom,
+                                       u"The Long and Winding Road (Remastered 2009)") +
+                             TextFrame(3, "TPE1", kUtf16Bom, u"Bj\u00F6rk"),
+                         1024) +
+                         Audio(4000));
+    Start();
+    cSongInfo* song = SongNamed(Window(), "01 Track");
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->Title(), longTitle);
+    Desktop.OnDialog = [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtTitle")->text(),
+                  QString::fromStdString(longTitle.substr(0, 30)));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edtAuthor")->text(),
+                  QString::fromUtf16(u"Bj\u00F6rk"));
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("btnRemoveID3")->isEnabled()) << "no ID3v1 tag";
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("edtAlbum"), "Homogenic");
+        return int(QDialog::Accepted);
+    };
+    SelectRows(Window(), {RowNamed(Window(), "01 Track")});
+    PressKey(Window(), Qt::Key_F3);
+    ASSERT_EQ(Desktop.Dialogs, QStringList({"frmTagEditor"}));
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.substr(bytes.size() - 128, 33), "TAG" + longTitle.substr(0, 30))
+        << "ID3v1 added";
+    EXPECT_EQ(ReadId3v2Texts(bytes), (cId3v1Texts{longTitle, "Bj\xC3\xB6rk", "Homogenic", "", ""}));
+    EXPECT_NE(bytes.find(track), std::string::npos) << "other frames kept";
+    EXPECT_EQ(song->Title(), longTitle);
+    EXPECT_EQ(song->Album(), "Homogenic");
 }
 
 TEST_F(SongActionsWindow, AFileThatCannotBeRetaggedGivesTheErrorAndNoWindow) {
