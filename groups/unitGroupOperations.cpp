@@ -46,12 +46,10 @@ private:
     std::unordered_map<std::string_view, bool> m_Known;
 };
 
-/// Adds to changes every song (empty slots skipped) that carries a name the group list lacks,
-/// with the names it keeps.
-void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
-                   std::vector<cSongGroupsChange>& changes) {
-    // A million records lie all over the heap, and each one's names in a block of their own:
-    // both are fetched a few songs ahead, so the walk does not wait on memory song by song.
+/// Calls visit for every song of the list (empty slots skipped), in order. A million records
+/// lie all over the heap, and each one's names in a block of their own: both are fetched a few
+/// songs ahead, so the walk does not wait on memory song by song.
+template <typename Visit> void ForEachSong(const std::vector<cSongInfo*>& songs, Visit visit) {
     constexpr size_t kAhead = 16;
     for (size_t i = 0; i < songs.size(); ++i) {
         if (i + kAhead < songs.size() && songs[i + kAhead] != nullptr) {
@@ -60,15 +58,22 @@ void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
         if (i + kAhead / 2 < songs.size() && songs[i + kAhead / 2] != nullptr) {
             __builtin_prefetch(songs[i + kAhead / 2]->Groups.data());
         }
-        cSongInfo* song = songs[i];
-        if (song == nullptr) {
-            continue;
+        if (songs[i] != nullptr) {
+            visit(*songs[i]);
         }
-        const std::vector<std::string>& names = song->Groups;
+    }
+}
+
+/// Adds to changes every song that carries a name the group list lacks, with the names it
+/// keeps.
+void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
+                   std::vector<cSongGroupsChange>& changes) {
+    ForEachSong(songs, [&](cSongInfo& song) {
+        const std::vector<std::string>& names = song.Groups;
         const bool keepsAll = std::all_of(
             names.begin(), names.end(), [&](const std::string& name) { return held.Holds(name); });
         if (keepsAll) {
-            continue;
+            return;
         }
         std::vector<std::string> kept;
         for (const std::string& name : names) {
@@ -76,8 +81,28 @@ void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
                 kept.push_back(name);
             }
         }
-        changes.push_back({song, std::move(kept)});
-    }
+        changes.push_back({&song, std::move(kept)});
+    });
+}
+
+/// Adds to missing every name the songs carry that the group list lacks and missing does not
+/// hold yet, in the order met.
+void CollectMissing(const std::vector<cSongInfo*>& songs, cHeldNames& held, cGroupList& missing) {
+    // The songs of an album or a folder stand together and mostly carry the same names: a song
+    // whose names equal the last song's looked at has nothing new to tell.
+    const std::vector<std::string>* last = nullptr;
+    ForEachSong(songs, [&](const cSongInfo& song) {
+        const std::vector<std::string>& names = song.Groups;
+        if (names.empty() || (last != nullptr && names == *last)) {
+            return;
+        }
+        last = &names;
+        for (const std::string& name : names) {
+            if (!held.Holds(name) && !missing.Contains(name)) {
+                missing.Add(name);
+            }
+        }
+    });
 }
 
 } // namespace
@@ -96,8 +121,8 @@ std::optional<std::string> GroupNameOfKey(std::string_view key, eGroupKey kind) 
 }
 
 bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSongs,
-                        cGroupList& groups) {
-    cGroupList added; // names the group list lacks, in the order met
+                        cGroupList& groups, const std::string& groupFilePath) {
+    cGroupList listed = groups; // the list as it will be: the names the songs are given join it
     // Each spelling is looked up in the group list once.
     std::unordered_set<std::string> spellingsSeen;
     std::vector<cSongGroupsChange> changes;
@@ -107,9 +132,8 @@ bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSong
         if (!name) {
             continue;
         }
-        if (spellingsSeen.insert(*name).second && !groups.Contains(*name) &&
-            !added.Contains(*name)) {
-            added.Add(*name);
+        if (spellingsSeen.insert(*name).second && !listed.Contains(*name)) {
+            listed.Add(*name);
         }
         if (HasGroup(song->Groups, *name)) {
             continue; // neither changed nor written
@@ -119,14 +143,14 @@ bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSong
         SortGroupNames(names);
         changes.push_back({song, std::move(names)});
     }
-    if (!ChangeSongsGroups(std::move(changes))) {
+    listed.Sort();
+    // The list first: a listed group that no song carries yet is harmless, a song carrying a
+    // group the list lacks would lose it to the next purge.
+    if (!StoreGroupList(listed, groupFilePath)) {
         return false;
     }
-    for (const std::string& name : added.Names()) {
-        groups.Add(name);
-    }
-    groups.Sort();
-    return true;
+    groups = std::move(listed);
+    return ChangeSongsGroups(std::move(changes));
 }
 
 bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& masterSongList) {
@@ -137,6 +161,21 @@ bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& maste
     // ones now, like every other song of the collection.
     CollectPurges(OfflineSongs.InFileOrder(), held, changes);
     return ChangeSongsGroups(std::move(changes));
+}
+
+bool AddMissingGroups(cGroupList& groups, const cSongPointersList& masterSongList) {
+    cHeldNames held(groups);
+    cGroupList missing;
+    CollectMissing(masterSongList.Items(), held, missing);
+    CollectMissing(OfflineSongs.InFileOrder(), held, missing);
+    if (missing.Empty()) {
+        return false;
+    }
+    for (const std::string& name : missing.Names()) {
+        groups.Add(name);
+    }
+    groups.Sort();
+    return true;
 }
 
 std::vector<std::string> SortedGroupSet(const std::vector<std::string>& names) {

@@ -169,3 +169,29 @@ TEST_F(MainWindowGroups, GroupsPerArtistBarBreakAndManagingWithThePurge) {
     }
     FreeAllSongs();
 }
+
+TEST_F(MainWindowGroups, GroupsTheGroupFileLostComeBackAtStartAndNoPurgeTakesThem) {
+    m_Window = StartWindow(m_Folder, m_Desktop);
+    Entry("popGroups_CreateGroupsPerArtist")->trigger();
+    m_Window->close();
+    // Groups.txt as an interrupted run of an older program left it: the songs' groups missing.
+    m_Folder.WriteFile("Groups.txt", "Other\r\n");
+
+    m_Window = StartWindow(m_Folder, m_Desktop);
+    EXPECT_EQ(m_Folder.ReadFile("Groups.txt"), "Blue\r\nNightingale\r\nOther\r\n");
+    EXPECT_NE(EntryCaptioned(m_Window->GroupsMenu(), "Blue"), nullptr) << "in the menu again";
+    // Deleting another group purges the songs: theirs stay.
+    m_Desktop.OnDialog = [](QDialog& window) {
+        auto* rows = window.findChild<QTreeWidget*>("lstGroups");
+        rows->clearSelection();
+        rows->topLevelItem(2)->setSelected(true);
+        window.findChild<QPushButton*>("btnDelete")->click();
+        window.findChild<QPushButton*>("btnClose")->click();
+        return window.result();
+    };
+    PressKey(*m_Window, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(m_Folder.ReadFile("Groups.txt"), "Blue\r\nNightingale\r\n");
+    EXPECT_EQ(GroupsColumn(), QStringList({"Nightingale", "Blue", "Blue"}));
+    EXPECT_TRUE(m_Desktop.Messages.isEmpty()) << m_Desktop.Messages.join("|").toStdString();
+    m_Window->close();
+}
