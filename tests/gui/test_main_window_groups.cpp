@@ -40,7 +40,7 @@ protected:
 };
 
 QAction* EntryCaptioned(const TGroupsMenu& menu, const QString& caption) {
-    for (QAction* entry : menu.actions()) {
+    for (QAction* entry : menu.MenuEntries()) {
         if (entry->text() == caption) {
             return entry;
         }
