@@ -111,6 +111,18 @@ protected:
         return groups;
     }
 
+    /// Appends a song on a drive that is not plugged in (kept aside offline at the next load)
+    /// to the catalogue, which is closed first.
+    void AddUnpluggedSong(const Names& groups) {
+        FreeAllSongs();
+        cSongsDatabase database;
+        database.Open(Catalogue());
+        cSongInfo away;
+        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
+        away.Groups = groups;
+        database.AddSongEntry(away);
+    }
+
     std::string GroupFile() const { return m_Folder / "Groups.txt"; }
 
     /// The groups the loaded songs carry (offline ones too) that the group file lacks.
@@ -176,16 +188,7 @@ TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
 TEST_F(GroupOperations, PurgeReachesEverySongAndWritesOnlyTheChangedOnes) {
     const cGroupList groups(Names{"Keep"});
     Load({{"a", {"Gone", "keep", "Lost"}}, {"b", {"Keep"}}, {"c", {"Stray"}}, {"d", {}}});
-    FreeAllSongs();
-    {
-        // A song on a drive that is not plugged in: kept aside offline at the next load.
-        cSongsDatabase database;
-        database.Open(Catalogue());
-        cSongInfo away;
-        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
-        away.Groups = {"Gone", "Keep"};
-        database.AddSongEntry(away);
-    }
+    AddUnpluggedSong({"Gone", "Keep"});
     std::vector<cSongInfo*> songs = Reload();
     ASSERT_EQ(OfflineSongs.Count(), 1);
     const cSongInfo* offline = OfflineSongs.InFileOrder()[0];
@@ -383,15 +386,7 @@ TEST_F(GroupOperations, AGroupFileThatCannotBeWrittenStopsGroupsPerArtistBeforeA
 
 TEST_F(GroupOperations, GroupsThatSongsCarryAndTheListLacksJoinTheListAtStartUp) {
     Load({{"a", {"Rock", "Lost"}}, {"b", {"jazz"}}, {"c", {"Rock", "Lost"}}, {"d", {}}});
-    FreeAllSongs();
-    {
-        cSongsDatabase database;
-        database.Open(Catalogue());
-        cSongInfo away;
-        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
-        away.Groups = {"Away", "LOST"};
-        database.AddSongEntry(away);
-    }
+    AddUnpluggedSong({"Away", "LOST"});
     Reload();
     cGroupList groups(Names{"Jazz", "Zoo"});
     ASSERT_TRUE(AddMissingGroups(groups, *MasterSongList));
