@@ -17,6 +17,7 @@
 #include <benchmark/benchmark.h>
 #include <fstream>
 #include <memory>
+#include <unordered_set>
 
 #include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
@@ -34,9 +35,10 @@
 
 namespace {
 
-cGroupList ManyGroups(int count) {
+/// "Group of songs number <n>" for n from `first` on.
+cGroupList ManyGroups(int count, int first = 0) {
     std::vector<std::string> names;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < first + count; ++i) {
         names.push_back("Group of songs number " + std::to_string(i));
     }
     return cGroupList(std::move(names));
@@ -57,6 +59,34 @@ BENCHMARK(BM_BuildGroupsMenu)
     ->Arg(100'000)
     ->Arg(400'000)
     ->Unit(benchmark::kMillisecond);
+
+/// A rebuild in which every entry changes: two lists of the same size in turn (as when a new
+/// group shifts every name after it).
+void BM_RebuildGroupsMenuEveryNameChanged(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const cGroupList groups[2] = {ManyGroups(count), ManyGroups(count, 1)};
+    TGroupsMenu menu;
+    int turn = 0;
+    for (auto _ : state) {
+        menu.BuildGroupsMenu(groups[turn++ % 2], eGroupViewMode::AllGroups, "", 24);
+    }
+}
+BENCHMARK(BM_RebuildGroupsMenuEveryNameChanged)
+    ->Arg(100'000)
+    ->Unit(benchmark::kMillisecond);
+
+/// The first build of a new menu (its destruction is not timed).
+void BM_BuildNewGroupsMenu(benchmark::State& state) {
+    const cGroupList groups = ManyGroups(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto menu = std::make_unique<TGroupsMenu>();
+        menu->BuildGroupsMenu(groups, eGroupViewMode::AllGroups, "", 24);
+        state.PauseTiming();
+        menu.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BuildNewGroupsMenu)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 /// From the open to the painted menu, after a rebuild (so the entries are laid out anew).
 void BM_OpenGroupsMenu(benchmark::State& state) {
@@ -272,15 +302,24 @@ void BM_PurgeDeletedGroups1MSongBySong(benchmark::State& state) {
 }
 BENCHMARK(BM_PurgeDeletedGroups1MSongBySong)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-/// The start-up check for groups the list lacks, over 1,000,000 songs (in the shuffled order of
-/// the bench collection, so every record is a fresh fetch) whose groups the list holds: nothing
-/// is missing, nothing is added. To be set against the load of a million songs
-/// (bench_catalogue's BM_OpenSongsDatabase/1000000).
-void BM_AddMissingGroupsNothingMissing1M(benchmark::State& state) {
-    cSongPointersList songs;
-    for (cSongInfo* song : CachedBenchCollection(1'000'000).Rows) {
-        songs.Add(song);
+/// The master song list of the start-up: the 1,000,000 songs of the bench collection in the
+/// order they were made (as the load makes them in file order); range(0) 1 keeps the shuffled
+/// order instead, where every record is a fresh fetch from memory.
+cSongPointersList StartUpSongs(const benchmark::State& state) {
+    std::vector<cSongInfo*> songs = CachedBenchCollection(1'000'000).Rows;
+    if (state.range(0) == 0) {
+        std::sort(songs.begin(), songs.end());
     }
+    cSongPointersList list;
+    list.Items() = std::move(songs);
+    return list;
+}
+
+/// The start-up check for groups the list lacks over 1,000,000 songs whose groups (0 to 2 of 5
+/// names each, at random) the list holds: nothing is missing, nothing is added. To be set
+/// against the load of a million songs (bench_catalogue's BM_OpenSongsDatabase/1000000).
+void BM_AddMissingGroupsNothingMissing1M(benchmark::State& state) {
+    const cSongPointersList songs = StartUpSongs(state);
     cGroupList groups(std::vector<std::string>{"Car", "Favourites", "Jazz", "Live", "Rock"});
     for (auto _ : state) {
         if (AddMissingGroups(groups, songs)) {
@@ -288,23 +327,36 @@ void BM_AddMissingGroupsNothingMissing1M(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_AddMissingGroupsNothingMissing1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddMissingGroupsNothingMissing1M)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-/// The plain check: every name of every song looked up in the group list.
-void BM_AddMissingGroupsNothingMissing1MNameByName(benchmark::State& state) {
-    const std::vector<cSongInfo*>& songs = CachedBenchCollection(1'000'000).Rows;
-    cGroupList groups(std::vector<std::string>{"Car", "Favourites", "Jazz", "Live", "Rock"});
+/// The plain check: every name of every song looked up in a hash set of the listed names.
+void BM_AddMissingGroupsNothingMissing1MHashSet(benchmark::State& state) {
+    const cSongPointersList songs = StartUpSongs(state);
+    const std::unordered_set<std::string> listed = {"Car", "Favourites", "Jazz", "Live", "Rock"};
     for (auto _ : state) {
         bool missing = false;
         for (const cSongInfo* song : songs) {
             for (const std::string& name : song->Groups) {
-                missing = missing || !groups.Contains(name);
+                missing = missing || listed.count(name) == 0;
             }
         }
         benchmark::DoNotOptimize(missing);
     }
 }
-BENCHMARK(BM_AddMissingGroupsNothingMissing1MNameByName)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddMissingGroupsNothingMissing1MHashSet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+/// The floor of any walk: every song's group count read, nothing else.
+void BM_WalkOverTheSongsGroupCounts1M(benchmark::State& state) {
+    const cSongPointersList songs = StartUpSongs(state);
+    for (auto _ : state) {
+        size_t names = 0;
+        for (const cSongInfo* song : songs) {
+            names += song->Groups.size();
+        }
+        benchmark::DoNotOptimize(names);
+    }
+}
+BENCHMARK(BM_WalkOverTheSongsGroupCounts1M)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // ---- The window ----------------------------------------------------------------------------
 

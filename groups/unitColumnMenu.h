@@ -50,8 +50,9 @@ public:
     /// place of the run given before. They are none of the widget's actions: a widget takes
     /// actions one at a time, each in time proportional to all it holds already, so a run of
     /// 100,000 would take minutes. The caller owns them and keeps them alive until the next
-    /// SetEntryRun; a change to one of them shows at the next SetEntryRun or when the menu is
-    /// opened. With `radio`, checkable entries of the run are drawn as radio entries.
+    /// SetEntryRun. Their texts are laid out as they are at the SetEntryRun (a new text wants a
+    /// new SetEntryRun); check marks and enabled states are drawn as they are at each paint.
+    /// With `radio`, checkable entries of the run are drawn as radio entries.
     void SetEntryRun(QAction* anchor, std::vector<cRunEntry> entries, bool radio);
     /// Every entry in menu order: the widget's actions with the run in its place.
     QList<QAction*> MenuEntries() const;

@@ -1,6 +1,7 @@
 #include "groups/unitGroupOperations.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -32,18 +33,38 @@ public:
     explicit cHeldNames(const cGroupList& groups) : m_Groups(groups) {}
     /// The view must stay valid while this object lives.
     bool Holds(std::string_view name) {
-        const auto found = m_Known.find(name);
-        if (found != m_Known.end()) {
-            return found->second;
+        // The last few spellings met answer most songs: compared byte for byte, they save
+        // hashing the name.
+        for (size_t i = 0; i < m_RecentCount; ++i) {
+            if (m_Recent[i].Name == name) {
+                return m_Recent[i].Held;
+            }
         }
+        const auto found = m_Known.find(name);
+        const bool held = found != m_Known.end() ? found->second : Ask(name);
+        m_Recent[m_NextRecent] = {name, held};
+        m_NextRecent = (m_NextRecent + 1) % m_Recent.size();
+        m_RecentCount = std::max(m_RecentCount, m_NextRecent == 0 ? m_Recent.size() : m_NextRecent);
+        return held;
+    }
+
+private:
+    struct cAnswer {
+        std::string_view Name;
+        bool Held = false;
+    };
+
+    bool Ask(std::string_view name) {
         const bool held = m_Groups.Contains(name);
         m_Known.emplace(name, held);
         return held;
     }
 
-private:
     const cGroupList& m_Groups;
     std::unordered_map<std::string_view, bool> m_Known;
+    std::array<cAnswer, 8> m_Recent{};
+    size_t m_RecentCount = 0; // slots that hold an answer
+    size_t m_NextRecent = 0;
 };
 
 /// Calls visit for every song of the list (empty slots skipped), in order. A million records
