@@ -71,9 +71,7 @@ void BM_RebuildGroupsMenuEveryNameChanged(benchmark::State& state) {
         menu.BuildGroupsMenu(groups[turn++ % 2], eGroupViewMode::AllGroups, "", 24);
     }
 }
-BENCHMARK(BM_RebuildGroupsMenuEveryNameChanged)
-    ->Arg(100'000)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebuildGroupsMenuEveryNameChanged)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 /// The first build of a new menu (its destruction is not timed).
 void BM_BuildNewGroupsMenu(benchmark::State& state) {
@@ -343,7 +341,10 @@ void BM_AddMissingGroupsNothingMissing1MHashSet(benchmark::State& state) {
         benchmark::DoNotOptimize(missing);
     }
 }
-BENCHMARK(BM_AddMissingGroupsNothingMissing1MHashSet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddMissingGroupsNothingMissing1MHashSet)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 /// The floor of any walk: every song's group count read, nothing else.
 void BM_WalkOverTheSongsGroupCounts1M(benchmark::State& state) {

@@ -85,8 +85,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override {
         // Sideways, column by column, when there is nothing to scroll up and down.
         if (verticalScrollBar()->maximum() == 0 && horizontalScrollBar()->maximum() > 0) {
-            m_Wheel += event->angleDelta().y() != 0 ? event->angleDelta().y()
-                                                     : event->angleDelta().x();
+            m_Wheel +=
+                event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
             const int notches = m_Wheel / QWheelEvent::DefaultDeltasPerStep;
             m_Wheel -= notches * QWheelEvent::DefaultDeltasPerStep;
             m_Menu->WheelTurned(notches);
@@ -255,7 +255,8 @@ void TColumnMenu::InitEntryOption(QStyleOptionMenuItem& option, const cPlacedEnt
 int TColumnMenu::EntryHeight(const QAction* entry, bool radio) const {
     // The style sizes an entry by its kind and font, not by its text.
     const bool ownFont = entry->font().resolveMask() != 0;
-    const int kind = (entry->isSeparator() ? 1 : 0) | (entry->isCheckable() ? 2 : 0) | (radio ? 4 : 0);
+    const int kind =
+        (entry->isSeparator() ? 1 : 0) | (entry->isCheckable() ? 2 : 0) | (radio ? 4 : 0);
     if (!ownFont) {
         if (const auto known = m_Heights.constFind(kind); known != m_Heights.constEnd()) {
             return known.value();
@@ -273,8 +274,10 @@ int TColumnMenu::EntryHeight(const QAction* entry, bool radio) const {
         entry->isSeparator() ? QStyleOptionMenuItem::Separator : QStyleOptionMenuItem::Normal;
     option.text = entry->text();
     option.maxIconWidth = 0;
-    const QSize content = entry->isSeparator() ? QSize(2, 2) : QSize(0, option.fontMetrics.height());
-    const int height = style()->sizeFromContents(QStyle::CT_MenuItem, &option, content, this).height();
+    const QSize content =
+        entry->isSeparator() ? QSize(2, 2) : QSize(0, option.fontMetrics.height());
+    const int height =
+        style()->sizeFromContents(QStyle::CT_MenuItem, &option, content, this).height();
     if (!ownFont) {
         m_Heights.insert(kind, height);
     }
@@ -300,10 +303,9 @@ void TColumnMenu::PlaceEntries() const {
     const auto checkable = [](const QAction* entry) {
         return entry->isVisible() && entry->isCheckable();
     };
-    m_HasCheckable =
-        std::any_of(entries.begin(), entries.end(), checkable) ||
-        std::any_of(m_Run.begin(), m_Run.end(),
-                    [&](const cRunEntry& run) { return checkable(run.Action); });
+    m_HasCheckable = std::any_of(entries.begin(), entries.end(), checkable) ||
+                     std::any_of(m_Run.begin(), m_Run.end(),
+                                 [&](const cRunEntry& run) { return checkable(run.Action); });
     m_Placed.reserve(static_cast<size_t>(entries.size()) + m_Run.size());
     const int vMargin = style()->pixelMetric(QStyle::PM_MenuVMargin, nullptr, this);
     int top = vMargin;
@@ -442,8 +444,7 @@ int TColumnMenu::ColumnLeft(int column) const {
 int TColumnMenu::NaturalWidth(int atMost) const {
     const int hMargin = style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, this);
     int width = 2 * hMargin;
-    for (int column = 0; column < static_cast<int>(m_Columns.size()) && width <= atMost;
-         ++column) {
+    for (int column = 0; column < static_cast<int>(m_Columns.size()) && width <= atMost; ++column) {
         width += ColumnWidth(column) + (column > 0 ? kColumnGap : 0);
     }
     return std::max(width, 20);
@@ -660,10 +661,9 @@ void TColumnMenu::PaintColumn(QPainter& painter, const QRect& area, int column, 
     const int width = ColumnWidth(column);
     const int scrolled = m_Scroller->verticalScrollBar()->value();
     // The entries from the first one that reaches into the area, down to its foot.
-    auto placed = std::upper_bound(m_Placed.begin() + in.First, m_Placed.begin() + in.End,
-                                   area.top() + scrolled, [](int y, const cPlacedEntry& entry) {
-                                       return y < entry.Top + entry.Height;
-                                   });
+    auto placed = std::upper_bound(
+        m_Placed.begin() + in.First, m_Placed.begin() + in.End, area.top() + scrolled,
+        [](int y, const cPlacedEntry& entry) { return y < entry.Top + entry.Height; });
     for (; placed != m_Placed.begin() + in.End && placed->Top - scrolled <= area.bottom();
          ++placed) {
         const QRect rect(left, placed->Top - scrolled, width, placed->Height);
@@ -703,7 +703,7 @@ void TColumnMenu::SetActivePlace(int place) {
 void TColumnMenu::MouseMovedTo(const QPoint& point) {
     const int place = PlaceAt(point);
     SetActivePlace(place >= 0 && Selectable(m_Placed[static_cast<size_t>(place)].Action) ? place
-                                                                                          : -1);
+                                                                                         : -1);
 }
 
 void TColumnMenu::MouseReleasedAt(const QPoint& point) {

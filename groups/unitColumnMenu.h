@@ -102,9 +102,9 @@ private:
         bool Radio = false;
     };
     struct cColumn {
-        int First = 0;   ///< the first place of the column
-        int End = 0;     ///< one behind its last place
-        int Width = -1;  ///< shortcut room included; -1 until measured
+        int First = 0;  ///< the first place of the column
+        int End = 0;    ///< one behind its last place
+        int Width = -1; ///< shortcut room included; -1 until measured
         int ShortcutWidth = 0;
     };
 

@@ -33,18 +33,16 @@ public:
     explicit cHeldNames(const cGroupList& groups) : m_Groups(groups) {}
     /// The view must stay valid while this object lives.
     bool Holds(std::string_view name) {
-        // The last few spellings met answer most songs: compared byte for byte, they save
-        // hashing the name.
-        for (size_t i = 0; i < m_RecentCount; ++i) {
-            if (m_Recent[i].Name == name) {
-                return m_Recent[i].Held;
-            }
+        // A slot per few bytes of the name answers most songs with one comparison, without
+        // hashing the whole name; a name that misses its slot is asked of the map and takes
+        // the slot.
+        cAnswer& slot = m_Slots[SlotOf(name)];
+        if (slot.Filled && slot.Name == name) {
+            return slot.Held;
         }
         const auto found = m_Known.find(name);
         const bool held = found != m_Known.end() ? found->second : Ask(name);
-        m_Recent[m_NextRecent] = {name, held};
-        m_NextRecent = (m_NextRecent + 1) % m_Recent.size();
-        m_RecentCount = std::max(m_RecentCount, m_NextRecent == 0 ? m_Recent.size() : m_NextRecent);
+        slot = {name, held, true};
         return held;
     }
 
@@ -52,7 +50,21 @@ private:
     struct cAnswer {
         std::string_view Name;
         bool Held = false;
+        bool Filled = false;
     };
+    static constexpr size_t kSlots = 64;
+
+    static size_t SlotOf(std::string_view name) {
+        if (name.empty()) {
+            return 0;
+        }
+        const auto byte = [name](size_t at) {
+            return static_cast<size_t>(static_cast<unsigned char>(name[at]));
+        };
+        return (name.size() * 31 + byte(0) * 7 + byte(name.size() / 2) * 3 +
+                byte(name.size() - 1)) %
+               kSlots;
+    }
 
     bool Ask(std::string_view name) {
         const bool held = m_Groups.Contains(name);
@@ -62,9 +74,7 @@ private:
 
     const cGroupList& m_Groups;
     std::unordered_map<std::string_view, bool> m_Known;
-    std::array<cAnswer, 8> m_Recent{};
-    size_t m_RecentCount = 0; // slots that hold an answer
-    size_t m_NextRecent = 0;
+    std::array<cAnswer, kSlots> m_Slots{};
 };
 
 /// Calls visit for every song of the list (empty slots skipped), in order. A million records

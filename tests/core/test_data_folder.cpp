@@ -168,11 +168,11 @@ TEST(DataFolder, AnInstalledProgramAlwaysUsesTheUserDataFolder) {
         bool installed;
     };
     const cInstallCase cases[] = {
-        {bin, me, false, true},          // the prefix's bin/ with the desktop entry beside it
-        {bin + "/", me, false, true},    // as the program's folder is given: with a separator
-        {other, me, false, false},       // the same prefix, another folder name
-        {other, me + 1, false, true},    // a folder of another user
-        {other, me, true, true},         // a build that says so
+        {bin, me, false, true},       // the prefix's bin/ with the desktop entry beside it
+        {bin + "/", me, false, true}, // as the program's folder is given: with a separator
+        {other, me, false, false},    // the same prefix, another folder name
+        {other, me + 1, false, true}, // a folder of another user
+        {other, me, true, true},      // a build that says so
     };
     for (const cInstallCase& install : cases) {
         EXPECT_EQ(IsInstalledProgramFolder(install.folder, install.user, install.byBuild),

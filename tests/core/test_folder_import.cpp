@@ -108,14 +108,14 @@ TEST_F(FolderImport, ALinkIsFollowedOnlyIntoTheTreeAndNeverUpTheWayDown) {
         bool followed;
     };
     const std::vector<cLinkCase> cases = {
-        {Music(".archive/Old"), "Artist/Old", true},  // inside the tree
-        {"../../.archive", "Artist/Album/Archive", true},  // inside, relative
-        {Music("Artist"), "Artist/Album/Up", false},   // a folder on the way down
-        {Music(), "Artist/Top", false},                // the chosen folder itself
-        {m_Folder / "outside", "Outside", false},      // out of the tree
-        {m_Folder.Path(), "Parent", false},            // the folder above the tree
-        {"/", "Root", false},                          // the whole disk
-        {"/proc/self", "Process", false},              // the system's folders
+        {Music(".archive/Old"), "Artist/Old", true},      // inside the tree
+        {"../../.archive", "Artist/Album/Archive", true}, // inside, relative
+        {Music("Artist"), "Artist/Album/Up", false},      // a folder on the way down
+        {Music(), "Artist/Top", false},                   // the chosen folder itself
+        {m_Folder / "outside", "Outside", false},         // out of the tree
+        {m_Folder.Path(), "Parent", false},               // the folder above the tree
+        {"/", "Root", false},                             // the whole disk
+        {"/proc/self", "Process", false},                 // the system's folders
         {"/dev", "Devices", false},
     };
     for (const cLinkCase& link : cases) {

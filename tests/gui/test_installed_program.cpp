@@ -106,15 +106,15 @@ TEST(ProgramInItsOwnFolder, FirstStartOpensTheMusicFolderWhenThereIsOne) {
     const cEnvironmentValue homeValue("HOME", home);
     const cEnvironmentValue configValue("XDG_CONFIG_HOME", home + "/.config");
     struct cMusicCase {
-        const char* userDirs;  ///< user-dirs.dirs, or none
+        const char* userDirs;   ///< user-dirs.dirs, or none
         const char* makeFolder; ///< below home, or none
         std::string opened;
     };
     const cMusicCase cases[] = {
-        {nullptr, nullptr, folder.Path()},                                 // no music folder
-        {nullptr, "Music", home + "/Music/"},                             // ~/Music
-        {"XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", "Tunes", home + "/Tunes/"},   // the user's choice
-        {"XDG_MUSIC_DIR=\"$HOME/Gone\"\n", nullptr, folder.Path()},       // named, not there
+        {nullptr, nullptr, folder.Path()},                              // no music folder
+        {nullptr, "Music", home + "/Music/"},                           // ~/Music
+        {"XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", "Tunes", home + "/Tunes/"}, // the user's choice
+        {"XDG_MUSIC_DIR=\"$HOME/Gone\"\n", nullptr, folder.Path()},     // named, not there
     };
     cRecordingDesktop desktop;
     for (const cMusicCase& music : cases) {
