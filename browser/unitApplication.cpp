@@ -61,13 +61,14 @@ cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice) {
     if (choice.Folder.empty()) {
         throw std::runtime_error(choice.Problem);
     }
+    // XDG_MUSIC_DIR of the user's user-dirs.dirs, else ~/Music.
+    const std::string music =
+        QStringToPath(QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
     if (choice.BesideProgram) {
-        return {choice.Folder, choice.Folder};
+        return {choice.Folder, DefaultMusicFolder(music, choice.Folder)};
     }
     CreateDataFolder(choice.Folder);
-    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    return {choice.Folder,
-            DefaultMusicFolder(QStringToPath(music), QStringToPath(QDir::homePath()))};
+    return {choice.Folder, DefaultMusicFolder(music, QStringToPath(QDir::homePath()))};
 }
 
 namespace {

@@ -28,10 +28,10 @@ public:
 void ApplicationEventsException(std::string_view errorText);
 
 /// The folders the main window starts with, for the data folder chosen by ChooseDataFolder:
-/// beside the program its files and the program folder as the first folder of the tree (as a
-/// program in a folder of its own works); otherwise the user's data folder, created here when
-/// missing, and the user's music folder (else the home folder). Throws (EFileError or
-/// std::runtime_error) with a text for the user when no data folder can be had.
+/// beside the program its files; otherwise the user's data folder, created here when missing.
+/// The tree opens first (when the settings name no folder yet) the user's music folder when it
+/// exists, else the program folder beside the program and the home folder otherwise. Throws
+/// (EFileError or std::runtime_error) with a text for the user when no data folder can be had.
 cProgramFiles LocateProgramFiles(const cDataFolderChoice& choice);
 
 /// While it lives, SIGTERM (logout, shutdown) and SIGHUP (a closed terminal) close the window

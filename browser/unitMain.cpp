@@ -404,12 +404,17 @@ void TfrmMain::LoadSettings() {
         return;
     }
     m_CatalogueOpen = true;
+    bool groupFileRead = true;
     try {
         m_GroupList = LoadGroupList(m_GroupFilePath);
     } catch (const std::exception& error) {
         // An unreadable Groups.txt is reported like any error nobody handles; the program
-        // starts with no groups.
+        // starts with the groups its songs carry, and the file is left as it is.
         ApplicationEventsException(error.what());
+        groupFileRead = false;
+    }
+    if (AddMissingGroups(m_GroupList, *MasterSongList) && groupFileRead) {
+        StoreGroupList(m_GroupList, m_GroupFilePath);
     }
 
     if (m_State.Layout.ViewAsLargeIcons) {
@@ -638,15 +643,13 @@ void TfrmMain::popGroups_FilesWithoutGroupsClick(QAction* item) {
 void TfrmMain::popGroups_CreateGroupsPerArtistClick(QAction* item) {
     const eGroupKey key =
         item == popGroups->CreateGroupsPerAlbum() ? eGroupKey::Album : eGroupKey::Artist;
-    // The rows as shown, first to last. A batch that could not be written has been reported
-    // and changed nothing.
-    if (!CreateGroupsPerKey(key, m_Pane->Rows().Songs(), m_GroupList)) {
-        return;
-    }
-    const bool saved = StoreGroupList(m_GroupList, m_GroupFilePath);
+    // The rows as shown, first to last. A failure has been reported; the group list may have
+    // gained names even then.
+    const bool grouped =
+        CreateGroupsPerKey(key, m_Pane->Rows().Songs(), m_GroupList, m_GroupFilePath);
     BuildGroupsMenu();
     m_Pane->Rows().Fill();
-    if (saved) {
+    if (grouped) {
         m_Desktop.ShowInformationBox(tr("Finished"), tr("Done, files have been grouped."));
     }
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Adding a whole music tree at once: the chosen folder and every folder below it are scanned
 // (ScanFolder), hidden folders left out, and each real folder once however many links lead to
-// it, so a loop of symbolic links cannot trap the walk. Standard library only: the window shows
-// the progress and the final message.
+// it; a link is followed only into the chosen tree, so neither a loop of links nor a link to
+// the root of the disk can carry the walk away. Standard library only: the window shows the
+// progress and the final message.
 
 #include <cstdint>
 #include <functional>
@@ -39,9 +40,12 @@ struct cImportResult {
 };
 
 /// Scans the folder and every folder below it, depth first, subfolders in the byte order of
-/// their names. Symbolic links to folders are followed, but a folder already visited (the same
-/// device and inode) is not visited again. Folders whose names begin with "." are left out; the
-/// chosen folder itself is scanned whatever its name. The catalogue is written once per folder,
+/// their names. A symbolic link to a folder is followed only when the folder it leads to lies
+/// inside the chosen tree (by their real paths) and is none of the folders on the way down to
+/// the link; a folder already visited (the same device and inode) is not visited again. The
+/// system's /proc, /sys and /dev (also where they are mounted elsewhere) are never entered; the
+/// chosen folder being one of them is reported as unreadable. Folders whose names begin with
+/// "." are left out; the chosen folder itself is scanned whatever its name. The catalogue is written once per folder,
 /// as a scan writes it. The report is asked before each folder; when it answers false the walk
 /// stops and everything added so far stays. Needs the open catalogue (std::logic_error).
 cImportResult ImportFolderTree(const std::string& folder, const cImportProgressReport& report);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -307,6 +308,39 @@ bool StillNamedByPath(const cRegularFile& file, const std::string& path) {
            ::stat(path.c_str(), &named) == 0 && named.st_dev == now.st_dev &&
            named.st_ino == now.st_ino;
 }
+
+/// The catalogue at the path, opened for reading and writing; an empty one is created when
+/// nothing lies there. A link is followed to the file it names, but the file a dangling link
+/// names is never created: the link is refused instead (the catalogue would otherwise begin
+/// empty somewhere the user never chose, for example on a drive that is not plugged in).
+cRegularFile OpenOrCreateCatalogue(const std::string& path) {
+    // Each round that meets EEXIST has seen another copy of the program create the file.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        try {
+            return OpenRegularFile(path, O_RDWR, "Could not open");
+        } catch (const EFileError& error) {
+            if (error.code().value() != ENOENT) {
+                throw;
+            }
+        }
+        try {
+            // O_EXCL refuses any link, dangling ones included.
+            return OpenRegularFile(path, O_RDWR | O_CREAT | O_EXCL, "Could not open");
+        } catch (const EFileError& error) {
+            if (error.code().value() != EEXIST) {
+                throw;
+            }
+        }
+        struct stat entry {};
+        struct stat target {};
+        if (::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode) &&
+            ::stat(path.c_str(), &target) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+            throw EFileError(ENOENT, "Could not open", path,
+                             "it is a link to a file that does not exist");
+        }
+    }
+    throw EFileError(EAGAIN, "Could not open", path, "the file keeps appearing and vanishing");
+}
 } // namespace
 
 void cSongsDatabase::Open(const std::string& path) {
@@ -314,7 +348,7 @@ void cSongsDatabase::Open(const std::string& path) {
     // Each round that finds the file replaced has seen another copy finish a compaction;
     // the bound only keeps a pathological loop from hanging the start.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        cRegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Could not open");
+        cRegularFile file = OpenOrCreateCatalogue(path);
         if (CatalogueOpenedBeforeLock != nullptr) {
             CatalogueOpenedBeforeLock(path);
         }

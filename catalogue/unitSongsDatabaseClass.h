@@ -142,7 +142,8 @@ public:
     cSongsDatabase& operator=(const cSongsDatabase&) = delete;
 
     /// Creates an empty file when none exists, opens it exclusively, position 0.
-    /// Throws EFileError when that fails; a file that is not a regular file is refused.
+    /// Throws EFileError when that fails; a file that is not a regular file is refused, and so
+    /// is a link to a file that does not exist (its target is never created).
     /// The lock holds the file that the path names once it is locked: a file replaced at the
     /// path between the open and the lock (a compaction of another copy) is opened anew.
     void Open(const std::string& path);

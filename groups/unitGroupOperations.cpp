@@ -1,6 +1,7 @@
 #include "groups/unitGroupOperations.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -32,26 +33,54 @@ public:
     explicit cHeldNames(const cGroupList& groups) : m_Groups(groups) {}
     /// The view must stay valid while this object lives.
     bool Holds(std::string_view name) {
-        const auto found = m_Known.find(name);
-        if (found != m_Known.end()) {
-            return found->second;
+        // A slot per few bytes of the name answers most songs with one comparison, without
+        // hashing the whole name; a name that misses its slot is asked of the map and takes
+        // the slot.
+        cAnswer& slot = m_Slots[SlotOf(name)];
+        if (slot.Filled && slot.Name == name) {
+            return slot.Held;
         }
+        const auto found = m_Known.find(name);
+        const bool held = found != m_Known.end() ? found->second : Ask(name);
+        slot = {name, held, true};
+        return held;
+    }
+
+private:
+    struct cAnswer {
+        std::string_view Name;
+        bool Held = false;
+        bool Filled = false;
+    };
+    static constexpr size_t kSlots = 64;
+
+    static size_t SlotOf(std::string_view name) {
+        if (name.empty()) {
+            return 0;
+        }
+        const auto byte = [name](size_t at) {
+            return static_cast<size_t>(static_cast<unsigned char>(name[at]));
+        };
+        return (name.size() * 31 + byte(0) * 7 + byte(name.size() / 2) * 3 +
+                byte(name.size() - 1)) %
+               kSlots;
+    }
+
+    bool Ask(std::string_view name) {
         const bool held = m_Groups.Contains(name);
         m_Known.emplace(name, held);
         return held;
     }
 
-private:
     const cGroupList& m_Groups;
     std::unordered_map<std::string_view, bool> m_Known;
+    std::array<cAnswer, kSlots> m_Slots{};
 };
 
-/// Adds to changes every song (empty slots skipped) that carries a name the group list lacks,
-/// with the names it keeps.
-void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
-                   std::vector<cSongGroupsChange>& changes) {
-    // A million records lie all over the heap, and each one's names in a block of their own:
-    // both are fetched a few songs ahead, so the walk does not wait on memory song by song.
+/// Calls visit for every song of the list (empty slots skipped), in order. A million records
+/// lie all over the heap, and each one's names in a block of their own: both are fetched a few
+/// songs ahead, so the walk does not wait on memory song by song.
+template <typename Visit> void ForEachSong(const std::vector<cSongInfo*>& songs, Visit visit) {
     constexpr size_t kAhead = 16;
     for (size_t i = 0; i < songs.size(); ++i) {
         if (i + kAhead < songs.size() && songs[i + kAhead] != nullptr) {
@@ -60,15 +89,22 @@ void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
         if (i + kAhead / 2 < songs.size() && songs[i + kAhead / 2] != nullptr) {
             __builtin_prefetch(songs[i + kAhead / 2]->Groups.data());
         }
-        cSongInfo* song = songs[i];
-        if (song == nullptr) {
-            continue;
+        if (songs[i] != nullptr) {
+            visit(*songs[i]);
         }
-        const std::vector<std::string>& names = song->Groups;
+    }
+}
+
+/// Adds to changes every song that carries a name the group list lacks, with the names it
+/// keeps.
+void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
+                   std::vector<cSongGroupsChange>& changes) {
+    ForEachSong(songs, [&](cSongInfo& song) {
+        const std::vector<std::string>& names = song.Groups;
         const bool keepsAll = std::all_of(
             names.begin(), names.end(), [&](const std::string& name) { return held.Holds(name); });
         if (keepsAll) {
-            continue;
+            return;
         }
         std::vector<std::string> kept;
         for (const std::string& name : names) {
@@ -76,8 +112,28 @@ void CollectPurges(const std::vector<cSongInfo*>& songs, cHeldNames& held,
                 kept.push_back(name);
             }
         }
-        changes.push_back({song, std::move(kept)});
-    }
+        changes.push_back({&song, std::move(kept)});
+    });
+}
+
+/// Adds to missing every name the songs carry that the group list lacks and missing does not
+/// hold yet, in the order met.
+void CollectMissing(const std::vector<cSongInfo*>& songs, cHeldNames& held, cGroupList& missing) {
+    // The songs of an album or a folder stand together and mostly carry the same names: a song
+    // whose names equal the last song's looked at has nothing new to tell.
+    const std::vector<std::string>* last = nullptr;
+    ForEachSong(songs, [&](const cSongInfo& song) {
+        const std::vector<std::string>& names = song.Groups;
+        if (names.empty() || (last != nullptr && names == *last)) {
+            return;
+        }
+        last = &names;
+        for (const std::string& name : names) {
+            if (!held.Holds(name) && !missing.Contains(name)) {
+                missing.Add(name);
+            }
+        }
+    });
 }
 
 } // namespace
@@ -96,8 +152,8 @@ std::optional<std::string> GroupNameOfKey(std::string_view key, eGroupKey kind) 
 }
 
 bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSongs,
-                        cGroupList& groups) {
-    cGroupList added; // names the group list lacks, in the order met
+                        cGroupList& groups, const std::string& groupFilePath) {
+    cGroupList listed = groups; // the list as it will be: the names the songs are given join it
     // Each spelling is looked up in the group list once.
     std::unordered_set<std::string> spellingsSeen;
     std::vector<cSongGroupsChange> changes;
@@ -107,9 +163,8 @@ bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSong
         if (!name) {
             continue;
         }
-        if (spellingsSeen.insert(*name).second && !groups.Contains(*name) &&
-            !added.Contains(*name)) {
-            added.Add(*name);
+        if (spellingsSeen.insert(*name).second && !listed.Contains(*name)) {
+            listed.Add(*name);
         }
         if (HasGroup(song->Groups, *name)) {
             continue; // neither changed nor written
@@ -119,14 +174,14 @@ bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSong
         SortGroupNames(names);
         changes.push_back({song, std::move(names)});
     }
-    if (!ChangeSongsGroups(std::move(changes))) {
+    listed.Sort();
+    // The list first: a listed group that no song carries yet is harmless, a song carrying a
+    // group the list lacks would lose it to the next purge.
+    if (!StoreGroupList(listed, groupFilePath)) {
         return false;
     }
-    for (const std::string& name : added.Names()) {
-        groups.Add(name);
-    }
-    groups.Sort();
-    return true;
+    groups = std::move(listed);
+    return ChangeSongsGroups(std::move(changes));
 }
 
 bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& masterSongList) {
@@ -137,6 +192,21 @@ bool PurgeDeletedGroups(const cGroupList& groups, const cSongPointersList& maste
     // ones now, like every other song of the collection.
     CollectPurges(OfflineSongs.InFileOrder(), held, changes);
     return ChangeSongsGroups(std::move(changes));
+}
+
+bool AddMissingGroups(cGroupList& groups, const cSongPointersList& masterSongList) {
+    cHeldNames held(groups);
+    cGroupList missing;
+    CollectMissing(masterSongList.Items(), held, missing);
+    CollectMissing(OfflineSongs.InFileOrder(), held, missing);
+    if (missing.Empty()) {
+        return false;
+    }
+    for (const std::string& name : missing.Names()) {
+        groups.Add(name);
+    }
+    groups.Sort();
+    return true;
 }
 
 std::vector<std::string> SortedGroupSet(const std::vector<std::string>& names) {

@@ -4,7 +4,7 @@
 // from every song, the group window's assignment, and the entries' check marks and column
 // breaks. Standard library only. Every song written goes to the catalogue in one batch
 // (ChangeSongsGroups): a crash leaves each song with its old groups or its new ones, and a batch
-// that cannot be written changes nothing, neither the songs nor the group list.
+// that cannot be written changes no song. Names a song is to carry reach the group file first.
 
 #include <optional>
 #include <string>
@@ -26,11 +26,20 @@ std::optional<std::string> GroupNameOfKey(std::string_view key, eGroupKey kind);
 /// "Create groups per artist" / "per album" over the shown songs, first row to last: each
 /// song's group (GroupNameOfKey) joins the group list unless the list holds it in some letter
 /// case, and joins the song's groups (which are then sorted) unless the song holds it in some
-/// letter case; only songs that change are written. At the end the group list is sorted.
-/// False when the songs could not be written: the failure has been shown and neither the songs
-/// nor the group list have changed.
+/// letter case; only songs that change are written. The group list, sorted, is stored in the
+/// group file before any song is written (StoreGroupList), so that a crash or a failure at any
+/// point never leaves a song with a group the file lacks.
+/// False when the group file could not be written (shown; neither the list nor the songs have
+/// changed), and false when the songs could not be written (shown; the list and its file hold
+/// the new names, which no song carries yet, and the songs are unchanged).
 bool CreateGroupsPerKey(eGroupKey kind, const std::vector<cSongInfo*>& shownSongs,
-                        cGroupList& groups);
+                        cGroupList& groups, const std::string& groupFilePath);
+
+/// Start-up: every group that a song of the master song list or a song kept aside offline
+/// carries and the group list lacks in every letter case joins the list (first spelling met),
+/// and the list is then sorted; so that no later purge can take such a group from its songs.
+/// True when a name was added (the list is then to be stored); the list is untouched otherwise.
+bool AddMissingGroups(cGroupList& groups, const cSongPointersList& masterSongList);
 
 /// Removes from every song of the master song list (empty slots skipped) and every song kept
 /// aside offline (OfflineSongs) each group name that the group list does not hold in some

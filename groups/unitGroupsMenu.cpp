@@ -48,13 +48,39 @@ QAction* TGroupsMenu::AddCommand(const QString& caption, const char* name) {
     return entry;
 }
 
-void TGroupsMenu::RemoveGroupEntries() {
-    const QList<QAction*> entries = actions();
-    const qsizetype first = entries.indexOf(popGroups_N1) + 1;
-    const qsizetype end = entries.indexOf(popGroups_N2);
-    // From the last one: each removal then finds its entry at the end of the list.
-    for (qsizetype i = end - 1; i >= first; --i) {
-        delete entries[i];
+bool TGroupsMenu::IsGroupEntry(const QAction* entry) const {
+    // The entries know no owner of their own: their data holds the group's name.
+    return entry != nullptr && entry != m_NoGroups.get() && entry->parent() == nullptr &&
+           entry->data().typeId() == QMetaType::QByteArray;
+}
+
+QList<QAction*> TGroupsMenu::GroupEntries() const {
+    if (m_GroupEntriesShown == 0) {
+        return {m_NoGroups.get()};
+    }
+    QList<QAction*> entries;
+    entries.reserve(static_cast<qsizetype>(m_GroupEntriesShown));
+    for (size_t i = 0; i < m_GroupEntriesShown; ++i) {
+        entries.push_back(m_GroupEntries[i].get());
+    }
+    return entries;
+}
+
+void TGroupsMenu::LeaveOnlyFixedFilters() {
+    for (QAction* entry : m_Filters->actions()) {
+        if (entry != popGroups_AllFiles && entry != popGroups_FilesWithoutGroups) {
+            m_Filters->removeAction(entry);
+        }
+    }
+}
+
+void TGroupsMenu::ShowGroupEntries(std::vector<cRunEntry> run, size_t used) {
+    SetEntryRun(popGroups_N2, std::move(run), true);
+    m_GroupEntriesShown = used;
+    // Spare entries beyond a tenth more than now shown are given back.
+    const size_t kept = used + used / 10;
+    if (m_GroupEntries.size() > kept) {
+        m_GroupEntries.resize(kept);
     }
 }
 
@@ -62,29 +88,47 @@ void TGroupsMenu::BuildGroupsMenu(const cGroupList& groups, eGroupViewMode group
                                   const std::string& selectedGroup, int barBreakLimit) {
     popGroups_AllFiles->setChecked(groupViewMode == eGroupViewMode::AllGroups);
     popGroups_FilesWithoutGroups->setChecked(groupViewMode == eGroupViewMode::Ungrouped);
-    RemoveGroupEntries();
+    LeaveOnlyFixedFilters();
     if (groups.Empty()) {
-        auto* none = new QAction(tr("No groups configured"), this);
-        none->setObjectName(QStringLiteral("popGroups_NoGroups"));
-        none->setEnabled(false);
-        insertAction(popGroups_N2, none);
+        if (!m_NoGroups) {
+            m_NoGroups = std::make_unique<QAction>(tr("No groups configured"));
+            m_NoGroups->setObjectName(QStringLiteral("popGroups_NoGroups"));
+            m_NoGroups->setEnabled(false);
+        }
+        ShowGroupEntries({{m_NoGroups.get(), false}}, 0);
         return;
     }
     const std::vector<cGroupMenuEntry> entries = GroupMenuEntries(
         groups, groupViewMode == eGroupViewMode::OneGroup, selectedGroup, barBreakLimit);
-    QList<QAction*> made;
-    made.reserve(static_cast<qsizetype>(entries.size()));
-    for (const cGroupMenuEntry& entry : entries) {
-        const std::string& name = groups[entry.GroupIndex];
-        auto* item = new QAction(GroupCaption(name), this);
-        item->setCheckable(true);
-        item->setData(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-        m_Filters->addAction(item);
-        item->setChecked(entry.Checked);
-        SetStartsColumn(item, entry.StartsColumn);
-        made.push_back(item);
+    while (m_GroupEntries.size() < entries.size()) {
+        auto entry = std::make_unique<QAction>();
+        entry->setCheckable(true);
+        m_GroupEntries.push_back(std::move(entry));
     }
-    insertActions(popGroups_N2, made);
+    std::vector<cRunEntry> run;
+    run.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string& name = groups[entries[i].GroupIndex];
+        QAction* item = m_GroupEntries[i].get();
+        item->setText(GroupCaption(name));
+        item->setData(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+        item->setChecked(false);
+        if (entries[i].Checked) {
+            // In the radio group before it is checked, so the group clears the others.
+            m_Filters->addAction(item);
+            item->setChecked(true);
+        }
+        run.push_back({item, entries[i].StartsColumn});
+    }
+    ShowGroupEntries(std::move(run), entries.size());
+}
+
+void TGroupsMenu::EntryChosen(QAction* entry) {
+    // A chosen group entry becomes a member of the radio group before it is triggered: the
+    // group then moves the check mark to it and reports it.
+    if (IsGroupEntry(entry) && entry->actionGroup() != m_Filters) {
+        m_Filters->addAction(entry);
+    }
 }
 
 bool TGroupsMenu::FilterOfEntry(const QAction* entry, eGroupViewMode& groupViewMode,
@@ -93,7 +137,7 @@ bool TGroupsMenu::FilterOfEntry(const QAction* entry, eGroupViewMode& groupViewM
         groupViewMode = eGroupViewMode::AllGroups;
     } else if (entry == popGroups_FilesWithoutGroups) {
         groupViewMode = eGroupViewMode::Ungrouped;
-    } else if (entry && entry->actionGroup() == m_Filters) {
+    } else if (IsGroupEntry(entry)) {
         groupViewMode = eGroupViewMode::OneGroup;
         group = entry->data().toByteArray().toStdString();
     } else {

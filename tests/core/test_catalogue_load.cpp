@@ -263,6 +263,25 @@ TEST_F(CatalogueLoad, CompactionFollowsALinkAndKeepsThePermissions) {
     EXPECT_EQ(ReadBytes(real), LiveRecord(1) + LiveRecord(2) + LiveRecord(1));
 }
 
+TEST_F(CatalogueLoad, DanglingLinkIsRefusedAndItsTargetNeverCreated) {
+    // A target missing from an existing folder, and one in a folder that is not there (a
+    // drive that is not plugged in).
+    for (const std::string& target : {m_Folder / "elsewhere.db", m_Folder / "unplugged/DB.txt"}) {
+        ASSERT_EQ(::symlink(target.c_str(), DbPath().c_str()), 0);
+        cMessageRecorder recorder;
+        EXPECT_FALSE(OpenSongsDatabase(DbPath()));
+        EXPECT_EQ(recorder.Messages(),
+                  std::vector<std::string>{kAnotherInstance + "'Could not open \"" + DbPath() +
+                                           "\": it is a link to a file that does not exist'"});
+        EXPECT_EQ(MasterSongList, nullptr);
+        EXPECT_FALSE(PathExists(target)) << "the link's target is not created";
+        struct stat entry {};
+        EXPECT_EQ(::lstat(DbPath().c_str(), &entry), 0);
+        EXPECT_TRUE(S_ISLNK(entry.st_mode)) << "the link stays as it was";
+        ::unlink(DbPath().c_str());
+    }
+}
+
 TEST_F(CatalogueLoad, FlagThatCannotBeWrittenIsReportedOnceAndTheLoadGoesOn) {
     std::string file;
     for (int i = 1; i <= 6; ++i) {

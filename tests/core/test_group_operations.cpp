@@ -30,6 +30,16 @@ using Names = std::vector<std::string>;
 /// While set, every pwrite of this program is recorded here (offset, bytes) before it is made.
 std::vector<std::pair<int64_t, std::string>>* g_RecordedWrites = nullptr;
 
+/// A write or a rename of this program, in the order made.
+struct cFileEvent {
+    int Fd = -1; ///< the file written; -1 for a rename
+    int64_t Offset = 0;
+    std::string Bytes;
+    std::string RenamedTo;
+};
+/// While set, every pwrite and rename of this program is recorded here before it is made.
+std::vector<cFileEvent>* g_FileEvents = nullptr;
+
 } // namespace
 
 /// Every pwrite of this test program passes here (the catalogue writes through pwrite), so a
@@ -37,10 +47,25 @@ std::vector<std::pair<int64_t, std::string>>* g_RecordedWrites = nullptr;
 extern "C" ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
     using tPwrite = ssize_t (*)(int, const void*, size_t, off_t);
     static const auto real = reinterpret_cast<tPwrite>(::dlsym(RTLD_NEXT, "pwrite"));
+    std::string bytes(static_cast<const char*>(data), count);
+    if (g_FileEvents != nullptr) {
+        g_FileEvents->push_back({fd, offset, bytes, {}});
+    }
     if (g_RecordedWrites != nullptr) {
-        g_RecordedWrites->emplace_back(offset, std::string(static_cast<const char*>(data), count));
+        g_RecordedWrites->emplace_back(offset, std::move(bytes));
     }
     return real(fd, data, count, offset);
+}
+
+/// Every rename passes here too: a file replaced atomically (Groups.txt) takes its new content
+/// at its rename.
+extern "C" int rename(const char* from, const char* to) {
+    using tRename = int (*)(const char*, const char*);
+    static const auto real = reinterpret_cast<tRename>(::dlsym(RTLD_NEXT, "rename"));
+    if (g_FileEvents != nullptr) {
+        g_FileEvents->push_back({-1, 0, {}, to});
+    }
+    return real(from, to);
 }
 
 namespace {
@@ -86,6 +111,37 @@ protected:
         return groups;
     }
 
+    /// Appends a song on a drive that is not plugged in (kept aside offline at the next load)
+    /// to the catalogue, which is closed first.
+    void AddUnpluggedSong(const Names& groups) {
+        FreeAllSongs();
+        cSongsDatabase database;
+        database.Open(Catalogue());
+        cSongInfo away;
+        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
+        away.Groups = groups;
+        database.AddSongEntry(away);
+    }
+
+    std::string GroupFile() const { return m_Folder / "Groups.txt"; }
+
+    /// The groups the loaded songs carry (offline ones too) that the group file lacks.
+    Names GroupsTheFileLacks() {
+        Reload();
+        cGroupList groups = LoadGroupList(GroupFile());
+        const Names listed = groups.Names();
+        if (!AddMissingGroups(groups, *MasterSongList)) {
+            return {};
+        }
+        Names lacking;
+        for (const std::string& name : groups.Names()) {
+            if (std::find(listed.begin(), listed.end(), name) == listed.end()) {
+                lacking.push_back(name);
+            }
+        }
+        return lacking;
+    }
+
     std::string m_Locale = std::setlocale(LC_ALL, nullptr);
     cTempFolder m_Folder;
     cMessageRecorder m_Messages;
@@ -101,9 +157,10 @@ TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
                                           {"nightingale", {"NIGHTINGALE"}},
                                           {"Line\nBreak", {}}});
     const int64_t before = SongsDatabase->GetSize();
-    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups, GroupFile()));
     // No group for blanks, nothing or a line break; "Rock" is the list's "rock"; sorted.
     EXPECT_EQ(groups.Names(), (Names{"  two", "Nightingale", "rock", "Zoo"}));
+    EXPECT_EQ(ReadBytes(GroupFile()), "  two\r\nNightingale\r\nrock\r\nZoo\r\n");
     EXPECT_EQ(songs[0]->Groups, Names{"Rock"}) << "the song takes its own spelling";
     EXPECT_EQ(songs[1]->Groups, (Names{"Nightingale", "Zoo"}));
     EXPECT_EQ(songs[4]->Groups, Names{"  two"});
@@ -114,12 +171,12 @@ TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
         << "only the three changed songs are written";
 
     // A second run adds no group and writes no song.
-    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups, GroupFile()));
     EXPECT_EQ(groups.Count(), 4);
     EXPECT_EQ(SongsDatabase->GetSize() - before, grown);
 
     // The same text as album is another group.
-    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Album, {songs[0]}, groups));
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Album, {songs[0]}, groups, GroupFile()));
     EXPECT_EQ(songs[0]->Groups, (Names{"Rock", "Rock LP (album)"}));
     EXPECT_TRUE(groups.Contains("Rock LP (album)"));
     const std::string file(songs[0]->FileName());
@@ -131,16 +188,7 @@ TEST_F(GroupOperations, GroupsPerArtistAndAlbumFollowTheKeyRules) {
 TEST_F(GroupOperations, PurgeReachesEverySongAndWritesOnlyTheChangedOnes) {
     const cGroupList groups(Names{"Keep"});
     Load({{"a", {"Gone", "keep", "Lost"}}, {"b", {"Keep"}}, {"c", {"Stray"}}, {"d", {}}});
-    FreeAllSongs();
-    {
-        // A song on a drive that is not plugged in: kept aside offline at the next load.
-        cSongsDatabase database;
-        database.Open(Catalogue());
-        cSongInfo away;
-        away.SetTexts(m_Folder / "unplugged/e.mp3", "t", "e", "", "", "");
-        away.Groups = {"Gone", "Keep"};
-        database.AddSongEntry(away);
-    }
+    AddUnpluggedSong({"Gone", "Keep"});
     std::vector<cSongInfo*> songs = Reload();
     ASSERT_EQ(OfflineSongs.Count(), 1);
     const cSongInfo* offline = OfflineSongs.InFileOrder()[0];
@@ -243,20 +291,113 @@ TEST_F(GroupOperations, ABatchOnAFullDiskIsReportedOnceAndChangesNothing) {
     cGroupList groups(Names{"Old"});
     {
         cFileSizeLimit full(static_cast<int64_t>(before.size()) + 80);
-        EXPECT_FALSE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+        EXPECT_FALSE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups, GroupFile()));
     }
     ASSERT_EQ(m_Messages.Messages().size(), 1u);
     EXPECT_TRUE(StartsWith(m_Messages.Messages()[0], "In cSongsDatabase.WriteSongEntry (): '"));
     EXPECT_EQ(songs[0]->Groups, Names{"Old"});
     EXPECT_EQ(songs[1]->Groups, Names{});
     EXPECT_EQ(songs[1]->Position, position);
-    EXPECT_EQ(groups.Names(), Names{"Old"}) << "the group list is not changed either";
+    EXPECT_EQ(groups.Names(), (Names{"a", "b", "c", "Old"}))
+        << "the list and its file took the new names first; no song carries them yet";
+    EXPECT_EQ(ReadBytes(GroupFile()), "a\r\nb\r\nc\r\nOld\r\n");
     EXPECT_EQ(ReadBytes(Catalogue()), before);
 
     // With room again the same batch goes through, and the songs still match the file.
-    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups));
+    ASSERT_TRUE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups, GroupFile()));
     EXPECT_EQ(groups.Names(), (Names{"a", "b", "c", "Old"}));
     EXPECT_EQ(GroupsOnDisk().at(std::string(m_Folder / "song0.mp3")), (Names{"a", "Old"}));
+}
+
+// Groups per artist, its writes replayed one by one onto the files as they were (Groups.txt
+// takes its new content at its rename; the catalogue write by write, and cut inside each): at
+// every point the group file lists every group a song carries, so no later purge can take one.
+TEST_F(GroupOperations, GroupsPerArtistCutAtAnyWriteLeavesNoSongWithAnUnlistedGroup) {
+    std::vector<cSongInfo*> songs =
+        Load({{"Blue", {"Old"}}, {"Nightingale", {}}, {"Blue", {}}, {"Zed", {"Old"}}});
+    WriteBytes(GroupFile(), "Old\r\n");
+    const std::string catalogueBefore = ReadBytes(Catalogue());
+    const std::string listBefore = ReadBytes(GroupFile());
+    cGroupList groups = LoadGroupList(GroupFile());
+    const int catalogueFd = SongsDatabase->Descriptor();
+    std::vector<cFileEvent> events;
+    g_FileEvents = &events;
+    const bool grouped = CreateGroupsPerKey(eGroupKey::Artist, songs, groups, GroupFile());
+    g_FileEvents = nullptr;
+    ASSERT_TRUE(grouped);
+    const std::string catalogueAfter = ReadBytes(Catalogue());
+    const std::string listAfter = ReadBytes(GroupFile());
+    FreeAllSongs();
+
+    std::string catalogue = catalogueBefore;
+    bool listReplaced = false;
+    const auto check = [&](const std::string& state, const char* when) {
+        WriteBytes(Catalogue(), state);
+        WriteBytes(GroupFile(), listReplaced ? listAfter : listBefore);
+        EXPECT_EQ(GroupsTheFileLacks(), Names{}) << when << " at " << state.size();
+        FreeAllSongs();
+    };
+    const auto apply = [](std::string& state, int64_t at, std::string_view bytes) {
+        const auto offset = static_cast<size_t>(at);
+        state.resize(std::max(state.size(), offset + bytes.size()));
+        state.replace(offset, bytes.size(), bytes);
+    };
+    int catalogueWrites = 0;
+    for (const cFileEvent& event : events) {
+        if (event.RenamedTo == GroupFile()) {
+            EXPECT_EQ(catalogueWrites, 0) << "the group file is replaced before any song";
+            listReplaced = true;
+        } else if (event.Fd == catalogueFd) {
+            ++catalogueWrites;
+            for (size_t part = 1; part < event.Bytes.size(); ++part) {
+                std::string torn = catalogue;
+                apply(torn, event.Offset, std::string_view(event.Bytes).substr(0, part));
+                check(torn, "inside a write");
+            }
+            apply(catalogue, event.Offset, event.Bytes);
+        }
+        check(catalogue, "behind a write");
+    }
+    EXPECT_TRUE(listReplaced);
+    EXPECT_GT(catalogueWrites, 3);
+    EXPECT_EQ(catalogue, catalogueAfter);
+    EXPECT_EQ(listAfter, "Blue\r\nNightingale\r\nOld\r\nZed\r\n");
+    EXPECT_TRUE(m_Messages.Messages().empty());
+}
+
+TEST_F(GroupOperations, AGroupFileThatCannotBeWrittenStopsGroupsPerArtistBeforeAnySong) {
+    std::vector<cSongInfo*> songs = Load({{"Blue", {"Old"}}, {"Nightingale", {}}});
+    WriteBytes(GroupFile(), "Old\r\n");
+    const std::string before = ReadBytes(Catalogue());
+    cGroupList groups = LoadGroupList(GroupFile());
+    {
+        // Room for the catalogue as it is, none for a longer group file.
+        cFileSizeLimit full(8);
+        EXPECT_FALSE(CreateGroupsPerKey(eGroupKey::Artist, songs, groups, GroupFile()));
+    }
+    ASSERT_EQ(m_Messages.Messages().size(), 1u);
+    EXPECT_TRUE(StartsWith(m_Messages.Messages()[0], "In SaveGroupList (): '"));
+    EXPECT_EQ(groups.Names(), Names{"Old"});
+    EXPECT_EQ(ReadBytes(GroupFile()), "Old\r\n");
+    EXPECT_EQ(songs[0]->Groups, Names{"Old"});
+    EXPECT_EQ(songs[1]->Groups, Names{});
+    EXPECT_EQ(ReadBytes(Catalogue()), before) << "no song was written";
+}
+
+TEST_F(GroupOperations, GroupsThatSongsCarryAndTheListLacksJoinTheListAtStartUp) {
+    Load({{"a", {"Rock", "Lost"}}, {"b", {"jazz"}}, {"c", {"Rock", "Lost"}}, {"d", {}}});
+    AddUnpluggedSong({"Away", "LOST"});
+    Reload();
+    cGroupList groups(Names{"Jazz", "Zoo"});
+    ASSERT_TRUE(AddMissingGroups(groups, *MasterSongList));
+    // "jazz" is the list's Jazz; Lost is added once, in the first spelling met; then sorted.
+    EXPECT_EQ(groups.Names(), (Names{"Away", "Jazz", "Lost", "Rock", "Zoo"}));
+    EXPECT_FALSE(AddMissingGroups(groups, *MasterSongList)) << "nothing missing: nothing to store";
+    EXPECT_EQ(groups.Count(), 5);
+    // Now no purge takes anything: the songs keep their groups.
+    const int64_t size = SongsDatabase->GetSize();
+    ASSERT_TRUE(PurgeDeletedGroups(groups, *MasterSongList));
+    EXPECT_EQ(SongsDatabase->GetSize(), size);
 }
 
 TEST_F(GroupOperations, OddNamesRoundTripAndAHugeGroupFileLoadsQuickly) {

@@ -11,6 +11,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "groups/unitAddGroup.h"
 #include "groups/unitBarBreakLimit.h"
@@ -32,7 +34,7 @@ template <typename T> T* Child(QWidget& parent, const char* name) {
 
 /// The group entries of the menu: what stands between the two separators.
 QList<QAction*> GroupEntries(const TGroupsMenu& menu) {
-    const QList<QAction*> entries = menu.actions();
+    const QList<QAction*> entries = menu.MenuEntries();
     const auto first = entries.indexOf(menu.findChild<QAction*>("popGroups_N1")) + 1;
     return entries.mid(first, entries.indexOf(menu.findChild<QAction*>("popGroups_N2")) - first);
 }
@@ -163,6 +165,54 @@ TEST(GroupsMenu, BehavesAsAMenuAndStaysOnTheScreen) {
     const QRect shown = surface->visibleRegion().boundingRect();
     EXPECT_TRUE(shown.contains(menu.EntryRect(menu.Manage()))) << "scrolled into sight";
     menu.close();
+}
+
+// A menu of 100,000 groups builds and opens at once (it once took minutes), scrolls to its far
+// end by columns, and keeps one check mark among all its filter entries.
+TEST(GroupsMenu, AHundredThousandGroupsOpenAtOnceAndKeepOneCheckMark) {
+    TGroupsMenu menu;
+    QSignalSpy filters(menu.Filters(), &QActionGroup::triggered);
+    const auto start = std::chrono::steady_clock::now();
+    menu.BuildGroupsMenu(Numbered(100'000), eGroupViewMode::OneGroup, "g7", 24);
+    menu.Popup(QPoint(0, 0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    const QList<QAction*> entries = GroupEntries(menu);
+    ASSERT_EQ(entries.size(), 100'000);
+    EXPECT_EQ(menu.ColumnCount(), 4167);
+    EXPECT_EQ(menu.ColumnOf(entries[99'999]), 4166);
+    EXPECT_TRUE(entries[7]->isChecked());
+
+    // End reaches the last command; the last group lies four entries up (past the separator).
+    QTest::keyClick(&menu, Qt::Key_End);
+    EXPECT_EQ(menu.ActiveAction(), menu.Manage());
+    EXPECT_TRUE(menu.Entries()->rect().contains(menu.EntryRect(menu.Manage())));
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(&menu, Qt::Key_Up);
+    }
+    ASSERT_EQ(menu.ActiveAction(), entries[99'999]);
+    QTest::keyClick(&menu, Qt::Key_Left);
+    EXPECT_EQ(menu.ColumnOf(menu.ActiveAction()), 4165) << "a column to the left, in sight";
+    EXPECT_TRUE(menu.Entries()->rect().contains(menu.EntryRect(menu.ActiveAction())));
+    QTest::keyClick(&menu, Qt::Key_Right);
+    QTest::keyClick(&menu, Qt::Key_Return);
+    ASSERT_EQ(filters.count(), 1);
+    EXPECT_EQ(filters[0][0].value<QAction*>(), entries[99'999]);
+    const auto checked = [&] {
+        QList<QAction*> marked;
+        for (QAction* entry : menu.MenuEntries()) {
+            if (entry->isChecked()) {
+                marked.push_back(entry);
+            }
+        }
+        return marked;
+    };
+    EXPECT_EQ(checked(), QList<QAction*>{entries[99'999]});
+    menu.findChild<QAction*>("popGroups_FilesWithoutGroups")->trigger();
+    EXPECT_EQ(checked(), QList<QAction*>{menu.findChild<QAction*>("popGroups_FilesWithoutGroups")});
+    // Rebuilt smaller: the kept entries take the new names and marks.
+    menu.BuildGroupsMenu(Numbered(3), eGroupViewMode::OneGroup, "g2", 24);
+    ASSERT_EQ(GroupEntries(menu).size(), 3);
+    EXPECT_EQ(checked(), QList<QAction*>{GroupEntries(menu)[2]});
 }
 
 TEST(BarBreakWindow, OkOnlyForAWholeNumberAboveZero) {

@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "browser/unitApplication.h"
 #include "catalogue/unitSongUtils.h"
 #include "groups/unitGroupList.h"
@@ -87,6 +90,53 @@ TEST(InstalledProgram, FilesLiveInTheUserDataFolderAndASecondStartFindsThem) {
     EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
     window->close();
     ::chmod(folder.Path().c_str(), 0755);
+}
+
+} // namespace
+
+namespace {
+
+// A program in a folder of its own, started for the first time: the tree opens the user's music
+// folder (XDG_MUSIC_DIR of user-dirs.dirs, else ~/Music) when there is one, else the program
+// folder.
+TEST(ProgramInItsOwnFolder, FirstStartOpensTheMusicFolderWhenThereIsOne) {
+    cProgramFolder folder;
+    folder.MakeFolder("home/.config");
+    const std::string home = folder.Below("home");
+    const cEnvironmentValue homeValue("HOME", home);
+    const cEnvironmentValue configValue("XDG_CONFIG_HOME", home + "/.config");
+    struct cMusicCase {
+        const char* userDirs;   ///< user-dirs.dirs, or none
+        const char* makeFolder; ///< below home, or none
+        std::string opened;
+    };
+    const cMusicCase cases[] = {
+        {nullptr, nullptr, folder.Path()},                              // no music folder
+        {nullptr, "Music", home + "/Music/"},                           // ~/Music
+        {"XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", "Tunes", home + "/Tunes/"}, // the user's choice
+        {"XDG_MUSIC_DIR=\"$HOME/Gone\"\n", nullptr, folder.Path()},     // named, not there
+    };
+    cRecordingDesktop desktop;
+    for (const cMusicCase& music : cases) {
+        std::filesystem::remove_all(home + "/Music");
+        std::filesystem::remove(home + "/.config/user-dirs.dirs");
+        if (music.userDirs != nullptr) {
+            std::ofstream(home + "/.config/user-dirs.dirs") << music.userDirs;
+        }
+        if (music.makeFolder != nullptr) {
+            folder.MakeFolder(std::string("home/") + music.makeFolder);
+        }
+        const cProgramFiles files = LocateProgramFiles(ChooseDataFolder(folder.Path(), "", home));
+        EXPECT_EQ(files.DataFolder, folder.Path());
+        EXPECT_EQ(files.DefaultFolder, music.opened) << (music.userDirs ? music.userDirs : "");
+    }
+    // The window opens it when Options.ini names no folder yet.
+    std::ofstream(home + "/.config/user-dirs.dirs") << cases[2].userDirs;
+    const cProgramFiles files = LocateProgramFiles(ChooseDataFolder(folder.Path(), "", home));
+    auto window = StartWindow(files, desktop);
+    EXPECT_EQ(window->SelectedFolderPath(), home + "/Tunes/");
+    window->close();
+    EXPECT_TRUE(desktop.Messages.isEmpty()) << desktop.Messages.join("|").toStdString();
 }
 
 } // namespace

@@ -30,6 +30,18 @@ protected:
 
     /// The Groups column (the fifth) of each row, in row order (a, b, c by file name).
     QStringList GroupsColumn() const { return ColumnTexts(*m_Window, 4); }
+    /// Ctrl+M, and in "Manage song groups" the group of the row deleted and the window closed.
+    void DeleteGroupInRow(int row) {
+        m_Desktop.OnDialog = [row](QDialog& window) {
+            auto* rows = window.findChild<QTreeWidget*>("lstGroups");
+            rows->clearSelection();
+            rows->topLevelItem(row)->setSelected(true);
+            window.findChild<QPushButton*>("btnDelete")->click();
+            window.findChild<QPushButton*>("btnClose")->click();
+            return window.result();
+        };
+        PressKey(*m_Window, Qt::Key_M, Qt::ControlModifier);
+    }
     QAction* Entry(const char* name) const {
         return m_Window->GroupsMenu().findChild<QAction*>(QString::fromLatin1(name));
     }
@@ -40,7 +52,7 @@ protected:
 };
 
 QAction* EntryCaptioned(const TGroupsMenu& menu, const QString& caption) {
-    for (QAction* entry : menu.actions()) {
+    for (QAction* entry : menu.MenuEntries()) {
         if (entry->text() == caption) {
             return entry;
         }
@@ -137,15 +149,7 @@ TEST_F(MainWindowGroups, GroupsPerArtistBarBreakAndManagingWithThePurge) {
     EXPECT_EQ(m_Window->GroupsMenu().ColumnCount(), 3) << "the menu is rebuilt at once";
 
     // Ctrl+M: "Blue" deleted; its songs lose it, here and in the catalogue.
-    m_Desktop.OnDialog = [](QDialog& window) {
-        auto* rows = window.findChild<QTreeWidget*>("lstGroups");
-        rows->clearSelection();
-        rows->topLevelItem(0)->setSelected(true);
-        window.findChild<QPushButton*>("btnDelete")->click();
-        window.findChild<QPushButton*>("btnClose")->click();
-        return window.result();
-    };
-    PressKey(*m_Window, Qt::Key_M, Qt::ControlModifier);
+    DeleteGroupInRow(0);
     EXPECT_EQ(m_Desktop.Dialogs.last(), "frmManageGroups");
     EXPECT_EQ(m_Folder.ReadFile("Groups.txt"), "Nightingale\r\nOld\r\n");
     EXPECT_EQ(GroupsColumn(), QStringList({"Nightingale", "", ""}));
@@ -168,4 +172,22 @@ TEST_F(MainWindowGroups, GroupsPerArtistBarBreakAndManagingWithThePurge) {
         EXPECT_EQ(song->Groups.empty(), song->Author() == "Blue") << song->FileName();
     }
     FreeAllSongs();
+}
+
+TEST_F(MainWindowGroups, GroupsTheGroupFileLostComeBackAtStartAndNoPurgeTakesThem) {
+    m_Window = StartWindow(m_Folder, m_Desktop);
+    Entry("popGroups_CreateGroupsPerArtist")->trigger();
+    m_Window->close();
+    // Groups.txt as an interrupted run of an older program left it: the songs' groups missing.
+    m_Folder.WriteFile("Groups.txt", "Other\r\n");
+
+    m_Window = StartWindow(m_Folder, m_Desktop);
+    EXPECT_EQ(m_Folder.ReadFile("Groups.txt"), "Blue\r\nNightingale\r\nOther\r\n");
+    EXPECT_NE(EntryCaptioned(m_Window->GroupsMenu(), "Blue"), nullptr) << "in the menu again";
+    // Deleting another group purges the songs: theirs stay.
+    DeleteGroupInRow(2);
+    EXPECT_EQ(m_Folder.ReadFile("Groups.txt"), "Blue\r\nNightingale\r\n");
+    EXPECT_EQ(GroupsColumn(), QStringList({"Nightingale", "Blue", "Blue"}));
+    EXPECT_TRUE(m_Desktop.Messages.isEmpty()) << m_Desktop.Messages.join("|").toStdString();
+    m_Window->close();
 }
