@@ -80,6 +80,7 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<TInstanceServer> laterStarts =
         ListenForLaterStarts(files.DataFolder, window);
     const cCloseOnTermination closeOnTermination(window);
+    const cSettingsAtExit settingsAtExit([&window] { window.WriteSettingsWithoutClosing(); });
     window.show();
     return TApplication::exec();
 }

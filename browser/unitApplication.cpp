@@ -12,6 +12,7 @@
 #include <malloc.h>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "util/unitArt.h"
@@ -213,5 +214,44 @@ void TInstanceServer::ConnectionsWaiting() {
     for (cFileHandle connection = m_Listener.Accept(); connection.IsOpen();
          connection = m_Listener.Accept()) {
         new TIncoming(std::move(connection), m_HandOver, this);
+    }
+}
+
+// ---- Settings at an abrupt end -------------------------------------------------------------
+
+namespace {
+/// The save of the living cSettingsAtExit; null while there is none.
+std::function<void()>* g_SaveAtExit = nullptr;
+std::thread::id g_MainThread;
+
+void SaveSettingsAtExit() {
+    // Another thread's exit() finds the windows busy on the main thread: nothing is touched.
+    if (g_SaveAtExit == nullptr || std::this_thread::get_id() != g_MainThread) {
+        return;
+    }
+    const std::function<void()> save = std::exchange(*g_SaveAtExit, nullptr);
+    g_SaveAtExit = nullptr;
+    SetMessageSink(nullptr); // to stderr: no message box can be shown now
+    try {
+        save();
+    } catch (const std::exception& error) {
+        TraceLog("EXCEPTION: " + std::string(error.what()));
+    }
+}
+} // namespace
+
+cSettingsAtExit::cSettingsAtExit(std::function<void()> save) : m_Save(std::move(save)) {
+    // Registered as late as possible: exit() runs the latest registration first, before the
+    // objects of the libraries made earlier are destroyed.
+    static const bool registered = std::atexit(SaveSettingsAtExit) == 0;
+    if (registered) {
+        g_MainThread = std::this_thread::get_id();
+        g_SaveAtExit = &m_Save;
+    }
+}
+
+cSettingsAtExit::~cSettingsAtExit() {
+    if (g_SaveAtExit == &m_Save) {
+        g_SaveAtExit = nullptr;
     }
 }

@@ -81,3 +81,18 @@ private:
     cHandOver m_HandOver;
     QSocketNotifier* m_Notifier = nullptr;
 };
+
+/// While it lives, a program that ends without its window closing still writes the settings:
+/// the window system's connection ends the program with exit() when the display is lost, and
+/// from there save runs, on the main thread only, with the core's messages going to stderr,
+/// as no window can be shown any more. One at a time.
+class cSettingsAtExit {
+public:
+    explicit cSettingsAtExit(std::function<void()> save);
+    ~cSettingsAtExit();
+    cSettingsAtExit(const cSettingsAtExit&) = delete;
+    cSettingsAtExit& operator=(const cSettingsAtExit&) = delete;
+
+private:
+    std::function<void()> m_Save;
+};

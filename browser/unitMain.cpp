@@ -509,6 +509,16 @@ void TfrmMain::FormClose() {
     ReleaseSharedState();
 }
 
+void TfrmMain::WriteSettingsWithoutClosing() {
+    if (m_Closed || m_StartupFailed) {
+        return;
+    }
+    SaveSettings();
+    if (m_FindWindow) {
+        m_FindWindow->SaveSettings();
+    }
+}
+
 void TfrmMain::SaveSettings() {
     const QRect frame = frameGeometry();
     m_State.Layout.Left = frame.left();

@@ -52,6 +52,10 @@ public:
     /// which is scanned as a click would. While a dialog of the window is open, that dialog
     /// comes to the front and the folder is not taken. Nothing once the window has closed.
     void BringToFront(const std::string& folder);
+    /// Writes the settings kept in memory (this window's and the search window's) for a
+    /// program that ends without this window closing, as when the display is lost; nothing
+    /// once the window has closed. Asks nothing of the window system, which may be gone.
+    void WriteSettingsWithoutClosing();
 
     // What the other windows of the program work on.
     const std::string& ProgramFolder() const { return m_ProgramFolder; }
