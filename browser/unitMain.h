@@ -54,7 +54,8 @@ public:
     void BringToFront(const std::string& folder);
     /// Writes the settings kept in memory (this window's and the search window's) for a
     /// program that ends without this window closing, as when the display is lost; nothing
-    /// once the window has closed. Asks nothing of the window system, which may be gone.
+    /// once the window has closed. No window is opened or closed; a failure goes to the core's
+    /// message sink (which cSettingsAtExit points at stderr, as the display may be gone).
     void WriteSettingsWithoutClosing();
 
     // What the other windows of the program work on.
