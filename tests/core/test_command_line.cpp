@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 
@@ -70,17 +69,6 @@ TEST(CommandLine, OnlyAnExistingFolderCanBeStartedWith) {
               "tunaria: '" + (root / "song.mp3") + "' is not a folder\n");
     EXPECT_NE(FolderArgumentProblem("Songs").find("the current folder is unknown"),
               std::string::npos);
-}
-
-TEST(CommandLine, TheCurrentFolderIsTheProcesssOwn) {
-    cTempFolder root;
-    const std::string before = CurrentFolder();
-    ASSERT_EQ(::chdir(root.Path().c_str()), 0);
-    EXPECT_EQ(CurrentFolder(), root.Path());
-    // A removed working folder cannot be told.
-    ::rmdir(root.Path().c_str());
-    EXPECT_EQ(CurrentFolder(), "");
-    ASSERT_EQ(::chdir(before.c_str()), 0);
 }
 
 TEST(CommandLine, HelpNamesTheFolderArgument) {
