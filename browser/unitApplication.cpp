@@ -12,6 +12,8 @@
 #include <malloc.h>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "util/unitArt.h"
 #include "util/unitGuiText.h"
@@ -137,4 +139,120 @@ void cCloseOnTermination::CloseWindow(int attemptsLeft) {
         return;
     }
     m_Window->close();
+}
+
+// ---- Later starts ------------------------------------------------------------------------
+
+namespace {
+constexpr int kMessageTimeMs = 2000;
+} // namespace
+
+/// One connection of a later start: its bytes are read as they come, and at its end the
+/// folder goes to the server's hand-over. It deletes itself when done or out of time.
+class TInstanceServer::TIncoming : public QObject {
+public:
+    TIncoming(cFileHandle connection, const cHandOver& handOver, QObject* parent)
+        : QObject(parent), m_Connection(std::move(connection)), m_HandOver(handOver) {
+        m_Notifier = new QSocketNotifier(m_Connection.Get(), QSocketNotifier::Read, this);
+        connect(m_Notifier, &QSocketNotifier::activated, this, &TIncoming::Readable);
+        QTimer::singleShot(kMessageTimeMs, this, [this] { Finish(); });
+    }
+    ~TIncoming() override {
+        delete m_Notifier; // before its descriptor closes
+    }
+
+private:
+    void Readable() {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(m_Connection.Get(), buffer, sizeof buffer);
+            if (got > 0) {
+                m_Bytes.append(buffer, static_cast<size_t>(got));
+                if (m_Bytes.size() > LongestActivationMessage()) {
+                    return Finish();
+                }
+            } else if (got == 0) {
+                return Deliver();
+            } else if (errno != EINTR) {
+                if (errno != EAGAIN) {
+                    Finish();
+                }
+                return;
+            }
+        }
+    }
+    void Deliver() {
+        const std::optional<std::string> folder = FolderOfActivationMessage(m_Bytes);
+        Finish();
+        if (folder) {
+            m_HandOver(*folder);
+        }
+    }
+    void Finish() {
+        m_Notifier->setEnabled(false);
+        deleteLater();
+    }
+
+    cFileHandle m_Connection;
+    const cHandOver& m_HandOver;
+    QSocketNotifier* m_Notifier = nullptr;
+    std::string m_Bytes;
+};
+
+TInstanceServer::TInstanceServer(const std::string& dataFolder, cHandOver handOver)
+    : m_Listener(dataFolder), m_HandOver(std::move(handOver)) {
+    m_Notifier = new QSocketNotifier(m_Listener.Descriptor(), QSocketNotifier::Read, this);
+    connect(m_Notifier, &QSocketNotifier::activated, this, &TInstanceServer::ConnectionsWaiting);
+}
+
+TInstanceServer::~TInstanceServer() {
+    delete m_Notifier; // before the listener closes its descriptor
+    // Connections still being read go before the hand-over they refer to.
+    qDeleteAll(findChildren<TIncoming*>(Qt::FindDirectChildrenOnly));
+}
+
+void TInstanceServer::ConnectionsWaiting() {
+    for (cFileHandle connection = m_Listener.Accept(); connection.IsOpen();
+         connection = m_Listener.Accept()) {
+        new TIncoming(std::move(connection), m_HandOver, this);
+    }
+}
+
+// ---- Settings at an abrupt end -------------------------------------------------------------
+
+namespace {
+/// The save of the living cSettingsAtExit; null while there is none.
+std::function<void()>* g_SaveAtExit = nullptr;
+std::thread::id g_MainThread;
+
+void SaveSettingsAtExit() {
+    // Another thread's exit() finds the windows busy on the main thread: nothing is touched.
+    if (g_SaveAtExit == nullptr || std::this_thread::get_id() != g_MainThread) {
+        return;
+    }
+    const std::function<void()> save = std::exchange(*g_SaveAtExit, nullptr);
+    g_SaveAtExit = nullptr;
+    SetMessageSink(nullptr); // to stderr: no message box can be shown now
+    try {
+        save();
+    } catch (const std::exception& error) {
+        TraceLog("EXCEPTION: " + std::string(error.what()));
+    }
+}
+} // namespace
+
+cSettingsAtExit::cSettingsAtExit(std::function<void()> save) : m_Save(std::move(save)) {
+    // Registered as late as possible: exit() runs the latest registration first, before the
+    // objects of the libraries made earlier are destroyed.
+    static const bool registered = std::atexit(SaveSettingsAtExit) == 0;
+    if (registered) {
+        g_MainThread = std::this_thread::get_id();
+        g_SaveAtExit = &m_Save;
+    }
+}
+
+cSettingsAtExit::~cSettingsAtExit() {
+    if (g_SaveAtExit == &m_Save) {
+        g_SaveAtExit = nullptr;
+    }
 }

@@ -7,9 +7,12 @@
 #include <QPointer>
 #include <QWidget>
 #include <csignal>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "util/unitDataFolder.h"
+#include "util/unitInstanceSocket.h"
 
 class QSocketNotifier;
 
@@ -54,4 +57,42 @@ private:
     int m_Pipe[2] = {-1, -1};
     QSocketNotifier* m_Notifier = nullptr;
     struct sigaction m_Former[2]{};
+};
+
+/// While it lives, later starts of the program over the same data folder reach this one
+/// (util/unitInstanceSocket): each hands over the folder it was started with, empty for none,
+/// and handOver receives it in the event loop. A connection that brings no complete message
+/// within two seconds is dropped unread.
+class TInstanceServer : public QObject {
+public:
+    using cHandOver = std::function<void(const std::string& folder)>;
+    /// Listens at once. Call only while this process holds the data folder's catalogue.
+    /// Throws EFileError when the data folder takes no socket.
+    TInstanceServer(const std::string& dataFolder, cHandOver handOver);
+    ~TInstanceServer() override;
+    TInstanceServer(const TInstanceServer&) = delete;
+    TInstanceServer& operator=(const TInstanceServer&) = delete;
+
+private:
+    class TIncoming;
+    void ConnectionsWaiting();
+
+    cInstanceListener m_Listener;
+    cHandOver m_HandOver;
+    QSocketNotifier* m_Notifier = nullptr;
+};
+
+/// While it lives, a program that ends without its window closing still writes the settings:
+/// the window system's connection ends the program with exit() when the display is lost, and
+/// from there save runs, on the main thread only, with the core's messages going to stderr,
+/// as no window can be shown any more. One at a time.
+class cSettingsAtExit {
+public:
+    explicit cSettingsAtExit(std::function<void()> save);
+    ~cSettingsAtExit();
+    cSettingsAtExit(const cSettingsAtExit&) = delete;
+    cSettingsAtExit& operator=(const cSettingsAtExit&) = delete;
+
+private:
+    std::function<void()> m_Save;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// The program's command line: "--help" and "--version" print and end the program; nothing else
-// is taken (options of the window system are taken by the application object first).
-// Standard library only.
+// The program's command line: "--help" and "--version" print and end the program; one folder
+// may be named to start with it selected; nothing else is taken (options of the window system
+// are taken by the application object first). Standard library only.
 
 #include <string>
 #include <vector>
@@ -12,11 +12,25 @@
 struct cCommandLine {
     bool Help = false;    ///< "--help" or "-h"
     bool Version = false; ///< "--version"
-    /// Every other argument, in order.
+    /// The folder to start with: absolute, "." and ".." taken away by name, with a trailing
+    /// separator; empty when none was named. Relative when the current folder is unknown.
+    std::string Folder;
+    /// Every other argument, in order: unknown options and any folder after the first.
     std::vector<std::string> Unknown;
 };
 
-cCommandLine ReadCommandLine(const std::vector<std::string>& arguments);
+/// Reads the arguments. An argument that does not start with "-" names the folder; after "--"
+/// every argument does. A relative folder is taken from currentFolder (absolute, or empty when
+/// unknown).
+cCommandLine ReadCommandLine(const std::vector<std::string>& arguments,
+                             const std::string& currentFolder = {});
+
+/// The process's working folder; empty when the system cannot tell it (it was removed).
+std::string CurrentFolder();
+
+/// Why the folder named on the command line cannot be started with, as a line for the terminal
+/// ("tunaria: ... \n"); empty when it is an existing folder.
+std::string FolderArgumentProblem(const std::string& folder);
 
 /// "Tunaria 1.1" and a line end.
 std::string VersionText();

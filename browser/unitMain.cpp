@@ -119,12 +119,14 @@ bool IsFirstDeliveryInWindow(const QObject* receiver, const QWidget* window) {
 } // namespace
 
 TfrmMain::TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent)
-    : TfrmMain(cProgramFiles{programFolder, programFolder}, desktop, parent) {}
+    : TfrmMain(cProgramFiles{programFolder, programFolder}, desktop, {}, parent) {}
 
-TfrmMain::TfrmMain(const cProgramFiles& files, cDesktop& desktop, QWidget* parent)
+TfrmMain::TfrmMain(const cProgramFiles& files, cDesktop& desktop, const std::string& startFolder,
+                   QWidget* parent)
     : QMainWindow(parent), m_Desktop(desktop), m_MessageRoute(desktop),
       m_ProgramFolder(AddTrailingBackslash(files.DataFolder)),
-      m_DefaultFolder(AddTrailingBackslash(files.DefaultFolder)) {
+      m_DefaultFolder(AddTrailingBackslash(files.DefaultFolder)),
+      m_StartFolder(AddTrailingBackslash(startFolder)) {
     // Keyboard preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
     FormCreate();
@@ -432,7 +434,8 @@ void TfrmMain::LoadSettings() {
     m_FolderTreeArmed = true;
     SetViewMode(m_State.ViewMode);
     // The tree reports the folder it selected (the nearest existing one), which fills the list.
-    lstFolders->SelectFolder(PathToQString(m_State.SelectedFolder));
+    const std::string& first = m_StartFolder.empty() ? m_State.SelectedFolder : m_StartFolder;
+    lstFolders->SelectFolder(PathToQString(first));
     m_Pane->ShownSongView()->setFocus();
 }
 
@@ -512,6 +515,16 @@ void TfrmMain::FormClose() {
     ReleaseSharedState();
 }
 
+void TfrmMain::WriteSettingsWithoutClosing() {
+    if (m_Closed || m_StartupFailed) {
+        return;
+    }
+    SaveSettings();
+    if (m_FindWindow) {
+        m_FindWindow->SaveSettings();
+    }
+}
+
 void TfrmMain::SaveSettings() {
     const QRect frame = frameGeometry();
     m_State.Layout.Left = frame.left();
@@ -539,6 +552,25 @@ void TfrmMain::ReleaseSharedState() {
     if (m_CatalogueOpen) {
         FreeAllSongs();
         m_CatalogueOpen = false;
+    }
+}
+
+void TfrmMain::BringToFront(const std::string& folder) {
+    if (m_Closed || m_StartupFailed) {
+        return;
+    }
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    // A dialog works on the songs as they are listed: it stays in charge, and in sight.
+    if (QWidget* dialog = QApplication::activeModalWidget(); dialog != nullptr) {
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
+    if (!folder.empty() && !m_ImportRunning) {
+        lstFolders->SelectFolder(PathToQString(folder));
     }
 }
 

@@ -39,11 +39,24 @@ public:
     /// While the window lives, the core's messages are shown through it.
     TfrmMain(const std::string& programFolder, cDesktop& desktop, QWidget* parent = nullptr);
     /// The same with the files in files.DataFolder; the folder tree opens files.DefaultFolder
-    /// when the settings name no folder.
-    TfrmMain(const cProgramFiles& files, cDesktop& desktop, QWidget* parent = nullptr);
+    /// when the settings name no folder. A start folder (the command line's), when given, is
+    /// selected instead of the folder of the settings.
+    TfrmMain(const cProgramFiles& files, cDesktop& desktop, const std::string& startFolder = {},
+             QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     bool StartupFailed() const { return m_StartupFailed; }
+
+    /// A later start of the program handed over the folder it was started with (empty:
+    /// none): the window comes back from the task bar to the front, and selects the folder,
+    /// which is scanned as a click would. While a dialog of the window is open, that dialog
+    /// comes to the front and the folder is not taken. Nothing once the window has closed.
+    void BringToFront(const std::string& folder);
+    /// Writes the settings kept in memory (this window's and the search window's) for a
+    /// program that ends without this window closing, as when the display is lost; nothing
+    /// once the window has closed. No window is opened or closed; a failure goes to the core's
+    /// message sink (which cSettingsAtExit points at stderr, as the display may be gone).
+    void WriteSettingsWithoutClosing();
 
     // What the other windows of the program work on.
     const std::string& ProgramFolder() const { return m_ProgramFolder; }
@@ -156,6 +169,7 @@ private:
 
     std::string m_ProgramFolder;
     std::string m_DefaultFolder;
+    std::string m_StartFolder;
     std::string m_GroupFilePath;
     std::unique_ptr<cIniFile> m_Settings;
     cGroupList m_GroupList;

@@ -197,6 +197,11 @@ void TfrmFindSong::FormClose() {
         return;
     }
     m_Closed = true;
+    SaveSettings();
+    emit FormClosed();
+}
+
+void TfrmFindSong::SaveSettings() {
     m_Stored.LastSelectedRadio = CheckedScope();
     m_Stored.Height = frameGeometry().height();
     m_Stored.Width = frameGeometry().width();
@@ -205,7 +210,6 @@ void TfrmFindSong::FormClose() {
     } catch (const EFileError& error) {
         ShowErrorMessage("The search window's settings could not be saved: ", error.what());
     }
-    emit FormClosed();
 }
 
 // ---- Rows --------------------------------------------------------------------------------

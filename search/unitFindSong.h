@@ -44,6 +44,8 @@ public:
     /// The rows, top to bottom.
     const QList<TfraCriteria*>& Rows() const { return m_Rows; }
     eSearchScope CheckedScope() const;
+    /// Writes the window's keys ("FindWindow": size and scope); the close does it too.
+    void SaveSettings();
 
 signals:
     /// The window closed and wrote its settings; it is released afterwards.

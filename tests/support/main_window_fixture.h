@@ -94,8 +94,9 @@ private:
 };
 
 /// A shown main window over the files and the desktop; close() writes the settings.
-inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFiles& files, cDesktop& desktop) {
-    auto window = std::make_unique<TfrmMain>(files, desktop);
+inline std::unique_ptr<TfrmMain> StartWindow(const cProgramFiles& files, cDesktop& desktop,
+                                             const std::string& startFolder = {}) {
+    auto window = std::make_unique<TfrmMain>(files, desktop, startFolder);
     if (!window->StartupFailed()) {
         window->show();
         // The first activation fits the frame to the stored size.
