@@ -35,7 +35,10 @@ eFileState ExamineFile(std::string_view path);
 /// answers for all its paths at once.
 ///
 /// Paths are handed in one by one with Add, best while their bytes are still in the cache
-/// (the loader adds each song as it reads it); the views must stay valid until Run.
+/// (the loader adds each song as it reads it); the views must stay valid until Run. Run lists
+/// the folders on two threads where the machine has two cores; the second thread only reads the
+/// file system and the paths, writes only its own folders' answers, and is joined before Run
+/// returns.
 class cFileExistenceCheck {
 public:
     void Reserve(size_t count) { m_Paths.reserve(count); }
@@ -49,21 +52,13 @@ private:
         uint32_t folder;   ///< index into m_Folders, or kNoFolder: stat it directly
         uint32_t nameHash; ///< of the part behind the last separator
     };
-    void CheckFolder(std::string_view folder, const uint32_t* members, size_t count,
-                     std::vector<uint8_t>& result);
-    bool ListFolder(const std::string& folder, const uint32_t* members, size_t count,
-                    std::vector<uint8_t>& result);
+    class cLister;
 
     std::vector<cPath> m_Paths;
     std::vector<std::string_view> m_Folders;
     std::vector<uint32_t> m_FolderSizes;
     std::unordered_map<std::string_view, uint32_t> m_FolderIds;
     uint32_t m_LastFolder = UINT32_MAX;
-    // The name table of the folder being listed: open addressing over member positions.
-    std::vector<uint32_t> m_Slots;
-    std::vector<uint32_t> m_SameName;
-    std::vector<std::string_view> m_Names;
-    std::vector<uint32_t> m_Hashes;
 };
 
 /// The whole check for a list of paths at once; result[i] (an eFileState) for paths[i].
