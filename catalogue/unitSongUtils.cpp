@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -38,6 +39,9 @@ using cOwnedSong = std::unique_ptr<cSongInfo, cSongDisposer>;
 /// taken while the record was fresh in the cache: a million records do not fit in it, and
 /// every later pass over them would wait on memory.
 struct cLoadedSongs {
+    /// Where the records and their texts lie; goes to the master list with them. Declared
+    /// first, so that it goes last: the songs are ended in it.
+    std::unique_ptr<cSongStorage> storage;
     std::vector<cOwnedSong> songs;
     std::vector<uint64_t> pathHashes; ///< PathHash of each song's FileName
     cFileExistenceCheck existence;    ///< fed with each song's FileName
@@ -59,7 +63,27 @@ struct cLoadedSongs {
         }
         songs[index].reset();
     }
+
+    /// Ends every song left here, then lets the storage go.
+    void Clear() {
+        songs.clear();
+        pathHashes.clear();
+        offline.clear();
+        existence = cFileExistenceCheck();
+        storage.reset();
+    }
 };
+
+/// How many records a catalogue file of that size is expected to hold, for reserving the
+/// loader's lists at once: a typical record takes a little over 100 bytes. A file of far
+/// smaller records only makes the lists grow as usual, and a huge file (a sparse one) reserves
+/// no more than a few million entries.
+size_t ExpectedRecords(int64_t fileSize) {
+    constexpr int64_t kTypicalRecordBytes = 100;
+    constexpr int64_t kMostToReserve = int64_t{1} << 24;
+    return static_cast<size_t>(std::clamp<int64_t>(fileSize / kTypicalRecordBytes, 0,
+                                                   kMostToReserve));
+}
 
 /// A file's identity is its path byte for byte: Linux file systems tell "Intro.mp3" from
 /// "intro.mp3", so they are two songs.
@@ -91,15 +115,23 @@ struct cUnreadable {
 cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& deletedCount,
                             cUnreadable& unreadable) {
     cLoadedSongs loaded;
+    loaded.storage = std::make_unique<cSongStorage>(database.GetSize());
+    const size_t expected = ExpectedRecords(database.GetSize());
+    loaded.songs.reserve(expected);
+    if (checkFiles) {
+        loaded.pathHashes.reserve(expected);
+        loaded.existence.Reserve(expected);
+    }
     std::string why;
+    cSongInfo read; // each record is read here and moved into the storage when it is live
     for (;;) {
         if (TraceEnabled()) {
             TraceLog("[OpenSongsDatabase] Calling ReadNextSong () at pos " +
                      std::to_string(database.GetPosition()));
         }
-        cOwnedSong song(NewSongInfo());
+        read = cSongInfo();
         const int64_t at = database.GetPosition();
-        switch (database.ReadNextRecord(*song, why)) {
+        switch (database.ReadNextRecord(read, why, loaded.storage.get())) {
         case eRecordRead::kEnd:
             return loaded;
         case eRecordRead::kTorn:
@@ -116,10 +148,11 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& 
         case eRecordRead::kSong:
             break;
         }
-        if (song->Deleted != 0) {
+        if (read.Deleted != 0) {
             ++deletedCount;
             continue;
         }
+        cOwnedSong song(loaded.storage->NewSong(std::move(read)));
         if (checkFiles) {
             loaded.pathHashes.push_back(PathHash(song->FileName()));
             loaded.existence.Add(song->FileName());
@@ -320,7 +353,8 @@ void AdoptLoadedSongs(cLoadedSongs& loaded) {
         song->MasterIndex = MasterSongList->Count();
         MasterSongList->Add(song.release());
     }
-    loaded = cLoadedSongs();
+    MasterSongList->AdoptStorage(std::move(loaded.storage));
+    loaded.Clear();
 }
 
 /// "2024-05-01_13-45-07": when a damaged catalogue was set aside, in local time.
@@ -420,7 +454,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
         loaded = ReadAllRecords(*SongsDatabase, mayCompact, deletedCount, unreadable);
     } catch (const std::exception& error) {
         const bool noMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
-        loaded = cLoadedSongs();
+        loaded.Clear();
         FreeAllSongs();
         ShowMessage("The songs database \"" + path + "\" could not be loaded (" +
                     (noMemory ? std::string("there is not enough memory") : error.what()) +
@@ -429,7 +463,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     }
     if (unreadable.bytes > 0 && !mayCompact) {
         // Damage in the file this start has just written: the disk itself is failing.
-        loaded = cLoadedSongs();
+        loaded.Clear();
         FreeAllSongs();
         ShowMessage("The songs database \"" + path + "\" could not be read back after it was " +
                     "written (" + unreadable.firstReason + "), so the program ends.");

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fstream>
 
+#include "catalogue/unitOfflineSongs.h"
 #include "catalogue/unitSongUtils.h"
 #include "support/song_fixtures.h"
 
@@ -692,6 +693,60 @@ TEST_F(CatalogueLoad, SecondOpenInTheSameProcessIsRefusedToo) {
     EXPECT_EQ(recorder.Messages()[0], kAnotherInstance + "'Could not lock \"" + DbPath() +
                                           "\": Resource temporarily unavailable'");
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1));
+}
+
+// ---- the storage of loaded songs ----------------------------------------------------------
+
+/// The songs read at start-up lie in the master list's storage, which goes with the master
+/// list: a song changed in between keeps its change through a compaction, a copy taken of a
+/// song outlives the storage, a song deleted by the user is not ended twice, and a catalogue
+/// of more records than the storage expected from its size fills further blocks.
+TEST_F(CatalogueLoad, LoadedSongsOutliveNeitherTheirStorageNorTheirChanges) {
+    std::string file;
+    for (int i = 1; i <= 10; ++i) {
+        file += LiveRecord(i) + (i % 2 == 0 ? DeletedRecord("/old.mp3") : "");
+    }
+    WriteBytes(DbPath(), file);
+    ASSERT_TRUE(OpenSongsDatabase(DbPath())); // compacts and loads the new file
+    cSongInfo& changed = *MasterSongList->Get(0);
+    changed.SetTitle("Changed");
+    ASSERT_TRUE(SongsDatabase->UpdateSongEntry(changed));
+    const cSongInfo copy = *MasterSongList->Get(1);
+    DisposeSongInfo(MasterSongList->Get(2));
+    MasterSongList->Put(2, nullptr);
+
+    ASSERT_TRUE(OpenSongsDatabase(DbPath())); // frees the first load's storage
+    // The changed song went to the end of the file; the one deleted from the list only is
+    // still in the file.
+    std::vector<std::string> titles = Titles(2, 10);
+    titles.push_back("Changed");
+    EXPECT_EQ(MasterTitles(), titles);
+    EXPECT_EQ(MasterSongList->Get(9)->FileName(), SongFile("song 1.mp3"));
+    EXPECT_EQ(copy.Title(), "Title 2");
+    EXPECT_EQ(copy.FileName(), SongFile("song 2.mp3"));
+    EXPECT_EQ(copy.Groups, (std::vector<std::string>{"Rock", "Live"}));
+    FreeAllSongs();
+    EXPECT_EQ(copy.Title(), "Title 2") << "the copy's texts are its own";
+
+    // Records far smaller than a typical one, more than the first block holds: songs of a
+    // drive that is not plugged in, kept aside in the storage too.
+    file.clear();
+    constexpr int kSmall = 6000;
+    const auto smallPath = [](int i) { return "/unplugged/" + std::to_string(i); };
+    for (int i = 0; i < kSmall; ++i) {
+        cRecordFields f = Fields(smallPath(i), std::to_string(i));
+        f.views = i;
+        file += Record(f);
+    }
+    WriteBytes(DbPath(), file);
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    const std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+    ASSERT_EQ(kept.size(), size_t{kSmall});
+    for (int i = 0; i < kSmall; ++i) {
+        ASSERT_EQ(kept[i]->Title(), std::to_string(i));
+        ASSERT_EQ(kept[i]->FileName(), smallPath(i));
+        ASSERT_EQ(kept[i]->Views, i);
+    }
 }
 
 } // namespace
