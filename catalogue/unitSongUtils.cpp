@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <stdexcept>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -29,6 +31,9 @@ constexpr const char* kOpenFailedPrefix =
 constexpr const char* kReadPrefix = "In cSongsDatabase.ReadNextSong (): ";
 constexpr const char* kCompactPrefix = "In CompactSongsDatabase (): ";
 constexpr const char* kLoadPrefix = "In OpenSongsDatabase (): ";
+/// A batch of fewer songs is appended even when it changes most of a small catalogue: its
+/// copies take a few kilobytes, which the start's compaction takes care of.
+constexpr size_t kFewestSongsToCompactFor = 1000;
 
 struct cSongDisposer {
     void operator()(cSongInfo* song) const { DisposeSongInfo(song); }
@@ -279,14 +284,24 @@ std::vector<cSongInfo*> LiveSongsToKeep() {
     return songs;
 }
 
-/// Writes the catalogue file + ".tmp" from empty with every song of the master list, flushes
-/// it, and moves it over the catalogue file in one rename; the new file keeps the old one's
-/// permission bits (and owner, where that may be set). Whatever lies at the temporary path is
-/// removed, never followed: a link planted there must not make a run by a more privileged
-/// user overwrite the file it points to. Returns the new catalogue, still open
-/// and locked (so no second copy of the program can slip in before it is loaded), or null when
-/// the compaction could not be done; the old catalogue and the master list are then as before.
-std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
+/// Writes the catalogue file + ".tmp" from empty with every live song (LiveSongsToKeep),
+/// flushes it, and moves it over the catalogue file in one rename; the new file keeps the old
+/// one's permission bits (and owner, where that may be set). Whatever lies at the temporary path
+/// is removed, never followed: a link planted there must not make a run by a more privileged
+/// user overwrite the file it points to. Returns the new catalogue, still open and locked (so
+/// no second copy of the program can slip in before it is used), with every song's Position and
+/// RecordLength naming its copy there; or null when the compaction could not be done: the old
+/// catalogue and the songs are then as before, and why has been shown (with the compaction's
+/// prefix) or, when `failure` is given, put there instead.
+std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path,
+                                                 std::string* failure = nullptr) {
+    const auto report = [failure](const std::exception& error) {
+        if (failure != nullptr) {
+            *failure = error.what();
+        } else {
+            ShowErrorMessage(kCompactPrefix, error.what());
+        }
+    };
     // A symbolic link is followed, so that the file it points to is replaced and the link stays.
     std::string target;
     std::string tempPath;
@@ -300,7 +315,7 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
         }
         compact->CreateNew(tempPath, old);
     } catch (const std::exception& error) {
-        ShowErrorMessage(kCompactPrefix, error.what());
+        report(error);
         return nullptr;
     }
     const std::vector<cSongInfo*> songs = LiveSongsToKeep();
@@ -312,13 +327,13 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
     }
     bool written = false;
     try {
-        written = compact->AddSongEntries(songs);
+        written = compact->AddSongEntries(songs, failure);
         if (written) {
             compact->Sync();
             compact->ReplaceFile(target);
         }
     } catch (const std::exception& error) {
-        ShowErrorMessage(kCompactPrefix, error.what());
+        report(error);
         written = false;
     }
     if (!written) {
@@ -510,6 +525,54 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     FreeAllSongs();
     return LoadCatalogue(std::move(compact), path, &keptAside);
 }
+/// How many live records the catalogue holds: the songs of the master list and those kept
+/// aside.
+int64_t LiveRecordCount() {
+    int64_t live = OfflineSongs.Count();
+    for (const cSongInfo* song : *MasterSongList) {
+        live += song != nullptr ? 1 : 0;
+    }
+    return live;
+}
+
+/// Whether every song of the batch is a live song of the catalogue (in the master list or kept
+/// aside), so that a catalogue written from the live songs holds the batch too. Most are found
+/// at their MasterIndex at once; only the others are looked for.
+bool AllAmongLiveSongs(const std::vector<cSongInfo*>& songs) {
+    std::unordered_set<const cSongInfo*> unplaced;
+    for (const cSongInfo* song : songs) {
+        const int index = song->MasterIndex;
+        if (index < 0 || index >= MasterSongList->Count() || MasterSongList->Get(index) != song) {
+            unplaced.insert(song);
+        }
+    }
+    if (unplaced.empty()) {
+        return true;
+    }
+    for (const cSongInfo* song : *MasterSongList) {
+        unplaced.erase(song);
+    }
+    for (const cSongInfo* song : OfflineSongs.InFileOrder()) {
+        unplaced.erase(song);
+    }
+    return unplaced.empty();
+}
+
+/// The catalogue written anew with every live song as it is now (WriteCompactCopy), in place
+/// of the open one. False, with nothing changed, when that cannot be done.
+bool ReplaceWithCompactCatalogue() {
+    std::string failure;
+    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(SongsDatabase->Path(), &failure);
+    if (!compact) {
+        TraceLog("[UpdateSongsInCatalogue] The compacted catalogue could not be written (" +
+                 failure + "); the records are appended instead");
+        return false;
+    }
+    compact->SetPosition(compact->GetSize());
+    delete SongsDatabase; // closing it gives up the lock on the old file, which is gone now
+    SongsDatabase = compact.release();
+    return true;
+}
 } // namespace
 
 bool OpenSongsDatabase(const std::string& path) {
@@ -540,4 +603,19 @@ void FreeAllSongs() {
     }
     delete SongsDatabase;
     SongsDatabase = nullptr;
+}
+
+bool UpdateSongsInCatalogue(const std::vector<cSongInfo*>& songs) {
+    if (songs.empty()) {
+        return true;
+    }
+    if (SongsDatabase == nullptr) {
+        throw std::logic_error("UpdateSongsInCatalogue needs the open catalogue");
+    }
+    if (MasterSongList != nullptr && songs.size() >= kFewestSongsToCompactFor &&
+        static_cast<int64_t>(songs.size()) * 2 > LiveRecordCount() && AllAmongLiveSongs(songs) &&
+        ReplaceWithCompactCatalogue()) {
+        return true;
+    }
+    return SongsDatabase->UpdateSongEntries(songs);
 }

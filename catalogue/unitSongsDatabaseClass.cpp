@@ -659,7 +659,14 @@ bool cSongsDatabase::AddSongEntry(cSongInfo& song) {
     }
 }
 
-bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs) {
+bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs, std::string* failure) {
+    const auto report = [failure](const char* prefix, const std::exception& error) {
+        if (failure != nullptr) {
+            *failure = error.what();
+        } else {
+            ShowErrorMessage(prefix, error.what());
+        }
+    };
     const int64_t end = m_Size;
     std::string block;
     try {
@@ -679,12 +686,12 @@ bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs) {
         m_Position = m_Size;
         return true;
     } catch (const std::exception& error) {
-        ShowErrorMessage(kWritePrefix, error.what());
+        report(kWritePrefix, error);
     }
     try {
         CutBackTo(end);
     } catch (const std::exception& error) {
-        ShowErrorMessage(kAddPrefix, error.what());
+        report(kAddPrefix, error);
     }
     return false;
 }

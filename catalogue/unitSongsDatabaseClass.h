@@ -265,8 +265,9 @@ public:
     bool AddSongEntry(cSongInfo& song);
     /// AddSongEntry for each song in order, written in large blocks (compaction). On a failure
     /// the file is cut back to its former end and the songs' Position and RecordLength may
-    /// already name the unwritten copies.
-    bool AddSongEntries(const std::vector<cSongInfo*>& songs);
+    /// already name the unwritten copies; the failure is shown, or put into `failure` instead
+    /// when that is given.
+    bool AddSongEntries(const std::vector<cSongInfo*>& songs, std::string* failure = nullptr);
     /// UpdateSongEntry for many songs as one batch: the new copies are appended in large blocks
     /// and flushed to the disk, and only then are the old copies flagged deleted, in file
     /// order. A crash or a full disk at any moment leaves every song with its old copy or its

@@ -5,8 +5,10 @@
 
 #include <csignal>
 #include <fstream>
+#include <set>
 
 #include "catalogue/unitOfflineSongs.h"
+#include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "support/song_fixtures.h"
 
@@ -746,6 +748,170 @@ TEST_F(CatalogueLoad, LoadedSongsOutliveNeitherTheirStorageNorTheirChanges) {
         ASSERT_EQ(kept[i]->Title(), std::to_string(i));
         ASSERT_EQ(kept[i]->FileName(), smallPath(i));
         ASSERT_EQ(kept[i]->Views, i);
+    }
+}
+
+// ---- a batch that changes most songs ------------------------------------------------------
+
+/// A catalogue of songs whose files are all there, each title `titleBytes` long, with a few
+/// deleted records among them and one song on a drive that is not plugged in.
+class CatalogueBatch : public CatalogueLoad {
+protected:
+    void WriteCatalogue(int songs, size_t titleBytes = 8) {
+        std::string file;
+        for (int i = 0; i < songs; ++i) {
+            const std::string name = "b" + std::to_string(i) + ".mp3";
+            const std::string path = SongFile(name, !PathExists(SongFile(name, false)));
+            cRecordFields f = Fields(path, std::to_string(i) + std::string(titleBytes, 't'));
+            f.groupsText = "Old";
+            file += Record(f) + (i % 100 == 0 ? DeletedRecord("/old.mp3") : "");
+            if (i == songs / 2) {
+                cRecordFields away = Fields(m_Folder / "unplugged/away.mp3", "Away");
+                away.groupsText = "Old";
+                file += Record(away);
+            }
+        }
+        WriteBytes(DbPath(), file);
+    }
+    /// The first `count` songs of the master list get the group "New".
+    static bool ChangeFirstSongs(size_t count) {
+        std::vector<cSongGroupsChange> changes;
+        for (cSongInfo* song : MasterSongList->Items()) {
+            if (changes.size() < count) {
+                changes.push_back({song, {"New"}});
+            }
+        }
+        return ChangeSongsGroups(std::move(changes));
+    }
+    /// How many songs a fresh load finds with the group "New" and with "Old"; a song met
+    /// twice, or with neither, fails the test.
+    std::pair<size_t, size_t> NewAndOldOnDisk() {
+        FreeAllSongs();
+        EXPECT_TRUE(OpenSongsDatabase(DbPath()));
+        std::set<std::string> seen;
+        std::pair<size_t, size_t> counts;
+        std::vector<cSongInfo*> songs = MasterSongList->Items();
+        for (cSongInfo* song : OfflineSongs.InFileOrder()) {
+            songs.push_back(song);
+        }
+        for (const cSongInfo* song : songs) {
+            EXPECT_TRUE(seen.insert(std::string(song->FileName())).second) << song->FileName();
+            const bool isNew = song->Groups == std::vector<std::string>{"New"};
+            EXPECT_TRUE(isNew || song->Groups == std::vector<std::string>{"Old"});
+            (isNew ? counts.first : counts.second) += 1;
+        }
+        return counts;
+    }
+    /// The records in the file: live and flagged ones.
+    std::pair<int, int> LiveAndDeletedInFile() const {
+        const std::string file = ReadBytes(DbPath());
+        std::pair<int, int> counts;
+        for (size_t at = 0; at + 5 <= file.size();) {
+            uint32_t length;
+            std::memcpy(&length, file.data() + at + 1, 4);
+            (file[at] == 0 ? counts.first : counts.second) += 1;
+            at += 5 + length;
+        }
+        return counts;
+    }
+};
+
+/// More than half of the live records (songs kept aside count), and a thousand songs or more:
+/// the catalogue is written anew once, with no deleted record, and the next start has nothing
+/// to do. Otherwise the batch is appended as before.
+TEST_F(CatalogueBatch, MostSongsChangedWriteTheCatalogueAnewOnce) {
+    struct cCase {
+        int songs;   // in the master list; one more is kept aside
+        size_t changed;
+        bool anew;
+    };
+    const cCase cases[] = {
+        {1499, 1000, true},  // 1000 of 1500 live
+        {2000, 1000, false}, // 1000 of 2001: not more than half
+        {1499, 999, false},  // most songs, but a small batch
+    };
+    for (const cCase& c : cases) {
+        WriteCatalogue(c.songs);
+        ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+        ASSERT_EQ(OfflineSongs.Count(), 1);
+        const int deletedBefore = LiveAndDeletedInFile().second;
+        ASSERT_GT(deletedBefore, 0);
+        cMessageRecorder recorder;
+        ASSERT_TRUE(ChangeFirstSongs(c.changed));
+        const auto [live, deleted] = LiveAndDeletedInFile();
+        EXPECT_EQ(live, c.songs + 1) << c.songs << "/" << c.changed;
+        EXPECT_EQ(deleted, c.anew ? 0 : deletedBefore + static_cast<int>(c.changed));
+        EXPECT_EQ(SongsDatabase->GetSize(), static_cast<int64_t>(ReadBytes(DbPath()).size()));
+        EXPECT_FALSE(PathExists(TempPath()));
+        EXPECT_TRUE(recorder.Messages().empty());
+
+        // The songs name their copies in the file: an opening is counted in place.
+        cSongInfo& opened = *MasterSongList->Get(0);
+        opened.Views = 77;
+        ASSERT_TRUE(SongsDatabase->RewriteSongEntry(opened));
+        const std::string openedFile(opened.FileName());
+        const std::string written = ReadBytes(DbPath());
+        EXPECT_EQ(NewAndOldOnDisk(), std::make_pair(c.changed, c.songs + 1 - c.changed));
+        const auto& loaded = MasterSongList->Items();
+        EXPECT_EQ((*std::find_if(loaded.begin(), loaded.end(),
+                                 [&](const cSongInfo* song) { return song->FileName() == openedFile; }))
+                      ->Views,
+                  77);
+        if (c.anew) {
+            EXPECT_EQ(ReadBytes(DbPath()), written) << "nothing left to compact";
+        }
+        FreeAllSongs();
+    }
+}
+
+/// The new catalogue's writes cut one by one by a crash (the file size limit kills the child
+/// at that byte of the new file), before, inside and behind each of its blocks: the next start
+/// finds every song exactly once, and all of them old until the complete file is in place. On
+/// a full disk instead, the batch is appended as before and reported once when that fails too.
+TEST_F(CatalogueBatch, TheNewCatalogueCutAtEveryWriteLeavesEachSongOldOrNewOnce) {
+    constexpr int kSongs = 1200;
+    WriteCatalogue(kSongs, 1000); // a new file of more than one 1 MB block
+    const std::string before = ReadBytes(DbPath());
+    const std::string path = DbPath();
+    const auto changeAllIn = [&](off_t limit, bool crash) {
+        return RunInChild([&] {
+            if (!OpenSongsDatabase(path)) {
+                return 10;
+            }
+            std::signal(SIGXFSZ, crash ? SIG_DFL : SIG_IGN);
+            const rlimit small{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+            if (::setrlimit(RLIMIT_FSIZE, &small) != 0) {
+                return 11;
+            }
+            cMessageRecorder recorder;
+            const bool written = ChangeFirstSongs(kSongs);
+            return written ? 0 : recorder.Messages().size() == 1 ? 1 : 12;
+        });
+    };
+    ASSERT_EQ(changeAllIn(RLIM_INFINITY, true), 0);
+    const std::string after = ReadBytes(DbPath());
+    ASSERT_EQ(LiveAndDeletedInFile(), std::make_pair(kSongs + 1, 0));
+    const off_t block = 1 << 20;
+    const auto size = static_cast<off_t>(after.size());
+    ASSERT_GT(size, block);
+    for (const off_t cut : {off_t{0}, off_t{1}, block / 2, block - 1, block, block + 1, size - 1}) {
+        WriteBytes(DbPath(), before);
+        EXPECT_EQ(changeAllIn(cut, true), 200 + SIGXFSZ) << "cut at " << cut;
+        EXPECT_EQ(ReadBytes(DbPath()), before) << "cut at " << cut;
+        EXPECT_EQ(NewAndOldOnDisk(), std::make_pair(size_t{0}, size_t{kSongs + 1}));
+        FreeAllSongs();
+    }
+    WriteBytes(DbPath(), before);
+    EXPECT_EQ(changeAllIn(size, true), 0) << "the whole new file fits";
+    EXPECT_EQ(ReadBytes(DbPath()), after);
+    EXPECT_EQ(NewAndOldOnDisk(), std::make_pair(size_t{kSongs + 1 - 1}, size_t{1}));
+    FreeAllSongs();
+
+    for (const off_t full : {off_t{0}, block, size - 1}) {
+        WriteBytes(DbPath(), before);
+        EXPECT_EQ(changeAllIn(full, false), 1) << "one message on a disk full at " << full;
+        EXPECT_EQ(ReadBytes(DbPath()), before);
+        EXPECT_EQ(m_Folder.Entries(), (std::vector<std::string>{"DB.txt", "music"}));
     }
 }
 
