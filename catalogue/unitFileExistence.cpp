@@ -145,11 +145,14 @@ eFileState ExamineFile(std::string_view path) {
 }
 
 void cFileExistenceCheck::Add(std::string_view path) {
-    const std::string_view folder = FolderPart(path);
-    if (folder.empty() || path.find('\0') != std::string_view::npos) {
-        m_Paths.push_back({path, kNoFolder, 0});
+    // The separator is found once: FolderPart and FileNamePart of the path.
+    const size_t slash = path.rfind(kPathDelim);
+    if (slash == std::string_view::npos || path.size() > UINT32_MAX ||
+        path.find('\0') != std::string_view::npos) {
+        m_Paths.push_back({path.data(), static_cast<uint32_t>(path.size()), kNoFolder, 0, 0});
         return;
     }
+    const std::string_view folder = path.substr(0, slash == 0 ? 1 : slash);
     // Songs of one folder mostly come together: the last folder saves most look-ups.
     if (m_LastFolder == kNoFolder || m_Folders[m_LastFolder] != folder) {
         const auto [it, added] =
@@ -161,7 +164,9 @@ void cFileExistenceCheck::Add(std::string_view path) {
         m_LastFolder = it->second;
     }
     ++m_FolderSizes[m_LastFolder];
-    m_Paths.push_back({path, m_LastFolder, NameHash(FileNamePart(path))});
+    const auto nameAt = static_cast<uint32_t>(slash + 1);
+    m_Paths.push_back({path.data(), static_cast<uint32_t>(path.size()), m_LastFolder, nameAt,
+                       NameHash(path.substr(nameAt))});
 }
 
 /// Answers for the member paths of one folder after another: by one listing of the folder
@@ -178,7 +183,7 @@ public:
         }
         cFolderState folderState;
         for (size_t i = 0; i < count; ++i) {
-            m_Result[members[i]] = ExamineFileIn(m_Paths[members[i]].path, folderState);
+            m_Result[members[i]] = ExamineFileIn(m_Paths[members[i]].Path(), folderState);
         }
     }
 
@@ -216,7 +221,7 @@ void cFileExistenceCheck::cLister::BuildNameTable(const uint32_t* members, size_
     m_Names.resize(count);
     m_Hashes.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        m_Names[i] = FileNamePart(m_Paths[members[i]].path);
+        m_Names[i] = m_Paths[members[i]].Name();
         m_Hashes[i] = m_Paths[members[i]].nameHash;
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -307,7 +312,7 @@ std::vector<uint8_t> cFileExistenceCheck::Run() {
         std::vector<uint32_t> fill(firstMember.begin(), firstMember.end() - 1);
         for (size_t i = 0; i < m_Paths.size(); ++i) {
             if (m_Paths[i].folder == kNoFolder) {
-                result[i] = ExamineFile(m_Paths[i].path);
+                result[i] = ExamineFile(m_Paths[i].Path());
             } else {
                 order[fill[m_Paths[i].folder]++] = static_cast<uint32_t>(i);
             }

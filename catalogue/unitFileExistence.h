@@ -48,9 +48,14 @@ public:
 
 private:
     struct cPath {
-        std::string_view path;
+        const char* text;
+        uint32_t length;
         uint32_t folder;   ///< index into m_Folders, or kNoFolder: stat it directly
-        uint32_t nameHash; ///< of the part behind the last separator
+        uint32_t nameAt;   ///< where the part behind the last separator begins
+        uint32_t nameHash; ///< of that part
+
+        std::string_view Path() const { return {text, length}; }
+        std::string_view Name() const { return {text + nameAt, length - nameAt}; }
     };
     class cLister;
 
