@@ -14,6 +14,8 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 
 #include "util/unitFileHandle.h"
 #include "util/unitUtils.h"
@@ -177,7 +179,14 @@ public:
     cLister(const std::vector<cPath>& paths, std::vector<uint8_t>& result)
         : m_Paths(paths), m_Result(result), m_Listing(new char[kListingBytes]) {}
 
+    /// Groups of equal paths met in the folders checked, as Run hands them out.
+    std::vector<uint32_t> Repeated;
+
     void CheckFolder(std::string_view folder, const uint32_t* members, size_t count) {
+        if (count > 1) {
+            BuildNameTable(members, count);
+            NoteRepeatedNames(members);
+        }
         if (count >= kFewestToList && ListFolder(folder, members, count)) {
             return;
         }
@@ -192,6 +201,7 @@ private:
     static constexpr size_t kListingBytes = 32 * 1024;
 
     void BuildNameTable(const uint32_t* members, size_t count);
+    void NoteRepeatedNames(const uint32_t* members);
     uint32_t FindName(std::string_view name, uint32_t hash) const;
     bool ListFolder(std::string_view folder, const uint32_t* members, size_t count);
 
@@ -201,6 +211,7 @@ private:
     std::string m_OpenPath;
     // The name table of the folder being listed: open addressing over member positions.
     size_t m_Mask = 0;
+    bool m_AnyRepeated = false;
     std::vector<uint32_t> m_Slots;
     std::vector<uint32_t> m_SameName;
     std::vector<std::string_view> m_Names;
@@ -218,6 +229,7 @@ void cFileExistenceCheck::cLister::BuildNameTable(const uint32_t* members, size_
     m_SameName.assign(count, kEmpty);
     // The names are taken in member order, which is mostly memory order: the listing's
     // look-ups, in the file system's order, then find them in the cache.
+    m_AnyRepeated = false;
     m_Names.resize(count);
     m_Hashes.resize(count);
     for (size_t i = 0; i < count; ++i) {
@@ -228,6 +240,7 @@ void cFileExistenceCheck::cLister::BuildNameTable(const uint32_t* members, size_
         if (const uint32_t same = FindName(m_Names[i], m_Hashes[i]); same != kEmpty) {
             m_SameName[i] = m_SameName[same];
             m_SameName[same] = i;
+            m_AnyRepeated = true;
             continue;
         }
         size_t slot = m_Hashes[i] & m_Mask;
@@ -235,6 +248,24 @@ void cFileExistenceCheck::cLister::BuildNameTable(const uint32_t* members, size_
             slot = (slot + 1) & m_Mask;
         }
         m_Slots[slot] = i;
+    }
+}
+
+/// Members of one folder with one name are the same path: each such group goes to Repeated.
+void cFileExistenceCheck::cLister::NoteRepeatedNames(const uint32_t* members) {
+    if (!m_AnyRepeated) {
+        return;
+    }
+    for (const uint32_t first : m_Slots) {
+        if (first == kEmpty || m_SameName[first] == kEmpty) {
+            continue;
+        }
+        const size_t start = Repeated.size();
+        for (uint32_t member = first; member != kEmpty; member = m_SameName[member]) {
+            Repeated.push_back(members[member]);
+        }
+        std::sort(Repeated.begin() + static_cast<ptrdiff_t>(start), Repeated.end());
+        Repeated.push_back(kEndOfRepeatedPaths);
     }
 }
 
@@ -247,8 +278,8 @@ uint32_t cFileExistenceCheck::cLister::FindName(std::string_view name, uint32_t 
     return kEmpty;
 }
 
-/// Lists the folder and answers for its member paths; a folder that is not there answers for
-/// all of them at once. Three system calls for a folder whose songs are all there: openat,
+/// Lists the folder and answers for its member paths (whose name table is built); a folder
+/// that is not there answers for all of them at once. Three system calls for a folder whose songs are all there: openat,
 /// one getdents64 (the listing stops once every member has been answered) and close. False
 /// when the folder cannot be listed and searched (the caller then stats each path, which gives
 /// the exact answer).
@@ -268,7 +299,6 @@ bool cFileExistenceCheck::cLister::ListFolder(std::string_view folder, const uin
         }
         return true;
     }
-    BuildNameTable(members, count);
     size_t unanswered = count;
     while (unanswered > 0) {
         const ssize_t got = ::getdents64(folderFd.Get(), m_Listing.get(), kListingBytes);
@@ -299,7 +329,24 @@ bool cFileExistenceCheck::cLister::ListFolder(std::string_view folder, const uin
     return true;
 }
 
-std::vector<uint8_t> cFileExistenceCheck::Run() {
+namespace {
+/// The groups of equal paths among those that name no folder (a bare name, a NUL byte).
+void NoteRepeatedPathsWithoutFolder(const std::vector<std::pair<std::string_view, uint32_t>>& paths,
+                                    std::vector<uint32_t>& repeated) {
+    std::unordered_map<std::string_view, std::vector<uint32_t>> byPath;
+    for (const auto& [path, index] : paths) {
+        byPath[path].push_back(index);
+    }
+    for (const auto& [path, indices] : byPath) {
+        if (indices.size() > 1) {
+            repeated.insert(repeated.end(), indices.begin(), indices.end()); // ascending
+            repeated.push_back(kEndOfRepeatedPaths);
+        }
+    }
+}
+} // namespace
+
+std::vector<uint8_t> cFileExistenceCheck::Run(std::vector<uint32_t>* repeated) {
     std::vector<uint8_t> result(m_Paths.size(), kFileMissing);
     m_FolderIds = {};
     // Gather the paths folder by folder (a counting sort).
@@ -308,11 +355,13 @@ std::vector<uint8_t> cFileExistenceCheck::Run() {
         firstMember[f + 1] = firstMember[f] + m_FolderSizes[f];
     }
     std::vector<uint32_t> order(firstMember.back());
+    std::vector<std::pair<std::string_view, uint32_t>> withoutFolder;
     {
         std::vector<uint32_t> fill(firstMember.begin(), firstMember.end() - 1);
         for (size_t i = 0; i < m_Paths.size(); ++i) {
             if (m_Paths[i].folder == kNoFolder) {
                 result[i] = ExamineFile(m_Paths[i].Path());
+                withoutFolder.emplace_back(m_Paths[i].Path(), static_cast<uint32_t>(i));
             } else {
                 order[fill[m_Paths[i].folder]++] = static_cast<uint32_t>(i);
             }
@@ -333,19 +382,23 @@ std::vector<uint8_t> cFileExistenceCheck::Run() {
             }
         }
     };
-    cOtherThread helper;
-    if (m_Folders.size() >= kFoldersForASecondThread && std::thread::hardware_concurrency() > 1) {
-        helper.Start([&] {
-            cLister lister(m_Paths, result);
-            checkFolders(lister);
-        });
-    }
+    cLister mine(m_Paths, result);
+    cLister helpers(m_Paths, result);
     {
-        // Should this throw, the helper is joined before anything it uses goes away.
-        cLister lister(m_Paths, result);
-        checkFolders(lister);
+        cOtherThread helper; // joined when this block ends, also when checkFolders throws
+        if (m_Folders.size() >= kFoldersForASecondThread &&
+            std::thread::hardware_concurrency() > 1) {
+            helper.Start([&] { checkFolders(helpers); });
+        }
+        checkFolders(mine);
+        helper.Join(); // rethrows what stopped the helper
     }
-    helper.Join(); // rethrows what stopped the helper
+    if (repeated != nullptr) {
+        repeated->clear();
+        repeated->swap(mine.Repeated);
+        repeated->insert(repeated->end(), helpers.Repeated.begin(), helpers.Repeated.end());
+        NoteRepeatedPathsWithoutFolder(withoutFolder, *repeated);
+    }
     *this = cFileExistenceCheck();
     return result;
 }

@@ -11,6 +11,9 @@
 /// followed by S_ISREG answers. Folders do not count; a path holding a NUL byte names no file.
 bool FileExists(std::string_view path);
 
+/// Ends each group of equal paths in cFileExistenceCheck::Run's list of repeated paths.
+inline constexpr uint32_t kEndOfRepeatedPaths = UINT32_MAX;
+
 /// What the program can tell of a song's file.
 enum eFileState : uint8_t {
     /// No such file (or something that is no file: a folder, a pipe) in a folder that is
@@ -43,8 +46,12 @@ class cFileExistenceCheck {
 public:
     void Reserve(size_t count) { m_Paths.reserve(count); }
     void Add(std::string_view path);
-    /// result[i] is the eFileState of the i-th path added.
-    std::vector<uint8_t> Run();
+    /// result[i] is the eFileState of the i-th path added. The check then starts afresh.
+    ///
+    /// With `repeated`, the paths added more than once (the same bytes) are put there too, as
+    /// the loader needs them and the check sees them on its way: each group of equal paths as
+    /// their indices in ascending order, followed by kEndOfRepeatedPaths; groups in no order.
+    std::vector<uint8_t> Run(std::vector<uint32_t>* repeated = nullptr);
 
 private:
     struct cPath {

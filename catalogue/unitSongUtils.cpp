@@ -48,8 +48,9 @@ struct cLoadedSongs {
     /// first, so that it goes last: the songs are ended in it.
     std::unique_ptr<cSongStorage> storage;
     std::vector<cOwnedSong> songs;
-    std::vector<uint64_t> pathHashes; ///< PathHash of each song's FileName
     cFileExistenceCheck existence;    ///< fed with each song's FileName
+    /// Songs that name the same file, as the existence check found them (its Run's groups).
+    std::vector<uint32_t> repeated;
     std::vector<uint8_t> offline;     ///< 1: the song's file is out of reach, keep it aside
     bool flaggingFailed = false;
     /// A damaged file is kept as found and written anew: nothing is flagged in it.
@@ -72,7 +73,7 @@ struct cLoadedSongs {
     /// Ends every song left here, then lets the storage go.
     void Clear() {
         songs.clear();
-        pathHashes.clear();
+        repeated.clear();
         offline.clear();
         existence = cFileExistenceCheck();
         storage.reset();
@@ -88,12 +89,6 @@ size_t ExpectedRecords(int64_t fileSize) {
     constexpr int64_t kMostToReserve = int64_t{1} << 24;
     return static_cast<size_t>(std::clamp<int64_t>(fileSize / kTypicalRecordBytes, 0,
                                                    kMostToReserve));
-}
-
-/// A file's identity is its path byte for byte: Linux file systems tell "Intro.mp3" from
-/// "intro.mp3", so they are two songs.
-uint64_t PathHash(std::string_view path) {
-    return std::hash<std::string_view>{}(path);
 }
 
 /// The stretches of the file that could not be read as records.
@@ -124,7 +119,6 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& 
     const size_t expected = ExpectedRecords(database.GetSize());
     loaded.songs.reserve(expected);
     if (checkFiles) {
-        loaded.pathHashes.reserve(expected);
         loaded.existence.Reserve(expected);
     }
     std::string why;
@@ -159,7 +153,6 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& 
         }
         cOwnedSong song(loaded.storage->NewSong(std::move(read)));
         if (checkFiles) {
-            loaded.pathHashes.push_back(PathHash(song->FileName()));
             loaded.existence.Add(song->FileName());
         }
         loaded.songs.push_back(std::move(song));
@@ -170,7 +163,7 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& 
 /// many there were. Songs whose files are out of reach (their folder is not there, or the file
 /// cannot be examined) are marked to be kept aside: their records stay live.
 int64_t DropVanishedFiles(cLoadedSongs& loaded) {
-    const std::vector<uint8_t> states = loaded.existence.Run();
+    const std::vector<uint8_t> states = loaded.existence.Run(&loaded.repeated);
     loaded.offline.assign(states.size(), 0);
     int64_t dropped = 0;
     for (size_t i = 0; i < states.size(); ++i) {
@@ -200,41 +193,37 @@ int64_t DropVanishedFiles(cLoadedSongs& loaded) {
 
 /// An update appends the new copy before it flags the old one, so a crash in between leaves
 /// two live copies of one file. The later copy is the newer: every earlier copy is flagged
-/// deleted in the file and dropped. Copies of one file have the same path byte for byte; paths
-/// that differ in letter case name different files. Returns how many copies were dropped.
+/// deleted in the file and dropped. Copies of one file have the same path byte for byte (Linux
+/// file systems tell "Intro.mp3" from "intro.mp3": two songs); the existence check has found
+/// them (DropVanishedFiles runs first). Returns how many copies were dropped.
 int64_t DropEarlierCopies(cLoadedSongs& loaded) {
     std::vector<cOwnedSong>& songs = loaded.songs;
-    size_t capacity = 16;
-    while (capacity < songs.size() * 2) {
-        capacity *= 2;
-    }
-    const size_t mask = capacity - 1;
-    std::vector<uint32_t> slots(capacity, 0); // index + 1 of the latest song with that name
+    const std::vector<uint32_t>& repeated = loaded.repeated;
     int64_t dropped = 0;
-    for (size_t i = 0; i < songs.size(); ++i) {
-        if (!songs[i]) {
-            continue;
+    for (size_t first = 0; first < repeated.size();) {
+        size_t end = first;
+        while (repeated[end] != kEndOfRepeatedPaths) {
+            ++end;
         }
-        const uint64_t hash = loaded.pathHashes[i];
-        size_t slot = hash & mask;
-        for (; slots[slot] != 0; slot = (slot + 1) & mask) {
-            const size_t other = slots[slot] - 1;
-            if (loaded.pathHashes[other] == hash &&
-                songs[other]->FileName() == songs[i]->FileName()) {
-                break;
+        // The latest copy that is still there stays; the ones before it go.
+        size_t latest = end;
+        while (latest > first && !songs[repeated[latest - 1]]) {
+            --latest;
+        }
+        for (size_t k = first; latest > first && k + 1 < latest; ++k) {
+            const uint32_t earlier = repeated[k];
+            if (!songs[earlier]) {
+                continue;
             }
-        }
-        if (slots[slot] != 0) {
-            const size_t earlier = slots[slot] - 1;
             if (TraceEnabled()) {
-                TraceLog("[OpenSongsDatabase] Later copy of " + std::string(songs[i]->FileName()) +
+                TraceLog("[OpenSongsDatabase] Later copy of " + std::string(songs[earlier]->FileName()) +
                          " found, earlier copy at " + std::to_string(songs[earlier]->Position) +
                          " flagged deleted");
             }
             loaded.Drop(earlier);
             ++dropped;
         }
-        slots[slot] = static_cast<uint32_t>(i + 1);
+        first = end + 1;
     }
     return dropped;
 }

@@ -335,6 +335,63 @@ TEST_F(CatalogueLoad, LaterOfTwoLiveCopiesWins) {
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1) + Record(renewed));
 }
 
+/// Three live copies of one file, wherever it lies: in a folder of many songs (which the
+/// check lists), in a folder of few (which it examines path by path), and on a drive that is
+/// not plugged in: the last copy stays, the two before it are flagged deleted.
+TEST_F(CatalogueLoad, OnlyTheLastOfThreeCopiesStaysWhereverTheFileLies) {
+    const struct {
+        const char* name;
+        int neighbours; // other songs in the same folder
+        bool plugged;
+    } cases[] = {{"many", 12, true}, {"few", 1, true}, {"unplugged", 12, false}};
+    for (const auto& c : cases) {
+        const std::string folder = m_Folder / (std::string("music/") + c.name);
+        const auto path = [&](const std::string& file) {
+            const std::string full = (c.plugged ? folder : folder + "-away") + "/" + file;
+            if (c.plugged) {
+                Touch(full);
+            }
+            return full;
+        };
+        std::string file;
+        std::vector<int64_t> copies;
+        for (int copy = 1; copy <= 3; ++copy) {
+            cRecordFields f = Fields(path("thrice.mp3"), "Thrice");
+            f.views = copy;
+            copies.push_back(static_cast<int64_t>(file.size()));
+            file += Record(f);
+            for (int i = 0; i < c.neighbours; ++i) {
+                if (copy == 1 || i % 4 == 0) {
+                    file += Record(Fields(path(std::to_string(copy) + "-" + std::to_string(i)),
+                                          "Other"));
+                }
+            }
+        }
+        WriteBytes(DbPath(), file);
+        ASSERT_TRUE(OpenSongsDatabase(DbPath())) << c.name;
+        std::vector<cSongInfo*> songs = MasterSongList->Items();
+        for (cSongInfo* kept : OfflineSongs.InFileOrder()) {
+            songs.push_back(kept);
+        }
+        const auto thrice = std::count_if(songs.begin(), songs.end(), [](const cSongInfo* song) {
+            return song->Title() == "Thrice";
+        });
+        EXPECT_EQ(thrice, 1) << c.name;
+        for (const cSongInfo* song : songs) {
+            if (song->Title() == "Thrice") {
+                EXPECT_EQ(song->Views, 3) << c.name;
+            }
+        }
+        const std::string after = ReadBytes(DbPath());
+        if (after.size() == file.size()) { // not compacted: the flags are there
+            EXPECT_EQ(after[static_cast<size_t>(copies[0])], '\x01') << c.name;
+            EXPECT_EQ(after[static_cast<size_t>(copies[1])], '\x01') << c.name;
+            EXPECT_EQ(after[static_cast<size_t>(copies[2])], '\x00') << c.name;
+        }
+        FreeAllSongs();
+    }
+}
+
 TEST_F(CatalogueLoad, NamesDifferingOnlyInLetterCaseAreDifferentSongs) {
     // Three files on a case-sensitive file system, each with its opening count and groups.
     std::string file;
