@@ -108,7 +108,8 @@ void SetCounters(benchmark::State& state, const cCollection& collection) {
 
 /// The start-up load: read, existence check, master list.
 void BM_OpenSongsDatabase(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     QuietMessages();
     for (auto _ : state) {
         if (!OpenSongsDatabase(collection.dbPath) || MasterSongList->Count() != collection.songs) {
@@ -124,7 +125,8 @@ void BM_OpenSongsDatabase(benchmark::State& state) {
 
 /// Reading the records alone, through the buffer.
 void BM_ReadNextSongAll(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<cSongInfo*> songs;
     for (auto _ : state) {
         cSongsDatabase db;
@@ -149,7 +151,8 @@ void BM_ReadNextSongAll(benchmark::State& state) {
 
 /// Baseline of the reading alone: one read() per field.
 void BM_BaselineUnbufferedRead(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<std::unique_ptr<cSongInfo>> songs;
     for (auto _ : state) {
         UnbufferedLoad(collection.dbPath, songs);
@@ -162,7 +165,8 @@ void BM_BaselineUnbufferedRead(benchmark::State& state) {
 
 /// Baseline of the whole load: one read() per field and one stat() per song.
 void BM_BaselineUnbufferedReadAndStat(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<std::unique_ptr<cSongInfo>> songs;
     for (auto _ : state) {
         UnbufferedLoad(collection.dbPath, songs);
@@ -191,7 +195,8 @@ std::vector<std::string> SongPaths(const cCollection& collection) {
 
 /// The existence check by listing folders.
 void BM_FilesExistByListing(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const std::vector<std::string> texts = SongPaths(collection);
     const std::vector<std::string_view> paths(texts.begin(), texts.end());
     for (auto _ : state) {
@@ -202,7 +207,8 @@ void BM_FilesExistByListing(benchmark::State& state) {
 
 /// The existence check by one stat() per song.
 void BM_FilesExistByStat(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const std::vector<std::string> texts = SongPaths(collection);
     for (auto _ : state) {
         size_t present = 0;
@@ -238,7 +244,8 @@ struct cCatalogueBytes {
 /// Compaction of a catalogue whose every fourth record is deleted (25%): writing the new file,
 /// flushing it, the rename and freeing the old master list. The load before it is not timed.
 void BM_Compaction(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     cCatalogueBytes catalogue(collection.dbPath);
     for (size_t i = 3; i < catalogue.records.size(); i += 4) {
         catalogue.bytes[catalogue.records[i]] = 1;
@@ -264,7 +271,8 @@ void BM_Compaction(benchmark::State& state) {
 /// far beyond the file): the copy of the damaged file is kept, the whole records around it are
 /// found again, written anew and loaded. Counters: the songs recovered, of the whole records.
 void BM_RepairOneDamagedRecord(benchmark::State& state) {
-    cCollection& collection = Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    cCollection& collection =
+        Collection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     cCatalogueBytes catalogue(collection.dbPath);
     const uint32_t beyond = 0x7FFFFFF0u;
     std::memcpy(catalogue.bytes.data() + catalogue.records[catalogue.records.size() / 2] + 5,
@@ -414,9 +422,17 @@ BENCHMARK(BM_FilesExistByListing)->Apply(LargeLayouts);
 BENCHMARK(BM_FilesExistByStat)->Apply(LargeLayouts);
 BENCHMARK(BM_Compaction)->Args({100000, kWideFolders})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepairOneDamagedRecord)->Args({100000, kWideFolders})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExportPlsNewFile)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPlsNewFile)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportPlsIntoExistingFile)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GroupBatchesThenStart)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_GroupBatchesThenStart)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 /// Peak resident memory of loading the catalogue at the path, in a process that did nothing
 /// else big.

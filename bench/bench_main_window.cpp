@@ -385,9 +385,9 @@ void BM_StartupEntireCollectionOfAMillion(benchmark::State& state) {
         const auto closing = std::chrono::steady_clock::now();
         window->close();
         window.reset();
-        closeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                            closing)
-                      .count();
+        closeMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - closing)
+                .count();
         state.ResumeTiming();
     }
     state.counters["close_ms"] = closeMs;

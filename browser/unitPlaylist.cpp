@@ -176,16 +176,14 @@ void WritePlaylist(const std::string& playlistPath, const std::vector<std::strin
     if (format == ePlaylistFormat::Pls) {
         existing = ExistingPlaylist(playlistPath, FileBehindLinksToExistingFile(playlistPath));
     }
-    WriteFileAtomically(playlistPath, eLinkRule::FollowToExistingOnly,
-                        [&](cNewFileContent& content) {
-                            if (format == ePlaylistFormat::M3u8) {
-                                content.Append(M3u8PlaylistBytes(playlistPath, paths));
-                            } else if (existing && !existing->empty()) {
-                                content.Append(UpdatedPlsBytes(*existing, paths));
-                            } else {
-                                WriteNewPls(paths, [&content](std::string_view piece) {
-                                    content.Append(piece);
-                                });
-                            }
-                        });
+    WriteFileAtomically(
+        playlistPath, eLinkRule::FollowToExistingOnly, [&](cNewFileContent& content) {
+            if (format == ePlaylistFormat::M3u8) {
+                content.Append(M3u8PlaylistBytes(playlistPath, paths));
+            } else if (existing && !existing->empty()) {
+                content.Append(UpdatedPlsBytes(*existing, paths));
+            } else {
+                WriteNewPls(paths, [&content](std::string_view piece) { content.Append(piece); });
+            }
+        });
 }

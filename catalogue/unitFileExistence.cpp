@@ -279,12 +279,12 @@ uint32_t cFileExistenceCheck::cLister::FindName(std::string_view name, uint32_t 
 }
 
 /// Lists the folder and answers for its member paths (whose name table is built); a folder
-/// that is not there answers for all of them at once. Three system calls for a folder whose songs are all there: openat,
-/// one getdents64 (the listing stops once every member has been answered) and close. False
-/// when the folder cannot be listed and searched (the caller then stats each path, which gives
-/// the exact answer).
+/// that is not there answers for all of them at once. Three system calls for a folder whose songs
+/// are all there: openat, one getdents64 (the listing stops once every member has been answered)
+/// and close. False when the folder cannot be listed and searched (the caller then stats each path,
+/// which gives the exact answer).
 bool cFileExistenceCheck::cLister::ListFolder(std::string_view folder, const uint32_t* members,
-                                             size_t count) {
+                                              size_t count) {
     // Opening "folder/." looks "." up inside the folder, which needs the right to search it:
     // a folder that may be listed but not searched names its files while stat of a path
     // inside it fails, and is refused here.

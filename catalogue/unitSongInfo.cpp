@@ -65,8 +65,8 @@ size_t RoundedUp(size_t bytes, size_t unit) {
 }
 
 size_t FirstBlockSize(int64_t estimate) {
-    const auto bytes = static_cast<size_t>(std::clamp<int64_t>(
-        estimate, kSmallestBlock, static_cast<int64_t>(kLargestFirstBlock)));
+    const auto bytes = static_cast<size_t>(
+        std::clamp<int64_t>(estimate, kSmallestBlock, static_cast<int64_t>(kLargestFirstBlock)));
     return RoundedUp(bytes, bytes >= kHugePage ? kHugePage : kSmallestBlock);
 }
 
@@ -176,17 +176,15 @@ void cSongInfo::SetText(eText which, std::string_view value) {
     Assign(texts);
 }
 
-void cSongInfo::SetTexts(std::string_view fileName, std::string_view title,
-                         std::string_view author, std::string_view album,
-                         std::string_view comment, std::string_view year) {
+void cSongInfo::SetTexts(std::string_view fileName, std::string_view title, std::string_view author,
+                         std::string_view album, std::string_view comment, std::string_view year) {
     const std::string_view texts[kTextCount] = {fileName, title, author, album, comment, year};
     Assign(texts);
 }
 
-void cSongInfo::SetTextsIn(cSongStorage& storage, std::string_view fileName,
-                           std::string_view title, std::string_view author,
-                           std::string_view album, std::string_view comment,
-                           std::string_view year) {
+void cSongInfo::SetTextsIn(cSongStorage& storage, std::string_view fileName, std::string_view title,
+                           std::string_view author, std::string_view album,
+                           std::string_view comment, std::string_view year) {
     const std::string_view texts[kTextCount] = {fileName, title, author, album, comment, year};
     const size_t bytes = BlockBytes(texts);
     char* block = bytes == 0 ? nullptr : storage.TextBlock(bytes);
@@ -197,7 +195,9 @@ void cSongInfo::SetTextsIn(cSongStorage& storage, std::string_view fileName,
     m_Texts = block;
 }
 
-cSongInfo* NewSongInfo() { return new cSongInfo(); }
+cSongInfo* NewSongInfo() {
+    return new cSongInfo();
+}
 
 void DisposeSongInfo(cSongInfo* song) {
     if (song == nullptr) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 #include <utility>
@@ -48,10 +49,10 @@ struct cLoadedSongs {
     /// first, so that it goes last: the songs are ended in it.
     std::unique_ptr<cSongStorage> storage;
     std::vector<cOwnedSong> songs;
-    cFileExistenceCheck existence;    ///< fed with each song's FileName
+    cFileExistenceCheck existence; ///< fed with each song's FileName
     /// Songs that name the same file, as the existence check found them (its Run's groups).
     std::vector<uint32_t> repeated;
-    std::vector<uint8_t> offline;     ///< 1: the song's file is out of reach, keep it aside
+    std::vector<uint8_t> offline; ///< 1: the song's file is out of reach, keep it aside
     bool flaggingFailed = false;
     /// A damaged file is kept as found and written anew: nothing is flagged in it.
     bool fileKeptAsFound = false;
@@ -87,8 +88,8 @@ struct cLoadedSongs {
 size_t ExpectedRecords(int64_t fileSize) {
     constexpr int64_t kTypicalRecordBytes = 100;
     constexpr int64_t kMostToReserve = int64_t{1} << 24;
-    return static_cast<size_t>(std::clamp<int64_t>(fileSize / kTypicalRecordBytes, 0,
-                                                   kMostToReserve));
+    return static_cast<size_t>(
+        std::clamp<int64_t>(fileSize / kTypicalRecordBytes, 0, kMostToReserve));
 }
 
 /// The stretches of the file that could not be read as records.
@@ -216,9 +217,9 @@ int64_t DropEarlierCopies(cLoadedSongs& loaded) {
                 continue;
             }
             if (TraceEnabled()) {
-                TraceLog("[OpenSongsDatabase] Later copy of " + std::string(songs[earlier]->FileName()) +
-                         " found, earlier copy at " + std::to_string(songs[earlier]->Position) +
-                         " flagged deleted");
+                TraceLog("[OpenSongsDatabase] Later copy of " +
+                         std::string(songs[earlier]->FileName()) + " found, earlier copy at " +
+                         std::to_string(songs[earlier]->Position) + " flagged deleted");
             }
             loaded.Drop(earlier);
             ++dropped;
@@ -250,39 +251,49 @@ std::vector<int64_t> KeptAsidePositions() {
     return positions;
 }
 
+/// Which live songs a list of them leaves out: master-list slots by index, and songs kept aside.
+struct cLeftOut {
+    std::vector<uint8_t> slots;
+    std::unordered_set<const cSongInfo*> keptAside;
+};
+
 /// Every live record: the songs of the master list in its order, and the songs kept aside
-/// each before the first master song that lies behind it in the file, so the file order stays.
-std::vector<cSongInfo*> LiveSongsToKeep() {
-    const std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+/// each before the first master song that lies behind it in the file, so the file order stays;
+/// without those left out, when given.
+std::vector<cSongInfo*> LiveSongsToKeep(const cLeftOut* leftOut = nullptr) {
+    std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+    if (leftOut != nullptr) {
+        std::erase_if(kept, [&](const cSongInfo* song) { return leftOut->keptAside.count(song); });
+    }
     std::vector<cSongInfo*> songs;
     songs.reserve(kept.size() +
                   (MasterSongList != nullptr ? static_cast<size_t>(MasterSongList->Count()) : 0));
     auto nextKept = kept.begin();
-    if (MasterSongList != nullptr) {
-        for (cSongInfo* song : *MasterSongList) {
-            if (song == nullptr) {
-                continue;
-            }
-            for (; nextKept != kept.end() && (*nextKept)->Position < song->Position; ++nextKept) {
-                songs.push_back(*nextKept);
-            }
-            songs.push_back(song);
+    for (int slot = 0; MasterSongList != nullptr && slot < MasterSongList->Count(); ++slot) {
+        cSongInfo* song = MasterSongList->Get(slot);
+        if (song == nullptr || (leftOut != nullptr && leftOut->slots[static_cast<size_t>(slot)])) {
+            continue;
         }
+        for (; nextKept != kept.end() && (*nextKept)->Position < song->Position; ++nextKept) {
+            songs.push_back(*nextKept);
+        }
+        songs.push_back(song);
     }
     songs.insert(songs.end(), nextKept, kept.end());
     return songs;
 }
 
-/// Writes the catalogue file + ".tmp" from empty with every live song (LiveSongsToKeep),
-/// flushes it, and moves it over the catalogue file in one rename; the new file keeps the old
-/// one's permission bits (and owner, where that may be set). Whatever lies at the temporary path
-/// is removed, never followed: a link planted there must not make a run by a more privileged
-/// user overwrite the file it points to. Returns the new catalogue, still open and locked (so
-/// no second copy of the program can slip in before it is used), with every song's Position and
-/// RecordLength naming its copy there; or null when the compaction could not be done: the old
-/// catalogue and the songs are then as before, and why has been shown (with the compaction's
-/// prefix) or, when `failure` is given, put there instead.
+/// Writes the catalogue file + ".tmp" from empty with the songs (every live song), flushes it, and
+/// moves it over the catalogue file in one rename; the new file keeps the old one's permission bits
+/// (and owner, where that may be set). Whatever lies at the temporary path is removed, never
+/// followed: a link planted there must not make a run by a more privileged user overwrite the file
+/// it points to. Returns the new catalogue, still open and locked (so no second copy of the program
+/// can slip in before it is used), with every song's Position and RecordLength naming its copy
+/// there; or null when the compaction could not be done: the old catalogue and the songs are then
+/// as before, and why has been shown (with the compaction's prefix) or, when `failure` is given,
+/// put there instead.
 std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path,
+                                                 const std::vector<cSongInfo*>& songs,
                                                  std::string* failure = nullptr) {
     const auto report = [failure](const std::exception& error) {
         if (failure != nullptr) {
@@ -307,7 +318,6 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path,
         report(error);
         return nullptr;
     }
-    const std::vector<cSongInfo*> songs = LiveSongsToKeep();
     // Writing into the new file moves each record's Position there; kept to undo that.
     std::vector<std::pair<int64_t, uint32_t>> places;
     places.reserve(songs.size());
@@ -420,7 +430,7 @@ bool RecoverDamagedCatalogue(const std::string& path, const cUnreadable& unreada
         FreeAllSongs();
         return false;
     }
-    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path, LiveSongsToKeep());
     if (!compact) {
         ::unlink(copyPath.c_str());
         ShowMessage(what + " The repaired file could not be written, so it was left as it is " +
@@ -506,7 +516,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     TraceLog("compacting: 2 flags coming up");
     TraceLog(std::to_string(liveCount));
     TraceLog(std::to_string(deletedCount));
-    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path, LiveSongsToKeep());
     if (!compact) {
         return true; // the catalogue stays as it was loaded
     }
@@ -524,34 +534,47 @@ int64_t LiveRecordCount() {
     return live;
 }
 
-/// Whether every song of the batch is a live song of the catalogue (in the master list or kept
-/// aside), so that a catalogue written from the live songs holds the batch too. Most are found
-/// at their MasterIndex at once; only the others are looked for.
-bool AllAmongLiveSongs(const std::vector<cSongInfo*>& songs) {
+/// The live songs in the order a start would load them had the batch been appended: every
+/// live song but the batch's in file order (LiveSongsToKeep), then the batch's songs in its
+/// order. Nothing when a song of the batch is no live song (in neither the master list nor
+/// kept aside): a catalogue written from the live songs would not hold it. Most songs of the
+/// batch are found at their MasterIndex at once; only the others are looked for.
+std::optional<std::vector<cSongInfo*>> LiveSongsAfterBatch(const std::vector<cSongInfo*>& batch) {
+    cLeftOut leftOut;
+    leftOut.slots.assign(static_cast<size_t>(MasterSongList->Count()), 0);
     std::unordered_set<const cSongInfo*> unplaced;
-    for (const cSongInfo* song : songs) {
+    for (const cSongInfo* song : batch) {
         const int index = song->MasterIndex;
-        if (index < 0 || index >= MasterSongList->Count() || MasterSongList->Get(index) != song) {
+        if (index >= 0 && index < MasterSongList->Count() && MasterSongList->Get(index) == song) {
+            leftOut.slots[static_cast<size_t>(index)] = 1;
+        } else {
             unplaced.insert(song);
         }
     }
-    if (unplaced.empty()) {
-        return true;
-    }
-    for (const cSongInfo* song : *MasterSongList) {
-        unplaced.erase(song);
+    for (int slot = 0; !unplaced.empty() && slot < MasterSongList->Count(); ++slot) {
+        if (unplaced.erase(MasterSongList->Get(slot)) > 0) {
+            leftOut.slots[static_cast<size_t>(slot)] = 1;
+        }
     }
     for (const cSongInfo* song : OfflineSongs.InFileOrder()) {
-        unplaced.erase(song);
+        if (unplaced.erase(song) > 0) {
+            leftOut.keptAside.insert(song);
+        }
     }
-    return unplaced.empty();
+    if (!unplaced.empty()) {
+        return std::nullopt;
+    }
+    std::vector<cSongInfo*> songs = LiveSongsToKeep(&leftOut);
+    songs.insert(songs.end(), batch.begin(), batch.end());
+    return songs;
 }
 
-/// The catalogue written anew with every live song as it is now (WriteCompactCopy), in place
-/// of the open one. False, with nothing changed, when that cannot be done.
-bool ReplaceWithCompactCatalogue() {
+/// The catalogue written anew with the songs (WriteCompactCopy), in place of the open one.
+/// False, with nothing changed, when that cannot be done.
+bool ReplaceWithCompactCatalogue(const std::vector<cSongInfo*>& songs) {
     std::string failure;
-    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(SongsDatabase->Path(), &failure);
+    std::unique_ptr<cSongsDatabase> compact =
+        WriteCompactCopy(SongsDatabase->Path(), songs, &failure);
     if (!compact) {
         TraceLog("[UpdateSongsInCatalogue] The compacted catalogue could not be written (" +
                  failure + "); the records are appended instead");
@@ -577,7 +600,7 @@ bool OpenSongsDatabase(const std::string& path) {
 }
 
 void CompactSongsDatabase(const std::string& path) {
-    const std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    const std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path, LiveSongsToKeep());
     FreeAllSongs();
 }
 
@@ -602,9 +625,12 @@ bool UpdateSongsInCatalogue(const std::vector<cSongInfo*>& songs) {
         throw std::logic_error("UpdateSongsInCatalogue needs the open catalogue");
     }
     if (MasterSongList != nullptr && songs.size() >= kFewestSongsToCompactFor &&
-        static_cast<int64_t>(songs.size()) * 2 > LiveRecordCount() && AllAmongLiveSongs(songs) &&
-        ReplaceWithCompactCatalogue()) {
-        return true;
+        static_cast<int64_t>(songs.size()) * 2 > LiveRecordCount()) {
+        // Written in the order the appended batch would give the next start.
+        const std::optional<std::vector<cSongInfo*>> live = LiveSongsAfterBatch(songs);
+        if (live && ReplaceWithCompactCatalogue(*live)) {
+            return true;
+        }
     }
     return SongsDatabase->UpdateSongEntries(songs);
 }

@@ -117,8 +117,9 @@ void SplitGroups(std::string_view text, std::vector<std::string>& names) {
         return;
     }
     // One allocation for the list: a name per line break, and one more.
-    names.reserve(1 + static_cast<size_t>(std::count_if(
-                          text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })));
+    names.reserve(1 + static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+                      return c == '\r' || c == '\n';
+                  })));
     size_t at = 0;
     while (at < text.size()) {
         const size_t start = at;
@@ -232,8 +233,9 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
 ///  - the fields are walked within the bytes that exist, each count checked against the
 ///    record's RecordLength first and the end of the file second, the CR LF bytes checked too;
 ///  - torn: RecordLength is plausible (kLargestRecordLength at most) and the walk runs out at
-///    the end of the file with nothing inconsistent before it; or the record is deleted and its fields end
-///    where the file ends, so nothing else lies behind it and cutting it off loses nothing;
+///    the end of the file with nothing inconsistent before it; or the record is deleted and its
+///    fields end where the file ends, so nothing else lies behind it and cutting it off loses
+///    nothing;
 ///  - whole: a live record whose fields are all there, lacking at most its closing CR LF, with
 ///    a RecordLength that matches its fields;
 ///  - anything else is damage: a count beyond the record's RecordLength, a wrong CR LF, or

@@ -241,8 +241,7 @@ public:
     /// kDamaged leaves the reason in `why`. A failure of the file itself (it cannot be read)
     /// and a lack of memory are thrown. With a storage, a live song's texts are placed there
     /// (cSongInfo::SetTextsIn).
-    eRecordRead ReadNextRecord(cSongInfo& song, std::string& why,
-                               cSongStorage* storage = nullptr);
+    eRecordRead ReadNextRecord(cSongInfo& song, std::string& why, cSongStorage* storage = nullptr);
     /// The start of the first record at or after `from` that is whole and consistent (see
     /// IsWholeRecordAt), or the file size when none follows: where reading goes on after
     /// damage. Holes of a sparse file are skipped without reading them. Throws like

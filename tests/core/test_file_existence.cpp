@@ -166,7 +166,7 @@ TEST(FileExistence, ListedFoldersWithoutTheRightToSearchOrReadAnswerAsStat) {
         eFileState expected;
     };
     const cCase cases[] = {
-        {"listed only", 0744 & ~0111, kFileOffline}, // r--: names listed, stat refused
+        {"listed only", 0744 & ~0111, kFileOffline},  // r--: names listed, stat refused
         {"searched only", 0711 & ~0444, kFileExists}, // --x: no listing, stat works
         {"both", 0755, kFileExists},
     };

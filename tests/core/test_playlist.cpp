@@ -176,7 +176,7 @@ TEST(Playlist, ALinkAtTheChosenNameIsFollowedOnlyToAFileThatIsThereAndNeverWhenP
     enum eOwner { kMe, kNobodyElse };
     const struct {
         const char* name;
-        bool sharedFolder;  // sticky, everyone may write
+        bool sharedFolder; // sticky, everyone may write
         eOwner folderOwner;
         eOwner linkOwner;
         bool targetThere;
