@@ -89,34 +89,44 @@ bool HugePagesWithoutStall() {
     return without;
 }
 
-/// A block of anonymous memory of that size (a multiple of the page size). A block of 2 MB or
-/// more starts on a 2 MB boundary and is offered the system's 2 MB pages where they come
+/// A block of that size (a multiple of the page size). A block smaller than 2 MB comes from
+/// the heap, which a small catalogue's load finds ready; a larger one is anonymous memory of its
+/// own that starts on a 2 MB boundary and is offered the system's 2 MB pages where they come
 /// without a stall. Throws bad_alloc.
-char* MapBlock(size_t size) {
+char* NewBlock(size_t size) {
     const bool huge = size >= kHugePage;
-    const size_t mapped = huge ? size + kHugePage : size;
+    if (!huge) {
+        return static_cast<char*>(::operator new(size));
+    }
+    const size_t mapped = size + kHugePage;
     void* at = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (at == MAP_FAILED) {
         throw std::bad_alloc();
     }
+    // Only a block aligned to 2 MB can be made of 2 MB pages: the rest is given back.
     char* start = static_cast<char*>(at);
-    if (huge) {
-        // Only a block aligned to 2 MB can be made of 2 MB pages: the rest is given back.
-        const auto address = reinterpret_cast<uintptr_t>(start);
-        char* aligned = start + (RoundedUp(address, kHugePage) - address);
-        if (aligned > start) {
-            ::munmap(start, static_cast<size_t>(aligned - start));
-        }
-        const size_t behind = mapped - static_cast<size_t>(aligned - start) - size;
-        if (behind > 0) {
-            ::munmap(aligned + size, behind);
-        }
-        start = aligned;
-        if (HugePagesWithoutStall()) {
-            ::madvise(start, size, MADV_HUGEPAGE); // a system without them ignores it
-        }
+    const auto address = reinterpret_cast<uintptr_t>(start);
+    char* aligned = start + (RoundedUp(address, kHugePage) - address);
+    if (aligned > start) {
+        ::munmap(start, static_cast<size_t>(aligned - start));
     }
-    return start;
+    const size_t behind = mapped - static_cast<size_t>(aligned - start) - size;
+    if (behind > 0) {
+        ::munmap(aligned + size, behind);
+    }
+    if (HugePagesWithoutStall()) {
+        ::madvise(aligned, size, MADV_HUGEPAGE); // a system without them ignores it
+    }
+    return aligned;
+}
+
+void DeleteBlock(char* start, size_t size) {
+    TUNARIA_UNPOISON(start, size);
+    if (size < kHugePage) {
+        ::operator delete(start);
+    } else {
+        ::munmap(start, size);
+    }
 }
 } // namespace
 
@@ -243,8 +253,7 @@ cSongStorage::cSongStorage(int64_t catalogueBytes)
 cSongStorage::~cSongStorage() {
     for (auto* blocks : {&m_RecordBlocks, &m_TextBlocks}) {
         for (const cBlock& block : *blocks) {
-            TUNARIA_UNPOISON(block.start, block.size);
-            ::munmap(block.start, block.size);
+            DeleteBlock(block.start, block.size);
         }
     }
 }
@@ -254,7 +263,7 @@ char* cSongStorage::Take(std::vector<cBlock>& blocks, size_t& used, size_t& next
     if (blocks.empty() || blocks.back().size - used < bytes) {
         const size_t size = std::max(nextSize, RoundedUp(bytes, kSmallestBlock));
         blocks.reserve(blocks.size() + 1); // so that the push below cannot fail after the map
-        blocks.push_back({MapBlock(size), size});
+        blocks.push_back({NewBlock(size), size});
         used = 0;
         nextSize = std::min(size * 2, kLargestFirstBlock);
     }
