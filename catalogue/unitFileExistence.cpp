@@ -28,7 +28,7 @@ constexpr uint32_t kNoFolder = UINT32_MAX;
 constexpr uint32_t kEmpty = UINT32_MAX;
 /// Folders a thread takes at a time: few enough that both finish together, enough that
 /// handing them out costs nothing.
-constexpr size_t kFoldersPerTake = 16;
+constexpr size_t kFoldersPerTake = 4;
 /// Below this many folders starting a second thread costs more than it saves.
 constexpr size_t kFoldersForASecondThread = 64;
 
