@@ -147,11 +147,13 @@ eFileState ExamineFile(std::string_view path) {
 }
 
 void cFileExistenceCheck::Add(std::string_view path) {
-    // The separator is found once: FolderPart and FileNamePart of the path.
+    // The separator is found once: FolderPart and FileNamePart of the path. A path too long for
+    // a cPath (none a song has) is examined by itself, as is one without a folder.
     const size_t slash = path.rfind(kPathDelim);
-    if (slash == std::string_view::npos || path.size() > UINT32_MAX ||
+    if (slash == std::string_view::npos || path.size() > UINT16_MAX ||
         path.find('\0') != std::string_view::npos) {
-        m_Paths.push_back({path.data(), static_cast<uint32_t>(path.size()), kNoFolder, 0, 0});
+        m_Unfiled.emplace_back(path, static_cast<uint32_t>(m_Paths.size()));
+        m_Paths.push_back({path.data(), kNoFolder, 0, 0});
         return;
     }
     const std::string_view folder = path.substr(0, slash == 0 ? 1 : slash);
@@ -166,9 +168,8 @@ void cFileExistenceCheck::Add(std::string_view path) {
         m_LastFolder = it->second;
     }
     ++m_FolderSizes[m_LastFolder];
-    const auto nameAt = static_cast<uint32_t>(slash + 1);
-    m_Paths.push_back({path.data(), static_cast<uint32_t>(path.size()), m_LastFolder, nameAt,
-                       NameHash(path.substr(nameAt))});
+    m_Paths.push_back({path.data(), m_LastFolder, static_cast<uint16_t>(path.size()),
+                       static_cast<uint16_t>(slash + 1)});
 }
 
 /// Answers for the member paths of one folder after another: by one listing of the folder
@@ -234,7 +235,9 @@ void cFileExistenceCheck::cLister::BuildNameTable(const uint32_t* members, size_
     m_Hashes.resize(count);
     for (size_t i = 0; i < count; ++i) {
         m_Names[i] = m_Paths[members[i]].Name();
-        m_Hashes[i] = m_Paths[members[i]].nameHash;
+        // Hashed here, on the checking thread: this also brings the names into the cache
+        // for the look-ups of the listing.
+        m_Hashes[i] = NameHash(m_Names[i]);
     }
     for (uint32_t i = 0; i < count; ++i) {
         if (const uint32_t same = FindName(m_Names[i], m_Hashes[i]); same != kEmpty) {
@@ -355,17 +358,16 @@ std::vector<uint8_t> cFileExistenceCheck::Run(std::vector<uint32_t>* repeated) {
         firstMember[f + 1] = firstMember[f] + m_FolderSizes[f];
     }
     std::vector<uint32_t> order(firstMember.back());
-    std::vector<std::pair<std::string_view, uint32_t>> withoutFolder;
     {
         std::vector<uint32_t> fill(firstMember.begin(), firstMember.end() - 1);
         for (size_t i = 0; i < m_Paths.size(); ++i) {
-            if (m_Paths[i].folder == kNoFolder) {
-                result[i] = ExamineFile(m_Paths[i].Path());
-                withoutFolder.emplace_back(m_Paths[i].Path(), static_cast<uint32_t>(i));
-            } else {
+            if (m_Paths[i].folder != kNoFolder) {
                 order[fill[m_Paths[i].folder]++] = static_cast<uint32_t>(i);
             }
         }
+    }
+    for (const auto& [path, index] : m_Unfiled) {
+        result[index] = ExamineFile(path);
     }
     // The folders are handed out a few at a time to whichever thread is free.
     std::atomic<size_t> nextFolder{0};
@@ -397,7 +399,7 @@ std::vector<uint8_t> cFileExistenceCheck::Run(std::vector<uint32_t>* repeated) {
         repeated->clear();
         repeated->swap(mine.Repeated);
         repeated->insert(repeated->end(), helpers.Repeated.begin(), helpers.Repeated.end());
-        NoteRepeatedPathsWithoutFolder(withoutFolder, *repeated);
+        NoteRepeatedPathsWithoutFolder(m_Unfiled, *repeated);
     }
     *this = cFileExistenceCheck();
     return result;

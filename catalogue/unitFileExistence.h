@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 /// True when a regular file, or a symbolic link to one, exists at the path: what stat(2)
@@ -54,19 +55,21 @@ public:
     std::vector<uint8_t> Run(std::vector<uint32_t>* repeated = nullptr);
 
 private:
+    /// 16 bytes: a million of them are made while the catalogue is read.
     struct cPath {
         const char* text;
-        uint32_t length;
-        uint32_t folder;   ///< index into m_Folders, or kNoFolder: stat it directly
-        uint32_t nameAt;   ///< where the part behind the last separator begins
-        uint32_t nameHash; ///< of that part
+        uint32_t folder; ///< index into m_Folders, or kNoFolder: stat it directly
+        uint16_t length;
+        uint16_t nameAt; ///< where the part behind the last separator begins
 
         std::string_view Path() const { return {text, length}; }
-        std::string_view Name() const { return {text + nameAt, length - nameAt}; }
+        std::string_view Name() const { return {text + nameAt, size_t{length} - nameAt}; }
     };
     class cLister;
 
     std::vector<cPath> m_Paths;
+    /// The paths that name no folder (and so are examined by themselves), with their index.
+    std::vector<std::pair<std::string_view, uint32_t>> m_Unfiled;
     std::vector<std::string_view> m_Folders;
     std::vector<uint32_t> m_FolderSizes;
     std::unordered_map<std::string_view, uint32_t> m_FolderIds;
