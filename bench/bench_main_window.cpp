@@ -14,11 +14,13 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 
+#include "bench/bench_catalogue_collection.h"
 #include "bench/bench_gui_support.h"
 #include "bench/bench_song_collection.h"
 #include "bench/bench_window.h"
@@ -365,6 +367,39 @@ void BM_StartupSparseCatalogueOf64GiB(benchmark::State& state) {
     StartUpOver(state, 0, 64LL << 30);
 }
 BENCHMARK(BM_StartupSparseCatalogueOf64GiB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+/// The whole start over a million songs on disk in 50,000 album folders
+/// (bench/bench_catalogue_collection.h), in the entire-collection view: from the window's
+/// construction (settings, the catalogue's load with its existence check, the groups, the
+/// folder tree) to the list of every song painted. Counter: the close that follows, from the
+/// window's close to its end (settings written, the list emptied, every song freed). Peak
+/// memory: run it alone under /usr/bin/time -v.
+void BM_StartupEntireCollectionOfAMillion(benchmark::State& state) {
+    bench_catalogue::cCollection& collection =
+        bench_catalogue::Collection(1'000'000, bench_catalogue::kAlbumFolders);
+    const std::string programFolder = collection.root + "/";
+    double closeMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::ofstream(programFolder + "Options.ini", std::ios::binary | std::ios::trunc)
+            << "[MainWindow]\r\nViewMode=2\r\nFoldersListPath=" << collection.root << "/0/\r\n";
+        state.ResumeTiming();
+        auto window = ShownWindow(programFolder);
+        state.PauseTiming();
+        if (window->SongListPane().Rows().Model()->rowCount() != collection.songs) {
+            state.SkipWithError("the collection is not shown");
+        }
+        const auto closing = std::chrono::steady_clock::now();
+        window->close();
+        window.reset();
+        closeMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - closing)
+                .count();
+        state.ResumeTiming();
+    }
+    state.counters["close_ms"] = closeMs;
+}
+BENCHMARK(BM_StartupEntireCollectionOfAMillion)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 /// "&Export as playlist..." with every row shown and none selected: the .pls of all rows,
 /// from the menu item to the file on the disk, one new file per iteration.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -45,17 +47,95 @@ ePlaylistFormat PlaylistFormatFor(std::string_view path, bool m3u8Chosen) {
     return m3u8Name || m3u8Chosen ? ePlaylistFormat::M3u8 : ePlaylistFormat::Pls;
 }
 
-std::string PlsPlaylistBytes(std::string_view existing,
-                             const std::vector<std::string_view>& paths) {
+namespace {
+
+/// What PlsPlaylistBytes refuses for a path, checked before anything is written: a line break,
+/// and whatever else the INI writer cannot store as the value of the path's key (a NUL byte).
+void CheckPlsPath(std::string_view path, size_t counter) {
+    RefuseLineBreak(path);
+    if (path.find('\0') != std::string_view::npos) {
+        throw std::invalid_argument(
+            IniWriteProblem("playlist", "File" + std::to_string(counter), path));
+    }
+}
+
+/// The INI document keeps its lines' texts in one text of 32-bit places; a playlist whose lines
+/// would not fit is refused as the document refuses it.
+void CheckPlsSize(const std::vector<std::string_view>& paths) {
+    constexpr uint64_t kLargestText = UINT32_MAX;
+    uint64_t texts = std::string_view(paths.empty() ? "[Playlist]" : "[playlist]").size();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        texts += std::string_view("File=").size() + std::to_string(i + 1).size() + paths[i].size();
+    }
+    texts += std::string_view("NumberOfEntries=").size() + std::to_string(paths.size()).size() +
+             std::string_view("Version=2").size();
+    if (texts > kLargestText) {
+        throw std::length_error("the INI file would be larger than 4 GiB");
+    }
+}
+
+void CheckPlsPaths(const std::vector<std::string_view>& paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        CheckPlsPath(paths[i], i + 1);
+    }
+    CheckPlsSize(paths);
+}
+
+/// Writes a new .pls file in one pass: the lines the INI writer gives an empty file when the
+/// keys are written one by one (File1 to Filen in section "playlist", then NumberOfEntries and
+/// Version in "Playlist", one section spelled by its first write), each ending in CR LF.
+/// The paths have been checked (CheckPlsPaths).
+template <typename tAppend>
+void WriteNewPls(const std::vector<std::string_view>& paths, tAppend&& append) {
+    append(paths.empty() ? "[Playlist]\r\n" : "[playlist]\r\n");
+    char number[24];
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const int digits = std::snprintf(number, sizeof number, "File%zu=", i + 1);
+        append(std::string_view(number, static_cast<size_t>(digits)));
+        append(paths[i]);
+        append("\r\n");
+    }
+    append("NumberOfEntries=" + std::to_string(paths.size()) + "\r\nVersion=2\r\n");
+}
+
+/// The .pls file written into a file that held `existing`: the INI writer's update rules, key
+/// by key. The paths have been checked.
+std::string UpdatedPlsBytes(std::string_view existing, const std::vector<std::string_view>& paths) {
     cIniDocument playlist(existing);
     size_t counter = 0;
     for (const std::string_view path : paths) {
-        RefuseLineBreak(path);
         playlist.SetVerbatimValue("playlist", "File" + std::to_string(++counter), path);
     }
     playlist.SetValue("Playlist", "NumberOfEntries", std::to_string(counter));
     playlist.SetValue("Playlist", "Version", "2");
     return playlist.Bytes();
+}
+
+/// The content of the playlist file now at the target, read before it is replaced; errors
+/// name the path the user chose.
+std::optional<std::string> ExistingPlaylist(const std::string& playlistPath,
+                                            const std::string& target) {
+    try {
+        return ReadFileIfExists(target, kMaxPlaylistBytes);
+    } catch (const EFileError& error) {
+        if (target == playlistPath) {
+            throw;
+        }
+        throw EFileError(error.code().value(), kCouldNotRead, playlistPath, error.Reason());
+    }
+}
+
+} // namespace
+
+std::string PlsPlaylistBytes(std::string_view existing,
+                             const std::vector<std::string_view>& paths) {
+    CheckPlsPaths(paths);
+    if (!existing.empty()) {
+        return UpdatedPlsBytes(existing, paths);
+    }
+    std::string bytes;
+    WriteNewPls(paths, [&bytes](std::string_view piece) { bytes += piece; });
+    return bytes;
 }
 
 std::string M3u8PlaylistBytes(const std::string& playlistPath,
@@ -79,17 +159,31 @@ std::string M3u8PlaylistBytes(const std::string& playlistPath,
 
 void WritePlaylist(const std::string& playlistPath, const std::vector<std::string_view>& paths,
                    ePlaylistFormat format) {
-    std::string bytes;
     try {
         if (format == ePlaylistFormat::M3u8) {
-            bytes = M3u8PlaylistBytes(playlistPath, paths);
+            for (const std::string_view path : paths) {
+                RefuseLineBreak(path);
+            }
         } else {
-            const std::optional<std::string> existing =
-                ReadFileIfExists(playlistPath, kMaxPlaylistBytes);
-            bytes = PlsPlaylistBytes(existing.value_or(std::string()), paths);
+            CheckPlsPaths(paths);
         }
     } catch (const std::invalid_argument& why) {
         throw EFileError(EINVAL, kCouldNotWrite, playlistPath, why.what());
     }
-    WriteFileAtomically(playlistPath, bytes);
+    // The name the user chose may be a link: it is followed only to a file that is there, and
+    // never when another user may have planted it (WriteFileAtomically checks that again).
+    std::optional<std::string> existing;
+    if (format == ePlaylistFormat::Pls) {
+        existing = ExistingPlaylist(playlistPath, FileBehindLinksToExistingFile(playlistPath));
+    }
+    WriteFileAtomically(
+        playlistPath, eLinkRule::FollowToExistingOnly, [&](cNewFileContent& content) {
+            if (format == ePlaylistFormat::M3u8) {
+                content.Append(M3u8PlaylistBytes(playlistPath, paths));
+            } else if (existing && !existing->empty()) {
+                content.Append(UpdatedPlsBytes(*existing, paths));
+            } else {
+                WriteNewPls(paths, [&content](std::string_view piece) { content.Append(piece); });
+            }
+        });
 }

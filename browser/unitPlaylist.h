@@ -35,7 +35,12 @@ std::string M3u8PlaylistBytes(const std::string& playlistPath,
                               const std::vector<std::string_view>& paths);
 
 /// Writes the playlist in one replacement of the whole file, so a crash or a refused write
-/// leaves the old file as it was. Throws EFileError naming the playlist file when it cannot be
-/// read (for .pls, which keeps its other lines), written, or hold a path.
+/// leaves the old file as it was; a new .pls file is written in one pass, with the bytes
+/// PlsPlaylistBytes gives. A symbolic link at the path is followed only to a file that is
+/// there, which is replaced while the link stays; a link whose target is missing, and one that
+/// another user put into a sticky folder everyone may write to (which the kernel's
+/// protected-symlinks rule would not follow), are refused. Throws EFileError naming the
+/// playlist file when it cannot be read (for .pls, which keeps its other lines), written, or
+/// hold a path.
 void WritePlaylist(const std::string& playlistPath, const std::vector<std::string_view>& paths,
                    ePlaylistFormat format);

@@ -5,11 +5,15 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 /// True when a regular file, or a symbolic link to one, exists at the path: what stat(2)
 /// followed by S_ISREG answers. Folders do not count; a path holding a NUL byte names no file.
 bool FileExists(std::string_view path);
+
+/// Ends each group of equal paths in cFileExistenceCheck::Run's list of repeated paths.
+inline constexpr uint32_t kEndOfRepeatedPaths = UINT32_MAX;
 
 /// What the program can tell of a song's file.
 enum eFileState : uint8_t {
@@ -35,35 +39,41 @@ eFileState ExamineFile(std::string_view path);
 /// answers for all its paths at once.
 ///
 /// Paths are handed in one by one with Add, best while their bytes are still in the cache
-/// (the loader adds each song as it reads it); the views must stay valid until Run.
+/// (the loader adds each song as it reads it); the views must stay valid until Run. Run lists
+/// the folders on two threads where the machine has two cores; the second thread only reads the
+/// file system and the paths, writes only its own folders' answers, and is joined before Run
+/// returns.
 class cFileExistenceCheck {
 public:
     void Reserve(size_t count) { m_Paths.reserve(count); }
     void Add(std::string_view path);
-    /// result[i] is the eFileState of the i-th path added.
-    std::vector<uint8_t> Run();
+    /// result[i] is the eFileState of the i-th path added. The check then starts afresh.
+    ///
+    /// With `repeated`, the paths added more than once (the same bytes) are put there too, as
+    /// the loader needs them and the check sees them on its way: each group of equal paths as
+    /// their indices in ascending order, followed by kEndOfRepeatedPaths; groups in no order.
+    std::vector<uint8_t> Run(std::vector<uint32_t>* repeated = nullptr);
 
 private:
+    /// 16 bytes: a million of them are made while the catalogue is read.
     struct cPath {
-        std::string_view path;
-        uint32_t folder;   ///< index into m_Folders, or kNoFolder: stat it directly
-        uint32_t nameHash; ///< of the part behind the last separator
+        const char* text;
+        uint32_t folder; ///< index into m_Folders, or kNoFolder: stat it directly
+        uint16_t length;
+        uint16_t nameAt; ///< where the part behind the last separator begins
+
+        std::string_view Path() const { return {text, length}; }
+        std::string_view Name() const { return {text + nameAt, size_t{length} - nameAt}; }
     };
-    void CheckFolder(std::string_view folder, const uint32_t* members, size_t count,
-                     std::vector<uint8_t>& result);
-    bool ListFolder(const std::string& folder, const uint32_t* members, size_t count,
-                    std::vector<uint8_t>& result);
+    class cLister;
 
     std::vector<cPath> m_Paths;
+    /// The paths that name no folder (and so are examined by themselves), with their index.
+    std::vector<std::pair<std::string_view, uint32_t>> m_Unfiled;
     std::vector<std::string_view> m_Folders;
     std::vector<uint32_t> m_FolderSizes;
     std::unordered_map<std::string_view, uint32_t> m_FolderIds;
     uint32_t m_LastFolder = UINT32_MAX;
-    // The name table of the folder being listed: open addressing over member positions.
-    std::vector<uint32_t> m_Slots;
-    std::vector<uint32_t> m_SameName;
-    std::vector<std::string_view> m_Names;
-    std::vector<uint32_t> m_Hashes;
 };
 
 /// The whole check for a list of paths at once; result[i] (an eFileState) for paths[i].

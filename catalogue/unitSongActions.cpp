@@ -314,7 +314,7 @@ bool ChangeSongsGroups(std::vector<cSongGroupsChange> changes) {
         std::swap(change.Song->Groups, change.Groups);
         songs.push_back(change.Song);
     }
-    if (SongsDatabase->UpdateSongEntries(songs)) {
+    if (UpdateSongsInCatalogue(songs)) {
         return true;
     }
     for (cSongGroupsChange& change : changes) {

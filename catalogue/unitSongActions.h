@@ -117,7 +117,7 @@ struct cSongGroupsChange {
 };
 
 /// Every song of the changes takes its new group list, and all of them are written to the open
-/// catalogue as one batch (cSongsDatabase::UpdateSongEntries): a crash leaves each song with
+/// catalogue as one batch (UpdateSongsInCatalogue): a crash leaves each song with
 /// its old groups or its new ones. Each song at most once. When the batch cannot be written
 /// (the catalogue has shown why, once) every song keeps its old groups, as the file does, and
 /// the answer is false. Needs the open catalogue unless there is no change (std::logic_error

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,6 +11,9 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
+#include <stdexcept>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -28,6 +32,9 @@ constexpr const char* kOpenFailedPrefix =
 constexpr const char* kReadPrefix = "In cSongsDatabase.ReadNextSong (): ";
 constexpr const char* kCompactPrefix = "In CompactSongsDatabase (): ";
 constexpr const char* kLoadPrefix = "In OpenSongsDatabase (): ";
+/// A batch of fewer songs is appended even when it changes most of a small catalogue: its
+/// copies take a few kilobytes, which the start's compaction takes care of.
+constexpr size_t kFewestSongsToCompactFor = 1000;
 
 struct cSongDisposer {
     void operator()(cSongInfo* song) const { DisposeSongInfo(song); }
@@ -38,10 +45,14 @@ using cOwnedSong = std::unique_ptr<cSongInfo, cSongDisposer>;
 /// taken while the record was fresh in the cache: a million records do not fit in it, and
 /// every later pass over them would wait on memory.
 struct cLoadedSongs {
+    /// Where the records and their texts lie; goes to the master list with them. Declared
+    /// first, so that it goes last: the songs are ended in it.
+    std::unique_ptr<cSongStorage> storage;
     std::vector<cOwnedSong> songs;
-    std::vector<uint64_t> pathHashes; ///< PathHash of each song's FileName
-    cFileExistenceCheck existence;    ///< fed with each song's FileName
-    std::vector<uint8_t> offline;     ///< 1: the song's file is out of reach, keep it aside
+    cFileExistenceCheck existence; ///< fed with each song's FileName
+    /// Songs that name the same file, as the existence check found them (its Run's groups).
+    std::vector<uint32_t> repeated;
+    std::vector<uint8_t> offline; ///< 1: the song's file is out of reach, keep it aside
     bool flaggingFailed = false;
     /// A damaged file is kept as found and written anew: nothing is flagged in it.
     bool fileKeptAsFound = false;
@@ -59,12 +70,26 @@ struct cLoadedSongs {
         }
         songs[index].reset();
     }
+
+    /// Ends every song left here, then lets the storage go.
+    void Clear() {
+        songs.clear();
+        repeated.clear();
+        offline.clear();
+        existence = cFileExistenceCheck();
+        storage.reset();
+    }
 };
 
-/// A file's identity is its path byte for byte: Linux file systems tell "Intro.mp3" from
-/// "intro.mp3", so they are two songs.
-uint64_t PathHash(std::string_view path) {
-    return std::hash<std::string_view>{}(path);
+/// How many records a catalogue file of that size is expected to hold, for reserving the
+/// loader's lists at once: a typical record takes a little over 100 bytes. A file of far
+/// smaller records only makes the lists grow as usual, and a huge file (a sparse one) reserves
+/// no more than a few million entries.
+size_t ExpectedRecords(int64_t fileSize) {
+    constexpr int64_t kTypicalRecordBytes = 100;
+    constexpr int64_t kMostToReserve = int64_t{1} << 24;
+    return static_cast<size_t>(
+        std::clamp<int64_t>(fileSize / kTypicalRecordBytes, 0, kMostToReserve));
 }
 
 /// The stretches of the file that could not be read as records.
@@ -91,15 +116,22 @@ struct cUnreadable {
 cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& deletedCount,
                             cUnreadable& unreadable) {
     cLoadedSongs loaded;
+    loaded.storage = std::make_unique<cSongStorage>(database.GetSize());
+    const size_t expected = ExpectedRecords(database.GetSize());
+    loaded.songs.reserve(expected);
+    if (checkFiles) {
+        loaded.existence.Reserve(expected);
+    }
     std::string why;
+    cSongInfo read; // each record is read here and moved into the storage when it is live
     for (;;) {
         if (TraceEnabled()) {
             TraceLog("[OpenSongsDatabase] Calling ReadNextSong () at pos " +
                      std::to_string(database.GetPosition()));
         }
-        cOwnedSong song(NewSongInfo());
+        read = cSongInfo();
         const int64_t at = database.GetPosition();
-        switch (database.ReadNextRecord(*song, why)) {
+        switch (database.ReadNextRecord(read, why, loaded.storage.get())) {
         case eRecordRead::kEnd:
             return loaded;
         case eRecordRead::kTorn:
@@ -116,12 +148,12 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& 
         case eRecordRead::kSong:
             break;
         }
-        if (song->Deleted != 0) {
+        if (read.Deleted != 0) {
             ++deletedCount;
             continue;
         }
+        cOwnedSong song(loaded.storage->NewSong(std::move(read)));
         if (checkFiles) {
-            loaded.pathHashes.push_back(PathHash(song->FileName()));
             loaded.existence.Add(song->FileName());
         }
         loaded.songs.push_back(std::move(song));
@@ -132,7 +164,7 @@ cLoadedSongs ReadAllRecords(cSongsDatabase& database, bool checkFiles, int64_t& 
 /// many there were. Songs whose files are out of reach (their folder is not there, or the file
 /// cannot be examined) are marked to be kept aside: their records stay live.
 int64_t DropVanishedFiles(cLoadedSongs& loaded) {
-    const std::vector<uint8_t> states = loaded.existence.Run();
+    const std::vector<uint8_t> states = loaded.existence.Run(&loaded.repeated);
     loaded.offline.assign(states.size(), 0);
     int64_t dropped = 0;
     for (size_t i = 0; i < states.size(); ++i) {
@@ -162,41 +194,37 @@ int64_t DropVanishedFiles(cLoadedSongs& loaded) {
 
 /// An update appends the new copy before it flags the old one, so a crash in between leaves
 /// two live copies of one file. The later copy is the newer: every earlier copy is flagged
-/// deleted in the file and dropped. Copies of one file have the same path byte for byte; paths
-/// that differ in letter case name different files. Returns how many copies were dropped.
+/// deleted in the file and dropped. Copies of one file have the same path byte for byte (Linux
+/// file systems tell "Intro.mp3" from "intro.mp3": two songs); the existence check has found
+/// them (DropVanishedFiles runs first). Returns how many copies were dropped.
 int64_t DropEarlierCopies(cLoadedSongs& loaded) {
     std::vector<cOwnedSong>& songs = loaded.songs;
-    size_t capacity = 16;
-    while (capacity < songs.size() * 2) {
-        capacity *= 2;
-    }
-    const size_t mask = capacity - 1;
-    std::vector<uint32_t> slots(capacity, 0); // index + 1 of the latest song with that name
+    const std::vector<uint32_t>& repeated = loaded.repeated;
     int64_t dropped = 0;
-    for (size_t i = 0; i < songs.size(); ++i) {
-        if (!songs[i]) {
-            continue;
+    for (size_t first = 0; first < repeated.size();) {
+        size_t end = first;
+        while (repeated[end] != kEndOfRepeatedPaths) {
+            ++end;
         }
-        const uint64_t hash = loaded.pathHashes[i];
-        size_t slot = hash & mask;
-        for (; slots[slot] != 0; slot = (slot + 1) & mask) {
-            const size_t other = slots[slot] - 1;
-            if (loaded.pathHashes[other] == hash &&
-                songs[other]->FileName() == songs[i]->FileName()) {
-                break;
+        // The latest copy that is still there stays; the ones before it go.
+        size_t latest = end;
+        while (latest > first && !songs[repeated[latest - 1]]) {
+            --latest;
+        }
+        for (size_t k = first; latest > first && k + 1 < latest; ++k) {
+            const uint32_t earlier = repeated[k];
+            if (!songs[earlier]) {
+                continue;
             }
-        }
-        if (slots[slot] != 0) {
-            const size_t earlier = slots[slot] - 1;
             if (TraceEnabled()) {
-                TraceLog("[OpenSongsDatabase] Later copy of " + std::string(songs[i]->FileName()) +
-                         " found, earlier copy at " + std::to_string(songs[earlier]->Position) +
-                         " flagged deleted");
+                TraceLog("[OpenSongsDatabase] Later copy of " +
+                         std::string(songs[earlier]->FileName()) + " found, earlier copy at " +
+                         std::to_string(songs[earlier]->Position) + " flagged deleted");
             }
             loaded.Drop(earlier);
             ++dropped;
         }
-        slots[slot] = static_cast<uint32_t>(i + 1);
+        first = end + 1;
     }
     return dropped;
 }
@@ -223,37 +251,57 @@ std::vector<int64_t> KeptAsidePositions() {
     return positions;
 }
 
+/// Which live songs a list of them leaves out: master-list slots by index, and songs kept aside.
+struct cLeftOut {
+    std::vector<uint8_t> slots;
+    std::unordered_set<const cSongInfo*> keptAside;
+};
+
 /// Every live record: the songs of the master list in its order, and the songs kept aside
-/// each before the first master song that lies behind it in the file, so the file order stays.
-std::vector<cSongInfo*> LiveSongsToKeep() {
-    const std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+/// each before the first master song that lies behind it in the file, so the file order stays;
+/// without those left out, when given.
+std::vector<cSongInfo*> LiveSongsToKeep(const cLeftOut* leftOut = nullptr) {
+    std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+    if (leftOut != nullptr) {
+        std::erase_if(kept, [&](const cSongInfo* song) { return leftOut->keptAside.count(song); });
+    }
     std::vector<cSongInfo*> songs;
     songs.reserve(kept.size() +
                   (MasterSongList != nullptr ? static_cast<size_t>(MasterSongList->Count()) : 0));
     auto nextKept = kept.begin();
-    if (MasterSongList != nullptr) {
-        for (cSongInfo* song : *MasterSongList) {
-            if (song == nullptr) {
-                continue;
-            }
-            for (; nextKept != kept.end() && (*nextKept)->Position < song->Position; ++nextKept) {
-                songs.push_back(*nextKept);
-            }
-            songs.push_back(song);
+    for (int slot = 0; MasterSongList != nullptr && slot < MasterSongList->Count(); ++slot) {
+        cSongInfo* song = MasterSongList->Get(slot);
+        if (song == nullptr || (leftOut != nullptr && leftOut->slots[static_cast<size_t>(slot)])) {
+            continue;
         }
+        for (; nextKept != kept.end() && (*nextKept)->Position < song->Position; ++nextKept) {
+            songs.push_back(*nextKept);
+        }
+        songs.push_back(song);
     }
     songs.insert(songs.end(), nextKept, kept.end());
     return songs;
 }
 
-/// Writes the catalogue file + ".tmp" from empty with every song of the master list, flushes
-/// it, and moves it over the catalogue file in one rename; the new file keeps the old one's
-/// permission bits (and owner, where that may be set). Whatever lies at the temporary path is
-/// removed, never followed: a link planted there must not make a run by a more privileged
-/// user overwrite the file it points to. Returns the new catalogue, still open
-/// and locked (so no second copy of the program can slip in before it is loaded), or null when
-/// the compaction could not be done; the old catalogue and the master list are then as before.
-std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
+/// Writes the catalogue file + ".tmp" from empty with the songs (every live song), flushes it, and
+/// moves it over the catalogue file in one rename; the new file keeps the old one's permission bits
+/// (and owner, where that may be set). Whatever lies at the temporary path is removed, never
+/// followed: a link planted there must not make a run by a more privileged user overwrite the file
+/// it points to. Returns the new catalogue, still open and locked (so no second copy of the program
+/// can slip in before it is used), with every song's Position and RecordLength naming its copy
+/// there; or null when the compaction could not be done: the old catalogue and the songs are then
+/// as before, and why has been shown (with the compaction's prefix) or, when `failure` is given,
+/// put there instead.
+std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path,
+                                                 const std::vector<cSongInfo*>& songs,
+                                                 std::string* failure = nullptr) {
+    const auto report = [failure](const std::exception& error) {
+        if (failure != nullptr) {
+            *failure = error.what();
+        } else {
+            ShowErrorMessage(kCompactPrefix, error.what());
+        }
+    };
     // A symbolic link is followed, so that the file it points to is replaced and the link stays.
     std::string target;
     std::string tempPath;
@@ -267,10 +315,9 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
         }
         compact->CreateNew(tempPath, old);
     } catch (const std::exception& error) {
-        ShowErrorMessage(kCompactPrefix, error.what());
+        report(error);
         return nullptr;
     }
-    const std::vector<cSongInfo*> songs = LiveSongsToKeep();
     // Writing into the new file moves each record's Position there; kept to undo that.
     std::vector<std::pair<int64_t, uint32_t>> places;
     places.reserve(songs.size());
@@ -279,13 +326,13 @@ std::unique_ptr<cSongsDatabase> WriteCompactCopy(const std::string& path) {
     }
     bool written = false;
     try {
-        written = compact->AddSongEntries(songs);
+        written = compact->AddSongEntries(songs, failure);
         if (written) {
             compact->Sync();
             compact->ReplaceFile(target);
         }
     } catch (const std::exception& error) {
-        ShowErrorMessage(kCompactPrefix, error.what());
+        report(error);
         written = false;
     }
     if (!written) {
@@ -320,7 +367,8 @@ void AdoptLoadedSongs(cLoadedSongs& loaded) {
         song->MasterIndex = MasterSongList->Count();
         MasterSongList->Add(song.release());
     }
-    loaded = cLoadedSongs();
+    MasterSongList->AdoptStorage(std::move(loaded.storage));
+    loaded.Clear();
 }
 
 /// "2024-05-01_13-45-07": when a damaged catalogue was set aside, in local time.
@@ -382,7 +430,7 @@ bool RecoverDamagedCatalogue(const std::string& path, const cUnreadable& unreada
         FreeAllSongs();
         return false;
     }
-    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path, LiveSongsToKeep());
     if (!compact) {
         ::unlink(copyPath.c_str());
         ShowMessage(what + " The repaired file could not be written, so it was left as it is " +
@@ -420,7 +468,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
         loaded = ReadAllRecords(*SongsDatabase, mayCompact, deletedCount, unreadable);
     } catch (const std::exception& error) {
         const bool noMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
-        loaded = cLoadedSongs();
+        loaded.Clear();
         FreeAllSongs();
         ShowMessage("The songs database \"" + path + "\" could not be loaded (" +
                     (noMemory ? std::string("there is not enough memory") : error.what()) +
@@ -429,7 +477,7 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     }
     if (unreadable.bytes > 0 && !mayCompact) {
         // Damage in the file this start has just written: the disk itself is failing.
-        loaded = cLoadedSongs();
+        loaded.Clear();
         FreeAllSongs();
         ShowMessage("The songs database \"" + path + "\" could not be read back after it was " +
                     "written (" + unreadable.firstReason + "), so the program ends.");
@@ -468,13 +516,74 @@ bool LoadCatalogue(std::unique_ptr<cSongsDatabase> database, const std::string& 
     TraceLog("compacting: 2 flags coming up");
     TraceLog(std::to_string(liveCount));
     TraceLog(std::to_string(deletedCount));
-    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path, LiveSongsToKeep());
     if (!compact) {
         return true; // the catalogue stays as it was loaded
     }
     const std::vector<int64_t> keptAside = KeptAsidePositions();
     FreeAllSongs();
     return LoadCatalogue(std::move(compact), path, &keptAside);
+}
+/// How many live records the catalogue holds: the songs of the master list and those kept
+/// aside.
+int64_t LiveRecordCount() {
+    int64_t live = OfflineSongs.Count();
+    for (const cSongInfo* song : *MasterSongList) {
+        live += song != nullptr ? 1 : 0;
+    }
+    return live;
+}
+
+/// The live songs in the order a start would load them had the batch been appended: every
+/// live song but the batch's in file order (LiveSongsToKeep), then the batch's songs in its
+/// order. Nothing when a song of the batch is no live song (in neither the master list nor
+/// kept aside): a catalogue written from the live songs would not hold it. Most songs of the
+/// batch are found at their MasterIndex at once; only the others are looked for.
+std::optional<std::vector<cSongInfo*>> LiveSongsAfterBatch(const std::vector<cSongInfo*>& batch) {
+    cLeftOut leftOut;
+    leftOut.slots.assign(static_cast<size_t>(MasterSongList->Count()), 0);
+    std::unordered_set<const cSongInfo*> unplaced;
+    for (const cSongInfo* song : batch) {
+        const int index = song->MasterIndex;
+        if (index >= 0 && index < MasterSongList->Count() && MasterSongList->Get(index) == song) {
+            leftOut.slots[static_cast<size_t>(index)] = 1;
+        } else {
+            unplaced.insert(song);
+        }
+    }
+    for (int slot = 0; !unplaced.empty() && slot < MasterSongList->Count(); ++slot) {
+        if (unplaced.erase(MasterSongList->Get(slot)) > 0) {
+            leftOut.slots[static_cast<size_t>(slot)] = 1;
+        }
+    }
+    for (const cSongInfo* song : OfflineSongs.InFileOrder()) {
+        if (unplaced.erase(song) > 0) {
+            leftOut.keptAside.insert(song);
+        }
+    }
+    if (!unplaced.empty()) {
+        return std::nullopt;
+    }
+    std::vector<cSongInfo*> songs = LiveSongsToKeep(&leftOut);
+    songs.insert(songs.end(), batch.begin(), batch.end());
+    return songs;
+}
+
+/// The catalogue written anew with the songs (WriteCompactCopy), in place of the open one.
+/// False, with nothing changed, when that cannot be done.
+bool ReplaceWithCompactCatalogue(const std::vector<cSongInfo*>& songs) {
+    std::string failure;
+    std::unique_ptr<cSongsDatabase> compact =
+        WriteCompactCopy(SongsDatabase->Path(), songs, &failure);
+    if (!compact) {
+        TraceLog("[UpdateSongsInCatalogue] The compacted catalogue could not be written (" +
+                 failure + "); the records are appended instead");
+        return false;
+    }
+    compact->SetPosition(compact->GetSize());
+    delete SongsDatabase; // closing it gives up the lock on the old file, which is gone now
+    SongsDatabase = compact.release();
+    return true;
 }
 } // namespace
 
@@ -491,7 +600,7 @@ bool OpenSongsDatabase(const std::string& path) {
 }
 
 void CompactSongsDatabase(const std::string& path) {
-    const std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path);
+    const std::unique_ptr<cSongsDatabase> compact = WriteCompactCopy(path, LiveSongsToKeep());
     FreeAllSongs();
 }
 
@@ -506,4 +615,22 @@ void FreeAllSongs() {
     }
     delete SongsDatabase;
     SongsDatabase = nullptr;
+}
+
+bool UpdateSongsInCatalogue(const std::vector<cSongInfo*>& songs) {
+    if (songs.empty()) {
+        return true;
+    }
+    if (SongsDatabase == nullptr) {
+        throw std::logic_error("UpdateSongsInCatalogue needs the open catalogue");
+    }
+    if (MasterSongList != nullptr && songs.size() >= kFewestSongsToCompactFor &&
+        static_cast<int64_t>(songs.size()) * 2 > LiveRecordCount()) {
+        // Written in the order the appended batch would give the next start.
+        const std::optional<std::vector<cSongInfo*>> live = LiveSongsAfterBatch(songs);
+        if (live && ReplaceWithCompactCatalogue(*live)) {
+            return true;
+        }
+    }
+    return SongsDatabase->UpdateSongEntries(songs);
 }

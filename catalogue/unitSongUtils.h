@@ -3,6 +3,7 @@
 // it and freeing it at exit.
 
 #include <string>
+#include <vector>
 
 #include "catalogue/unitSongsDatabaseClass.h"
 
@@ -30,3 +31,13 @@ bool OpenSongsDatabase(const std::string& path);
 void CompactSongsDatabase(const std::string& path);
 /// Frees every song record (those kept aside too), the master list and the catalogue file.
 void FreeAllSongs();
+/// Writes the changed songs to the open catalogue as one batch. When the batch changes more
+/// than half of the live records (the songs of the master list and those kept aside), and is
+/// no small batch (a thousand songs or more: fewer take a few kilobytes, left to the start), the
+/// catalogue is written anew once instead, with every live song as it is now, by the
+/// compaction's rules: a complete new file, flushed, renamed over the old one; so the file does
+/// not grow by a copy of most songs, and the next start has nothing to compact. A crash at any
+/// moment leaves the old file or the new one. Otherwise, or when the new file cannot be
+/// written, the songs are appended as cSongsDatabase::UpdateSongEntries does, with its answer
+/// and its messages. Each song at most once. Throws std::logic_error without an open catalogue.
+bool UpdateSongsInCatalogue(const std::vector<cSongInfo*>& songs);

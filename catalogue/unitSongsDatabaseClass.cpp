@@ -114,6 +114,13 @@ void AppendRecord(std::string& out, cSongInfo& song) {
 /// the very end starts no further name; an empty text gives no name.
 void SplitGroups(std::string_view text, std::vector<std::string>& names) {
     names.clear();
+    if (text.empty()) {
+        return;
+    }
+    // One allocation for the list: a name per line break, and one more.
+    names.reserve(1 + static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+                      return c == '\r' || c == '\n';
+                  })));
     size_t at = 0;
     while (at < text.size()) {
         const size_t start = at;
@@ -227,8 +234,9 @@ eScan ScanPayload(int64_t start, int64_t budgetEnd, int64_t dataEnd, bool checkS
 ///  - the fields are walked within the bytes that exist, each count checked against the
 ///    record's RecordLength first and the end of the file second, the CR LF bytes checked too;
 ///  - torn: RecordLength is plausible (kLargestRecordLength at most) and the walk runs out at
-///    the end of the file with nothing inconsistent before it; or the record is deleted and its fields end
-///    where the file ends, so nothing else lies behind it and cutting it off loses nothing;
+///    the end of the file with nothing inconsistent before it; or the record is deleted and its
+///    fields end where the file ends, so nothing else lies behind it and cutting it off loses
+///    nothing;
 ///  - whole: a live record whose fields are all there, lacking at most its closing CR LF, with
 ///    a RecordLength that matches its fields;
 ///  - anything else is damage: a count beyond the record's RecordLength, a wrong CR LF, or
@@ -259,12 +267,18 @@ bool IsTornTail(int64_t position, uint8_t deleted, uint32_t recordLength, int64_
     return false;
 }
 
-/// Fills the song's fields from the payload bytes at `base` (the file bytes from `start` on).
-void FillSong(cSongInfo& song, const char* base, int64_t start, const cPayloadLayout& layout) {
+/// Fills the song's fields from the payload bytes at `base` (the file bytes from `start` on);
+/// its texts go into the storage when one is given.
+void FillSong(cSongInfo& song, const char* base, int64_t start, const cPayloadLayout& layout,
+              cSongStorage* storage) {
     auto text = [&](size_t i) {
         return std::string_view(base + (layout.textAt[i] - start), layout.textLength[i]);
     };
-    song.SetTexts(text(0), text(1), text(2), text(3), text(4), text(5));
+    if (storage != nullptr) {
+        song.SetTextsIn(*storage, text(0), text(1), text(2), text(3), text(4), text(5));
+    } else {
+        song.SetTexts(text(0), text(1), text(2), text(3), text(4), text(5));
+    }
     const char* numbers = base + (layout.numbersAt - start);
     song.Views = static_cast<int32_t>(ReadU32(numbers));
     song.Size = static_cast<int32_t>(ReadU32(numbers + 4));
@@ -467,7 +481,8 @@ bool cSongsDatabase::ReadNextSong(cSongInfo& song) {
     return read == eRecordRead::kSong;
 }
 
-eRecordRead cSongsDatabase::ReadNextRecord(cSongInfo& song, std::string& why) {
+eRecordRead cSongsDatabase::ReadNextRecord(cSongInfo& song, std::string& why,
+                                           cSongStorage* storage) {
     m_LastReadFailed = false;
     m_TornAt = -1;
     if (m_Position >= m_Size) {
@@ -481,7 +496,7 @@ eRecordRead cSongsDatabase::ReadNextRecord(cSongInfo& song, std::string& why) {
     }
     const int64_t position = m_Position;
     try {
-        ReadRecord(song);
+        ReadRecord(song, storage);
     } catch (const EDamagedRecord& damage) {
         m_Position = position;
         why = damage.what();
@@ -511,7 +526,7 @@ eRecordRead cSongsDatabase::ReadNextRecord(cSongInfo& song, std::string& why) {
 /// with the closing CR LF must fill exactly its RecordLength: a deleted record is skipped by
 /// that length, so a record whose length and fields disagree would, once flagged, swallow or
 /// misplace the records behind it. Such a record is damage too.
-void cSongsDatabase::ReadRecord(cSongInfo& song) {
+void cSongsDatabase::ReadRecord(cSongInfo& song, cSongStorage* storage) {
     const int64_t position = m_Position;
     song.Position = position;
     if (m_Size - position < static_cast<int64_t>(kHeaderBytes)) {
@@ -546,7 +561,7 @@ void cSongsDatabase::ReadRecord(cSongInfo& song) {
     }
 
     // Every field lies within the file: take them from one contiguous window.
-    FillSong(song, Fetch(start, static_cast<size_t>(layout.end - start)), start, layout);
+    FillSong(song, Fetch(start, static_cast<size_t>(layout.end - start)), start, layout, storage);
     song.Deleted = 0;
     song.RecordLength = recordLength;
     // The closing CR LF is skipped unless the file ends right behind the groups text.
@@ -676,7 +691,14 @@ bool cSongsDatabase::AddSongEntry(cSongInfo& song) {
     }
 }
 
-bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs) {
+bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs, std::string* failure) {
+    const auto report = [failure](const char* prefix, const std::exception& error) {
+        if (failure != nullptr) {
+            *failure = error.what();
+        } else {
+            ShowErrorMessage(prefix, error.what());
+        }
+    };
     const int64_t end = m_Size;
     std::string block;
     try {
@@ -696,12 +718,12 @@ bool cSongsDatabase::AddSongEntries(const std::vector<cSongInfo*>& songs) {
         m_Position = m_Size;
         return true;
     } catch (const std::exception& error) {
-        ShowErrorMessage(kWritePrefix, error.what());
+        report(kWritePrefix, error);
     }
     try {
         CutBackTo(end);
     } catch (const std::exception& error) {
-        ShowErrorMessage(kAddPrefix, error.what());
+        report(kAddPrefix, error);
     }
     return false;
 }

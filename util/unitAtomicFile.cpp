@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -110,26 +111,76 @@ bool CopyOwnershipAndMode(int fd, const struct stat& old) {
 
 } // namespace
 
-std::string FileBehindLinks(const std::string& path) {
+namespace {
+
+/// What a link at `link` names, resolved against the link's folder; throws EFileError naming
+/// `path` when the link cannot be read. Empty when the link changed while it was read.
+std::string LinkTarget(const std::string& path, const std::string& link, off_t linkSize) {
+    std::string target(static_cast<size_t>(linkSize > 0 ? linkSize : 255) + 1, '\0');
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length < 0) {
+        ThrowWriteError(path, errno);
+    }
+    if (static_cast<size_t>(length) >= target.size()) {
+        return {}; // the link changed while we looked; read it again
+    }
+    target.resize(static_cast<size_t>(length));
+    return target.front() == '/' ? target : FolderOf(link) + "/" + target;
+}
+
+/// The kernel's protected-symlinks rule: a link in a sticky folder that everyone may write to
+/// is followed only by its owner, or when the folder's owner owns the link too. Anyone may put
+/// a link into such a folder, so another user's link there may lead anywhere.
+void RefuseLinkPlantedByAnother(const std::string& path, const std::string& link,
+                                const struct stat& linkInfo) {
+    const std::string folder = FolderOf(link);
+    struct stat folderInfo {};
+    if (::stat(folder.c_str(), &folderInfo) != 0) {
+        ThrowWriteError(path, errno);
+    }
+    const bool shared = (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0;
+    if (shared && linkInfo.st_uid != ::geteuid() && linkInfo.st_uid != folderInfo.st_uid) {
+        throw EFileError(EACCES, kCouldNotWrite, path,
+                         "it is a symbolic link that another user put into the shared folder \"" +
+                             folder + "\", and such a link is not followed");
+    }
+}
+
+/// FileBehindLinks, with the rule of eLinkRule::FollowToExistingOnly when guarded holds.
+std::string FollowLinks(const std::string& path, bool guarded) {
     constexpr int kMaxLinks = 40; // the kernel's own limit for one lookup
     std::string current = path;
     for (int hop = 0; hop < kMaxLinks; ++hop) {
         struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        if (::lstat(current.c_str(), &info) != 0) {
+            if (guarded && hop > 0) {
+                throw EFileError(errno, kCouldNotWrite, path,
+                                 "it is a symbolic link to \"" + current +
+                                     "\", which is not there (" + std::strerror(errno) + ")");
+            }
             return current;
         }
-        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
-        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
-        if (length < 0) {
-            ThrowWriteError(path, errno);
+        if (!S_ISLNK(info.st_mode)) {
+            return current;
         }
-        if (static_cast<size_t>(length) >= target.size()) {
-            continue; // the link changed while we looked; read it again
+        if (guarded) {
+            RefuseLinkPlantedByAnother(path, current, info);
         }
-        target.resize(static_cast<size_t>(length));
-        current = target.front() == '/' ? target : FolderOf(current) + "/" + target;
+        if (std::string target = LinkTarget(path, current, info.st_size); !target.empty()) {
+            current = std::move(target);
+        }
     }
     ThrowWriteError(path, ELOOP);
+}
+
+} // namespace
+
+std::string FileBehindLinks(const std::string& path) {
+    return FollowLinks(path, false);
+}
+
+std::string FileBehindLinksToExistingFile(const std::string& path) {
+    return FollowLinks(path, true);
 }
 
 void FlushFolderOf(const std::string& path) {
@@ -141,8 +192,53 @@ void FlushFolderOf(const std::string& path) {
     }
 }
 
+// ---- cNewFileContent ------------------------------------------------------------------------
+
+namespace {
+/// Pieces are gathered up to this many bytes before they are written.
+constexpr size_t kContentBlock = 1u << 20;
+} // namespace
+
+cNewFileContent::cNewFileContent(int fd, const std::string& path, const std::string& target)
+    : m_Fd(fd), m_Path(path), m_Target(target) {}
+
+void cNewFileContent::WriteOut(std::string_view bytes) {
+    const cTransfer written = WriteFullyAt(m_Fd, bytes, m_Written);
+    m_Written += static_cast<int64_t>(written.Done);
+    if (written.Error != 0) {
+        ThrowWriteError(m_Path, written.Error);
+    }
+}
+
+void cNewFileContent::Append(std::string_view bytes) {
+    const bool large = bytes.size() >= kContentBlock / 2;
+    if (large || m_Buffer.size() + bytes.size() > kContentBlock) {
+        Flush(); // what came before goes first
+    }
+    if (large) {
+        WriteOut(bytes); // without a copy
+    } else {
+        m_Buffer += bytes;
+    }
+}
+
+void cNewFileContent::Flush() {
+    if (!m_Buffer.empty()) {
+        WriteOut(m_Buffer);
+        m_Buffer.clear();
+    }
+}
+
+// ---- whole-file replacement -----------------------------------------------------------------
+
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::string target = FileBehindLinks(path);
+    WriteFileAtomically(path, eLinkRule::Follow,
+                        [bytes](cNewFileContent& content) { content.Append(bytes); });
+}
+
+void WriteFileAtomically(const std::string& path, eLinkRule links,
+                         const std::function<void(cNewFileContent&)>& produce) {
+    const std::string target = FollowLinks(path, links == eLinkRule::FollowToExistingOnly);
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) {
@@ -158,11 +254,18 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
         ThrowWriteError(path, errno);
     }
     int errorCode = 0;
-    if (exists && !CopyOwnershipAndMode(fd.Get(), old)) {
-        errorCode = errno;
-    } else if (const cTransfer written = WriteFullyAt(fd.Get(), bytes, 0); written.Error != 0) {
-        errorCode = written.Error;
-    } else if (::fsync(fd.Get()) != 0) {
+    try {
+        if (exists && !CopyOwnershipAndMode(fd.Get(), old)) {
+            ThrowWriteError(path, errno);
+        }
+        cNewFileContent content(fd.Get(), path, target);
+        produce(content);
+        content.Flush();
+    } catch (...) {
+        ::unlink(temporaryPath.c_str());
+        throw;
+    }
+    if (::fsync(fd.Get()) != 0) {
         errorCode = errno;
     } else if (const int closeError = fd.Close(); closeError != 0) {
         errorCode = closeError;

@@ -26,6 +26,51 @@
 /// is left behind.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+/// How WriteFileAtomically treats symbolic links at the path.
+enum class eLinkRule {
+    /// The file the links lead to is replaced, or created when it is missing; the links stay.
+    Follow,
+    /// For a file the user named (a playlist): a link is followed only to a file that exists,
+    /// which is replaced and the link stays; a link whose target is missing is refused, never
+    /// followed to create a file there; and a link the kernel's protected-symlinks rule would
+    /// not follow (one in a sticky folder that everyone may write to, owned neither by this
+    /// user nor by the folder's owner: a link planted by another user) is refused too.
+    FollowToExistingOnly,
+};
+
+/// The new content of a file being written by WriteFileAtomically, handed over piece by piece:
+/// small pieces are gathered and written in large blocks, large ones are written as they are.
+class cNewFileContent {
+public:
+    cNewFileContent(const cNewFileContent&) = delete;
+    cNewFileContent& operator=(const cNewFileContent&) = delete;
+
+    /// Throws EFileError naming the file when the bytes cannot be written.
+    void Append(std::string_view bytes);
+    /// The file whose content this replaces (the path, or the file its links lead to).
+    const std::string& Target() const { return m_Target; }
+
+private:
+    friend void WriteFileAtomically(const std::string& path, eLinkRule links,
+                                    const std::function<void(cNewFileContent&)>& produce);
+    cNewFileContent(int fd, const std::string& path, const std::string& target);
+    void Flush();
+    void WriteOut(std::string_view bytes);
+
+    int m_Fd;
+    const std::string& m_Path; // what errors name
+    const std::string& m_Target;
+    std::string m_Buffer;
+    int64_t m_Written = 0;
+};
+
+/// WriteFileAtomically with the content written piece by piece by `produce` into the new file,
+/// so that a large file is written in one pass and never held in memory whole. Whatever
+/// `produce` throws ends the write: the temporary file is removed, the old file stays as it was
+/// and the exception goes on to the caller.
+void WriteFileAtomically(const std::string& path, eLinkRule links,
+                         const std::function<void(cNewFileContent&)>& produce);
+
 /// Creates a new, empty file for writing beside the target, in the same folder, with a hidden
 /// name of the program's own that no other file has: "." + the target's file name +
 /// ".tunaria-" + a number + ".tmp" (so a temporary beside "a.mp3" does not end in ".mp3", and
@@ -54,6 +99,10 @@ void RemoveLeftoverTemporaries(const std::string& folder);
 /// path itself when it is no link): the file to replace so that a link stays a link. Throws
 /// EFileError when a link cannot be read or links loop.
 std::string FileBehindLinks(const std::string& path);
+/// FileBehindLinks by the rule eLinkRule::FollowToExistingOnly: also throws EFileError (naming
+/// the path, with the reason) for a link whose target is missing and for a link in a sticky
+/// folder that everyone may write to, owned neither by this user nor by the folder's owner.
+std::string FileBehindLinksToExistingFile(const std::string& path);
 
 /// Flushes the entry list of the folder holding the path, which makes a rename into that
 /// folder durable. Best effort: file systems that cannot flush a folder are left as they are.

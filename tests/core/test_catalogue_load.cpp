@@ -5,7 +5,10 @@
 
 #include <csignal>
 #include <fstream>
+#include <set>
 
+#include "catalogue/unitOfflineSongs.h"
+#include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "support/song_fixtures.h"
 
@@ -349,6 +352,63 @@ TEST_F(CatalogueLoad, LaterOfTwoLiveCopiesWins) {
     WriteBytes(DbPath(), oldCopy + LiveRecord(1) + Record(renewed));
     ASSERT_TRUE(OpenSongsDatabase(DbPath()));
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1) + Record(renewed));
+}
+
+/// Three live copies of one file, wherever it lies: in a folder of many songs (which the
+/// check lists), in a folder of few (which it examines path by path), and on a drive that is
+/// not plugged in: the last copy stays, the two before it are flagged deleted.
+TEST_F(CatalogueLoad, OnlyTheLastOfThreeCopiesStaysWhereverTheFileLies) {
+    const struct {
+        const char* name;
+        int neighbours; // other songs in the same folder
+        bool plugged;
+    } cases[] = {{"many", 12, true}, {"few", 1, true}, {"unplugged", 12, false}};
+    for (const auto& c : cases) {
+        const std::string folder = m_Folder / (std::string("music/") + c.name);
+        const auto path = [&](const std::string& file) {
+            const std::string full = (c.plugged ? folder : folder + "-away") + "/" + file;
+            if (c.plugged) {
+                Touch(full);
+            }
+            return full;
+        };
+        std::string file;
+        std::vector<int64_t> copies;
+        for (int copy = 1; copy <= 3; ++copy) {
+            cRecordFields f = Fields(path("thrice.mp3"), "Thrice");
+            f.views = copy;
+            copies.push_back(static_cast<int64_t>(file.size()));
+            file += Record(f);
+            for (int i = 0; i < c.neighbours; ++i) {
+                if (copy == 1 || i % 4 == 0) {
+                    file += Record(
+                        Fields(path(std::to_string(copy) + "-" + std::to_string(i)), "Other"));
+                }
+            }
+        }
+        WriteBytes(DbPath(), file);
+        ASSERT_TRUE(OpenSongsDatabase(DbPath())) << c.name;
+        std::vector<cSongInfo*> songs = MasterSongList->Items();
+        for (cSongInfo* kept : OfflineSongs.InFileOrder()) {
+            songs.push_back(kept);
+        }
+        const auto thrice = std::count_if(songs.begin(), songs.end(), [](const cSongInfo* song) {
+            return song->Title() == "Thrice";
+        });
+        EXPECT_EQ(thrice, 1) << c.name;
+        for (const cSongInfo* song : songs) {
+            if (song->Title() == "Thrice") {
+                EXPECT_EQ(song->Views, 3) << c.name;
+            }
+        }
+        const std::string after = ReadBytes(DbPath());
+        if (after.size() == file.size()) { // not compacted: the flags are there
+            EXPECT_EQ(after[static_cast<size_t>(copies[0])], '\x01') << c.name;
+            EXPECT_EQ(after[static_cast<size_t>(copies[1])], '\x01') << c.name;
+            EXPECT_EQ(after[static_cast<size_t>(copies[2])], '\x00') << c.name;
+        }
+        FreeAllSongs();
+    }
 }
 
 TEST_F(CatalogueLoad, NamesDifferingOnlyInLetterCaseAreDifferentSongs) {
@@ -711,6 +771,237 @@ TEST_F(CatalogueLoad, SecondOpenInTheSameProcessIsRefusedToo) {
     EXPECT_EQ(recorder.Messages()[0], kAnotherInstance + "'Could not lock \"" + DbPath() +
                                           "\": Resource temporarily unavailable'");
     EXPECT_EQ(ReadBytes(DbPath()), LiveRecord(1));
+}
+
+// ---- the storage of loaded songs ----------------------------------------------------------
+
+/// The songs read at start-up lie in the master list's storage, which goes with the master
+/// list: a song changed in between keeps its change through a compaction, a copy taken of a
+/// song outlives the storage, a song deleted by the user is not ended twice, and a catalogue
+/// of more records than the storage expected from its size fills further blocks.
+TEST_F(CatalogueLoad, LoadedSongsOutliveNeitherTheirStorageNorTheirChanges) {
+    std::string file;
+    for (int i = 1; i <= 10; ++i) {
+        file += LiveRecord(i) + (i % 2 == 0 ? DeletedRecord("/old.mp3") : "");
+    }
+    WriteBytes(DbPath(), file);
+    ASSERT_TRUE(OpenSongsDatabase(DbPath())); // compacts and loads the new file
+    cSongInfo& changed = *MasterSongList->Get(0);
+    changed.SetTitle("Changed");
+    ASSERT_TRUE(SongsDatabase->UpdateSongEntry(changed));
+    const cSongInfo copy = *MasterSongList->Get(1);
+    DisposeSongInfo(MasterSongList->Get(2));
+    MasterSongList->Put(2, nullptr);
+
+    ASSERT_TRUE(OpenSongsDatabase(DbPath())); // frees the first load's storage
+    // The changed song went to the end of the file; the one deleted from the list only is
+    // still in the file.
+    std::vector<std::string> titles = Titles(2, 10);
+    titles.push_back("Changed");
+    EXPECT_EQ(MasterTitles(), titles);
+    EXPECT_EQ(MasterSongList->Get(9)->FileName(), SongFile("song 1.mp3"));
+    EXPECT_EQ(copy.Title(), "Title 2");
+    EXPECT_EQ(copy.FileName(), SongFile("song 2.mp3"));
+    EXPECT_EQ(copy.Groups, (std::vector<std::string>{"Rock", "Live"}));
+    FreeAllSongs();
+    EXPECT_EQ(copy.Title(), "Title 2") << "the copy's texts are its own";
+
+    // Records far smaller than a typical one, more than the first block holds: songs of a
+    // drive that is not plugged in, kept aside in the storage too.
+    file.clear();
+    constexpr int kSmall = 6000;
+    const auto smallPath = [](int i) { return "/unplugged/" + std::to_string(i); };
+    for (int i = 0; i < kSmall; ++i) {
+        cRecordFields f = Fields(smallPath(i), std::to_string(i));
+        f.views = i;
+        file += Record(f);
+    }
+    WriteBytes(DbPath(), file);
+    ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+    const std::vector<cSongInfo*> kept = OfflineSongs.InFileOrder();
+    ASSERT_EQ(kept.size(), size_t{kSmall});
+    for (int i = 0; i < kSmall; ++i) {
+        ASSERT_EQ(kept[i]->Title(), std::to_string(i));
+        ASSERT_EQ(kept[i]->FileName(), smallPath(i));
+        ASSERT_EQ(kept[i]->Views, i);
+    }
+}
+
+// ---- a batch that changes most songs ------------------------------------------------------
+
+/// A catalogue of songs whose files are all there, each title `titleBytes` long, with a few
+/// deleted records among them and one song on a drive that is not plugged in.
+class CatalogueBatch : public CatalogueLoad {
+protected:
+    void WriteCatalogue(int songs, size_t titleBytes = 8) {
+        std::string file;
+        for (int i = 0; i < songs; ++i) {
+            const std::string name = "b" + std::to_string(i) + ".mp3";
+            const std::string path = SongFile(name, !PathExists(SongFile(name, false)));
+            cRecordFields f = Fields(path, std::to_string(i) + std::string(titleBytes, 't'));
+            f.groupsText = "Old";
+            file += Record(f) + (i % 100 == 0 ? DeletedRecord("/old.mp3") : "");
+            if (i == songs / 2) {
+                cRecordFields away = Fields(m_Folder / "unplugged/away.mp3", "Away");
+                away.groupsText = "Old";
+                file += Record(away);
+            }
+        }
+        WriteBytes(DbPath(), file);
+    }
+    /// The first `count` songs of the master list get the group "New".
+    static bool ChangeFirstSongs(size_t count) {
+        std::vector<cSongGroupsChange> changes;
+        for (cSongInfo* song : MasterSongList->Items()) {
+            if (changes.size() < count) {
+                changes.push_back({song, {"New"}});
+            }
+        }
+        return ChangeSongsGroups(std::move(changes));
+    }
+    /// How many songs a fresh load finds with the group "New" and with "Old"; a song met
+    /// twice, or with neither, fails the test.
+    std::pair<size_t, size_t> NewAndOldOnDisk() {
+        FreeAllSongs();
+        EXPECT_TRUE(OpenSongsDatabase(DbPath()));
+        std::set<std::string> seen;
+        std::pair<size_t, size_t> counts;
+        std::vector<cSongInfo*> songs = MasterSongList->Items();
+        for (cSongInfo* song : OfflineSongs.InFileOrder()) {
+            songs.push_back(song);
+        }
+        for (const cSongInfo* song : songs) {
+            EXPECT_TRUE(seen.insert(std::string(song->FileName())).second) << song->FileName();
+            const bool isNew = song->Groups == std::vector<std::string>{"New"};
+            EXPECT_TRUE(isNew || song->Groups == std::vector<std::string>{"Old"});
+            (isNew ? counts.first : counts.second) += 1;
+        }
+        return counts;
+    }
+    /// The records in the file: live and flagged ones.
+    std::pair<int, int> LiveAndDeletedInFile() const {
+        const std::string file = ReadBytes(DbPath());
+        std::pair<int, int> counts;
+        for (size_t at = 0; at + 5 <= file.size();) {
+            uint32_t length;
+            std::memcpy(&length, file.data() + at + 1, 4);
+            (file[at] == 0 ? counts.first : counts.second) += 1;
+            at += 5 + length;
+        }
+        return counts;
+    }
+};
+
+/// More than half of the live records (songs kept aside count), and a thousand songs or more:
+/// the catalogue is written anew once, with no deleted record, and the next start has nothing
+/// to do. Otherwise the batch is appended as before. Either way the next start lists the songs
+/// in the same order.
+TEST_F(CatalogueBatch, MostSongsChangedWriteTheCatalogueAnewOnce) {
+    struct cCase {
+        int songs; // in the master list; one more is kept aside
+        size_t changed;
+        bool anew;
+    };
+    const cCase cases[] = {
+        {1499, 1000, true},  // 1000 of 1500 live
+        {2000, 1000, false}, // 1000 of 2001: not more than half
+        {1499, 999, false},  // most songs, but a small batch
+    };
+    for (const cCase& c : cases) {
+        WriteCatalogue(c.songs);
+        ASSERT_TRUE(OpenSongsDatabase(DbPath()));
+        ASSERT_EQ(OfflineSongs.Count(), 1);
+        const int deletedBefore = LiveAndDeletedInFile().second;
+        ASSERT_GT(deletedBefore, 0);
+        // The next start lists the songs as after an append: the others, then the batch's.
+        std::vector<std::string> order;
+        for (size_t i = 0; i < MasterSongList->Items().size(); ++i) {
+            order.emplace_back(
+                MasterSongList->Get(static_cast<int>((i + c.changed) % c.songs))->FileName());
+        }
+        cMessageRecorder recorder;
+        ASSERT_TRUE(ChangeFirstSongs(c.changed));
+        const auto [live, deleted] = LiveAndDeletedInFile();
+        EXPECT_EQ(live, c.songs + 1) << c.songs << "/" << c.changed;
+        EXPECT_EQ(deleted, c.anew ? 0 : deletedBefore + static_cast<int>(c.changed));
+        EXPECT_EQ(SongsDatabase->GetSize(), static_cast<int64_t>(ReadBytes(DbPath()).size()));
+        EXPECT_FALSE(PathExists(TempPath()));
+        EXPECT_TRUE(recorder.Messages().empty());
+
+        // The songs name their copies in the file: an opening is counted in place.
+        cSongInfo& opened = *MasterSongList->Get(0);
+        opened.Views = 77;
+        ASSERT_TRUE(SongsDatabase->RewriteSongEntry(opened));
+        const std::string openedFile(opened.FileName());
+        const std::string written = ReadBytes(DbPath());
+        EXPECT_EQ(NewAndOldOnDisk(), std::make_pair(c.changed, c.songs + 1 - c.changed));
+        const auto& loaded = MasterSongList->Items();
+        std::vector<std::string> loadedOrder;
+        for (const cSongInfo* song : loaded) {
+            loadedOrder.emplace_back(song->FileName());
+        }
+        EXPECT_EQ(loadedOrder, order);
+        EXPECT_EQ(
+            (*std::find_if(loaded.begin(), loaded.end(),
+                           [&](const cSongInfo* song) { return song->FileName() == openedFile; }))
+                ->Views,
+            77);
+        if (c.anew) {
+            EXPECT_EQ(ReadBytes(DbPath()), written) << "nothing left to compact";
+        }
+        FreeAllSongs();
+    }
+}
+
+/// The new catalogue's writes cut one by one by a crash (the file size limit kills the child
+/// at that byte of the new file), before, inside and behind each of its blocks: the next start
+/// finds every song exactly once, and all of them old until the complete file is in place. On
+/// a full disk instead, the batch is appended as before and reported once when that fails too.
+TEST_F(CatalogueBatch, TheNewCatalogueCutAtEveryWriteLeavesEachSongOldOrNewOnce) {
+    constexpr int kSongs = 1200;
+    WriteCatalogue(kSongs, 1000); // a new file of more than one 1 MB block
+    const std::string before = ReadBytes(DbPath());
+    const std::string path = DbPath();
+    const auto changeAllIn = [&](off_t limit, bool crash) {
+        return RunInChild([&] {
+            if (!OpenSongsDatabase(path)) {
+                return 10;
+            }
+            std::signal(SIGXFSZ, crash ? SIG_DFL : SIG_IGN);
+            const rlimit small{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+            if (::setrlimit(RLIMIT_FSIZE, &small) != 0) {
+                return 11;
+            }
+            cMessageRecorder recorder;
+            const bool written = ChangeFirstSongs(kSongs);
+            return written ? 0 : recorder.Messages().size() == 1 ? 1 : 12;
+        });
+    };
+    ASSERT_EQ(changeAllIn(RLIM_INFINITY, true), 0);
+    const std::string after = ReadBytes(DbPath());
+    ASSERT_EQ(LiveAndDeletedInFile(), std::make_pair(kSongs + 1, 0));
+    const off_t block = 1 << 20;
+    const auto size = static_cast<off_t>(after.size());
+    ASSERT_GT(size, block);
+    for (const off_t cut : {off_t{0}, off_t{1}, block / 2, block - 1, block, block + 1, size - 1}) {
+        WriteBytes(DbPath(), before);
+        EXPECT_EQ(changeAllIn(cut, true), 200 + SIGXFSZ) << "cut at " << cut;
+        EXPECT_EQ(ReadBytes(DbPath()), before) << "cut at " << cut;
+        EXPECT_EQ(NewAndOldOnDisk(), std::make_pair(size_t{0}, size_t{kSongs + 1}));
+        FreeAllSongs();
+    }
+    WriteBytes(DbPath(), before);
+    EXPECT_EQ(changeAllIn(size, true), 0) << "the whole new file fits";
+    EXPECT_EQ(ReadBytes(DbPath()), after);
+    EXPECT_EQ(NewAndOldOnDisk(), std::make_pair(size_t{kSongs + 1 - 1}, size_t{1}));
+    FreeAllSongs();
+
+    for (const off_t full : {off_t{0}, block, size - 1}) {
+        WriteBytes(DbPath(), before);
+        EXPECT_EQ(changeAllIn(full, false), 1) << "one message on a disk full at " << full;
+        EXPECT_EQ(ReadBytes(DbPath()), before);
+        EXPECT_EQ(m_Folder.Entries(), (std::vector<std::string>{"DB.txt", "music"}));
+    }
 }
 
 } // namespace

@@ -113,4 +113,87 @@ TEST(FileExistence, FolderThatCannotBeSearchedFallsBackToStat) {
     ::chmod(m.c_str(), 0755);
 }
 
+/// Folders with enough songs to be listed, and enough folders for the check to list them on two
+/// threads: each answer as stat per path gives it, whatever the folder holds and whether it is
+/// there at all.
+TEST(FileExistence, ManyListedFoldersAnswerAsStatPerPath) {
+    cTempFolder folder;
+    std::vector<std::string> texts;
+    constexpr int kFolders = 70; // of each kind 14
+    constexpr int kSongs = 9;
+    for (int f = 0; f < kFolders; ++f) {
+        const std::string album = folder / ("artist/album " + std::to_string(f));
+        const int kind = f % 5; // 0, 1: all there; 2: some gone; 3: not there; 4: a file
+        if (kind == 4) {
+            Touch(album);
+        }
+        for (int s = 0; s < kSongs; ++s) {
+            const std::string path = album + "/" + std::to_string(s) + " song.mp3";
+            texts.push_back(path);
+            if (kind < 2 || (kind == 2 && s % 3 != 0)) {
+                Touch(path);
+            }
+        }
+        if (kind == 1) { // a link among the songs, and a name met twice
+            ASSERT_EQ(::unlink(texts.back().c_str()), 0);
+            ASSERT_EQ(::symlink((album + "/0 song.mp3").c_str(), texts.back().c_str()), 0);
+            texts.push_back(album + "/1 song.mp3");
+        }
+    }
+    const std::vector<std::string_view> paths(texts.begin(), texts.end());
+    const std::vector<uint8_t> listed = FilesExist(paths);
+    ASSERT_EQ(listed.size(), paths.size());
+    size_t there = 0;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(listed[i], ExamineFile(paths[i])) << paths[i];
+        there += listed[i] == kFileExists;
+    }
+    EXPECT_EQ(there, 14u * kSongs + 14u * (kSongs + 1) + 14u * (kSongs - 3)) << "as laid out";
+}
+
+/// Folders of more songs than are worth a stat each, which the user may list but not search,
+/// or search but not list: listing must answer as stat does (offline where stat cannot look,
+/// there where it can). Checked as an ordinary user.
+TEST(FileExistence, ListedFoldersWithoutTheRightToSearchOrReadAnswerAsStat) {
+    if (!cUnprivileged::Possible()) {
+        GTEST_SKIP() << "file permissions cannot be met as this user";
+    }
+    cTempFolder folder;
+    OpenToEveryone(folder.Path());
+    struct cCase {
+        const char* name;
+        mode_t mode;
+        eFileState expected;
+    };
+    const cCase cases[] = {
+        {"listed only", 0744 & ~0111, kFileOffline},  // r--: names listed, stat refused
+        {"searched only", 0711 & ~0444, kFileExists}, // --x: no listing, stat works
+        {"both", 0755, kFileExists},
+    };
+    for (const cCase& c : cases) {
+        const std::string album = folder / c.name;
+        std::vector<std::string> texts;
+        for (int s = 0; s < 12; ++s) {
+            texts.push_back(album + "/" + std::to_string(s) + ".mp3");
+            Touch(texts.back());
+        }
+        ASSERT_EQ(::chmod(album.c_str(), c.mode), 0);
+        const std::vector<std::string_view> paths(texts.begin(), texts.end());
+        std::vector<uint8_t> listed;
+        std::vector<eFileState> examined;
+        {
+            const cUnprivileged nobody;
+            listed = FilesExist(paths);
+            for (const std::string_view path : paths) {
+                examined.push_back(ExamineFile(path));
+            }
+        }
+        ::chmod(album.c_str(), 0755);
+        for (size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(examined[i], c.expected) << c.name << ": " << paths[i];
+            EXPECT_EQ(listed[i], c.expected) << c.name << ": " << paths[i];
+        }
+    }
+}
+
 } // namespace

@@ -2,6 +2,9 @@
 // proposed name and kind, and a refused write that leaves the old playlist whole.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -9,6 +12,7 @@
 #include "browser/unitPlaylist.h"
 #include "support/temp_folder.h"
 #include "util/unitFileHandle.h"
+#include "util/unitIniDocument.h"
 
 namespace {
 using Paths = std::vector<std::string_view>;
@@ -91,5 +95,153 @@ TEST(Playlist, AWriteIsOneReplacementAndARefusedOneLeavesTheOldFileWhole) {
         FAIL() << "a line break cannot be written";
     } catch (const EFileError& error) {
         EXPECT_NE(std::string(error.what()).find(path), std::string::npos);
+    }
+}
+
+/// The bytes the INI writer gives a playlist written key by key from nothing: what a new .pls
+/// file held before it was written in one pass.
+std::string PlsKeyByKey(const Paths& paths) {
+    cIniDocument playlist;
+    size_t counter = 0;
+    for (const std::string_view path : paths) {
+        playlist.SetVerbatimValue("playlist", "File" + std::to_string(++counter), path);
+    }
+    playlist.SetValue("Playlist", "NumberOfEntries", std::to_string(counter));
+    playlist.SetValue("Playlist", "Version", "2");
+    return playlist.Bytes();
+}
+
+TEST(Playlist, ANewPlsIsTheINIWritersBytesKeyByKey) {
+    const std::string manyPath = "/music/" + std::string(3000, 'm') + ".mp3";
+    const Paths many(400, manyPath); // more than one block of the file's writes
+    const Paths cases[] = {
+        {},
+        {"/a.mp3"},
+        {" /lead and trail.mp3 ", "\t/tab.mp3", "/=equals=.mp3", ";/semi.mp3", "[/bracket].mp3"},
+        {"\"/quoted.mp3\"", "'/single.mp3'", "\xEF\xBB\xBF/mark.mp3", "/\xFF\xFE odd bytes"},
+        {"", "/after empty.mp3"},
+        many,
+    };
+    cTempFolder folder;
+    for (const Paths& paths : cases) {
+        const std::string expected = PlsKeyByKey(paths);
+        EXPECT_EQ(PlsPlaylistBytes("", paths), expected);
+        const std::string path = folder / "new.pls";
+        ::unlink(path.c_str());
+        WritePlaylist(path, paths, ePlaylistFormat::Pls);
+        EXPECT_EQ(ReadBytes(path), expected) << paths.size() << " songs";
+        WriteBytes(path, ""); // an empty file is written as a new one
+        WritePlaylist(path, paths, ePlaylistFormat::Pls);
+        EXPECT_EQ(ReadBytes(path), expected);
+        const std::string m3u8 = folder / "new.m3u8";
+        WritePlaylist(m3u8, paths, ePlaylistFormat::M3u8);
+        EXPECT_EQ(ReadBytes(m3u8), M3u8PlaylistBytes(m3u8, paths));
+    }
+    // What the writer refuses is refused with its reasons, before anything is written.
+    const std::string refused = folder / "refused.pls";
+    const struct {
+        Paths paths;
+        std::string reason;
+    } refusals[] = {
+        {{"/a.mp3", "/b\r.mp3"},
+         "the song \"/b\r.mp3\" has a line break in its path, which a playlist cannot hold"},
+        {{"/a.mp3", std::string_view("/n\0l", 4)},
+         "the value of \"File2\" contains a line break or a NUL character"},
+    };
+    for (const auto& refusal : refusals) {
+        EXPECT_THROW(PlsKeyByKey(refusal.paths), std::invalid_argument);
+        try {
+            PlsPlaylistBytes("", refusal.paths);
+            ADD_FAILURE() << refusal.reason;
+        } catch (const std::invalid_argument& why) {
+            EXPECT_EQ(why.what(), refusal.reason);
+        }
+        try {
+            WritePlaylist(refused, refusal.paths, ePlaylistFormat::Pls);
+            ADD_FAILURE() << refusal.reason;
+        } catch (const EFileError& error) {
+            EXPECT_EQ(error.what(), "Could not write \"" + refused + "\": " + refusal.reason);
+        }
+        EXPECT_FALSE(PathExists(refused));
+    }
+}
+
+/// A symbolic link at the chosen name: followed to a file that is there, which is replaced
+/// while the link stays; refused when it leads nowhere (no file is made at its end) and when the
+/// kernel's protected-symlinks rule would not follow it (another user's link in a sticky folder
+/// that everyone may write to, the folder not theirs either).
+TEST(Playlist, ALinkAtTheChosenNameIsFollowedOnlyToAFileThatIsThereAndNeverWhenPlanted) {
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t kNobody = 65534;
+    enum eOwner { kMe, kNobodyElse };
+    const struct {
+        const char* name;
+        bool sharedFolder; // sticky, everyone may write
+        eOwner folderOwner;
+        eOwner linkOwner;
+        bool targetThere;
+        bool followed;
+        const char* reason; // of a refusal
+    } cases[] = {
+        {"plain folder", false, kMe, kMe, true, true, ""},
+        {"dangling", false, kMe, kMe, false, false, "which is not there"},
+        {"shared, my link", true, kMe, kMe, true, true, ""},
+        {"shared, planted", true, kMe, kNobodyElse, true, false, "another user put into"},
+        {"shared, planted, dangling", true, kMe, kNobodyElse, false, false,
+         "another user put into"},
+        {"shared, the folder owner's", true, kNobodyElse, kNobodyElse, true, true, ""},
+    };
+    const std::string old = "[playlist]\r\nFile1=/old.mp3\r\nNumberOfEntries=1\r\nVersion=2\r\n";
+    for (const auto& c : cases) {
+        if (!root && (c.folderOwner != kMe || c.linkOwner != kMe)) {
+            continue; // only root can give a link or folder to another user
+        }
+        cTempFolder folder;
+        const std::string shared = folder / "shared";
+        ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+        if (c.sharedFolder) {
+            ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+        }
+        const std::string target = folder / "target.pls";
+        if (c.targetThere) {
+            WriteBytes(target, old);
+        }
+        const std::string link = shared + "/list.pls";
+        ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+        if (c.linkOwner == kNobodyElse) {
+            ASSERT_EQ(::lchown(link.c_str(), kNobody, kNobody), 0);
+        }
+        if (c.folderOwner == kNobodyElse) {
+            ASSERT_EQ(::chown(shared.c_str(), kNobody, kNobody), 0);
+        }
+        for (const ePlaylistFormat format : {ePlaylistFormat::Pls, ePlaylistFormat::M3u8}) {
+            if (c.targetThere) {
+                WriteBytes(target, old);
+            }
+            try {
+                WritePlaylist(link, Paths{"/new.mp3"}, format);
+                EXPECT_TRUE(c.followed) << c.name;
+            } catch (const EFileError& error) {
+                EXPECT_FALSE(c.followed) << c.name << ": " << error.what();
+                EXPECT_TRUE(std::string(error.what()).find("Could not write \"" + link + "\": ") ==
+                            0)
+                    << error.what();
+                EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos)
+                    << error.what();
+            }
+            struct stat info {};
+            ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+            EXPECT_TRUE(S_ISLNK(info.st_mode)) << c.name << ": the link stays a link";
+            const std::string expected =
+                !c.followed ? old
+                : format == ePlaylistFormat::Pls
+                    ? "[playlist]\r\nFile1=/new.mp3\r\nNumberOfEntries=1\r\nVersion=2\r\n"
+                    : "#EXTM3U\n/new.mp3\n";
+            EXPECT_EQ(PathExists(target), c.targetThere) << c.name << ": nothing made at its end";
+            if (c.targetThere) {
+                EXPECT_EQ(ReadBytes(target), expected) << c.name;
+            }
+        }
+        ::chown(shared.c_str(), ::geteuid(), ::getegid());
     }
 }
