@@ -120,6 +120,7 @@ TEST(MusicTrees, TheStatusBarTellsWhatAFolderTreeAddedAndHowToSeeIt) {
         QMenu* menu = ContextMenuOn(*window, music);
         Control<QAction>(*window, "popFolders_AddTree")->trigger();
         menu->close();
+        QTest::qWait(20); // nothing queued overwrites it
         EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), test.Told)
             << "view mode " << test.ViewMode;
         EXPECT_TRUE(desktop.Messages.isEmpty()) << "no box";
