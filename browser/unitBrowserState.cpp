@@ -135,6 +135,22 @@ void cBrowserState::QueryDisplayedSongs(const cSongPointersList* masterSongList)
     DisplayedSongs.Items() = std::move(result.Items());
 }
 
+bool cBrowserState::NewSongsOutsideSelectedFolder(const cSongPointersList& masterSongList,
+                                                  int firstNew) const {
+    if (ViewMode != eViewMode::SelectedFolder || firstNew >= masterSongList.Count()) {
+        return false;
+    }
+    if (SelectedFolder.empty()) {
+        return true;
+    }
+    // The folder by the view's own rule, group filter aside: the hint is about the folder.
+    const cSongPointersList inFolder = QuerySongs(
+        {MakeCriterion(kFieldFolder, kOpIs, StripTrailingBackslash(SelectedFolder))},
+        &masterSongList);
+    return std::none_of(inFolder.Items().begin(), inFolder.Items().end(),
+                        [firstNew](const cSongInfo* song) { return song->MasterIndex >= firstNew; });
+}
+
 void cBrowserState::ShowSearchResult(cSongPointersList found) {
     DisplayedSongs.Items() = std::move(found.Items());
     m_SearchResultShown = true;

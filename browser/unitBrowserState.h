@@ -100,6 +100,12 @@ public:
     /// a search result stays as it was: a new view mode or group filter does not end a search.
     void QueryDisplayedSongs(const cSongPointersList* masterSongList);
 
+    /// Songs joined the master list from slot firstNew on (a folder tree was added): true when
+    /// some did and the view shows the selected folder only, which holds none of them, so that
+    /// they stay out of sight until the view takes in the subfolders.
+    bool NewSongsOutsideSelectedFolder(const cSongPointersList& masterSongList,
+                                       int firstNew) const;
+
     /// The found songs become the displayed songs, which count as a search result from now on.
     void ShowSearchResult(cSongPointersList found);
     /// A folder was selected: the displayed songs are the view again (QueryDisplayedSongs) and

@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "browser/unitAbout.h"
 #include "browser/unitApplication.h"
@@ -107,13 +108,14 @@ bool IsLeftClickOn(const QWidget* widget, const QEvent* event) {
            widget->rect().contains(mouse->position().toPoint());
 }
 
-/// A key event reaches first the focused control (the window itself when nothing has the
-/// focus) and then, when that ignores it, each parent in turn: only the first delivery counts,
-/// and only inside the window (not in a dialog or a menu of its own).
-bool IsFirstDeliveryInWindow(const QObject* receiver, const QWidget* window) {
-    const QWidget* focused = QApplication::focusWidget();
-    const QObject* first = focused ? static_cast<const QObject*>(focused) : window;
-    return receiver == first && (focused == nullptr || focused->window() == window);
+/// A key press of the keyboard enters a window once, through its platform window, which then
+/// hands it to the focused control (and that to its parents while they ignore it). Watching
+/// that one entry runs each window key once per press, whatever has the focus, also when the
+/// command it starts (a modal window) moves the focus while the key is still travelling up.
+/// A dialog or a menu of the window has a platform window of its own and is not seen here.
+bool IsKeyEnteringWindow(const QObject* receiver, const QWidget* window) {
+    const QWindow* entry = window->windowHandle();
+    return entry != nullptr && receiver == entry;
 }
 
 } // namespace
@@ -712,6 +714,8 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
         return;
     }
     cImportResult result;
+    // Songs join the master list at its end: those from this slot on are the walk's.
+    const int firstNew = MasterSongList->Count();
     {
         const std::unique_ptr<cProgressWindow> progress =
             m_Desktop.ShowProgress(tr("Adding folders to the collection"));
@@ -735,6 +739,11 @@ void TfrmMain::popFolders_AddTreeClick(const QString& folder) {
         m_Desktop.ShowMessage(PathToQString(report));
     }
     m_Pane->Rows().Populate();
+    // Said where the counts of the list are, until the list's selection changes: the list
+    // alone may not show what was added.
+    const bool outOfSight = m_State.NewSongsOutsideSelectedFolder(*MasterSongList, firstNew);
+    StatusBarPanel->setText(QString::fromStdString(
+        " " + FolderTreeAddedText(result.SongsFound, result.FoldersDone, outOfSight)));
 }
 
 void TfrmMain::popViewModes_EntireCollectionClick(QAction* item) {
@@ -790,7 +799,8 @@ void TfrmMain::tbToggleFindWindowClick() {
     }
     if (!m_FindWindow) {
         m_FindWindow = new TfrmFindSong(
-            m_State, *m_Settings, [this] { m_Pane->Rows().Fill(); }, &ApplicationEventsException);
+            m_State, *m_Settings, [this] { m_Pane->Rows().Fill(); }, &ApplicationEventsException,
+            this);
         connect(m_FindWindow, &TfrmFindSong::FormClosed, this, &TfrmMain::FindWindowClosed);
     }
     m_FindWindow->show();
@@ -860,7 +870,7 @@ void TfrmMain::ShowAbout() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && IsFirstDeliveryInWindow(watched, this)) {
+    if (event->type() == QEvent::KeyPress && IsKeyEnteringWindow(watched, this)) {
         FormKeyDown(*static_cast<const QKeyEvent*>(event));
         return false;
     }

@@ -43,6 +43,18 @@ std::string FolderContentsCaption(int songCount, int groupCount) {
     return text;
 }
 
+std::string FolderTreeAddedText(int64_t songsAdded, int64_t foldersScanned,
+                                bool hintSubfolders) {
+    std::string text = std::to_string(songsAdded) + " song";
+    text += PluralUnlessOne(songsAdded);
+    text += " added from " + std::to_string(foldersScanned) + " folder";
+    text += PluralUnlessOne(foldersScanned);
+    if (hintSubfolders) {
+        text += " (F6: show the subfolders too)";
+    }
+    return text;
+}
+
 bool OfferMostPopular(cSongInfo*& mostPopular, cSongInfo* song) {
     if (song == nullptr) {
         return false;

@@ -22,6 +22,12 @@ std::string SelectedFolderCaption(std::string_view selectedFolderPath);
 /// in the displayed song list and the number of names in the group list.
 std::string FolderContentsCaption(int songCount, int groupCount);
 
+/// The status bar's report after a folder tree was added: "%d song%s added from %d folder%s"
+/// (the plural as the header's), and " (F6: show the subfolders too)" when the new songs are
+/// out of sight of a view that shows the selected folder only.
+std::string FolderTreeAddedText(int64_t songsAdded, int64_t foldersScanned,
+                                bool hintSubfolders);
+
 /// The most-popular rule for one song: the song becomes the most popular one when there is
 /// none yet and its Views is above 0, or when its Views is above the current one's (signed
 /// 32-bit comparison). Answers true when mostPopular changed (the label must then be shown

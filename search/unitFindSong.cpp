@@ -36,9 +36,9 @@ const QScreen* ScreenOf(const QWidget* window) {
 
 TfrmFindSong::TfrmFindSong(cBrowserState& state, cIniFile& settings,
                            std::function<void()> fillSongList,
-                           std::function<void(std::string_view)> reportError)
-    // No parent: a window of its own, with a sizeable frame and only the close button.
-    : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           std::function<void(std::string_view)> reportError, QWidget* owner)
+    // A window of its own over its owner, with a sizeable frame and only the close button.
+    : QDialog(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_State(state), m_Settings(settings), m_FillSongList(std::move(fillSongList)),
       m_ReportError(std::move(reportError)) {

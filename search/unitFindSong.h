@@ -1,8 +1,9 @@
 #pragma once
 // The search window "Find songs": rows of conditions stacked in a scrolling area, four scopes,
-// and the search, whose result replaces the songs of the main list. It is a window of its own
-// (no parent): it neither stays above the main window nor follows it when that is minimised.
-// It lives until it is closed and then releases itself.
+// and the search, whose result replaces the songs of the main list. It is a window of its own,
+// not modal, transient for the window that owns it: the owner takes input meanwhile, and a
+// click in it never hides the search window behind it. It lives until it is closed and then
+// releases itself.
 
 #include <QDialog>
 #include <QList>
@@ -29,7 +30,7 @@ public:
     /// (a condition the query rejects). The state and the settings must outlive the window.
     /// FormCreate: the stored size and scope, one row.
     TfrmFindSong(cBrowserState& state, cIniFile& settings, std::function<void()> fillSongList,
-                 std::function<void(std::string_view)> reportError);
+                 std::function<void(std::string_view)> reportError, QWidget* owner = nullptr);
     ~TfrmFindSong() override;
 
     /// Adds a row below the others; its condition text becomes the window's focused control.

@@ -111,11 +111,13 @@ cSaveFileAnswer cSystemDesktop::ChooseSaveFile(const cSaveFileRequest& request) 
 }
 
 void cSystemDesktop::DragFiles(QWidget& source, const std::vector<std::string>& paths) {
-    // No picture: the pointer alone shows the drag.
+    // No picture: the pointer alone shows the drag. Once started, the drag belongs to Qt: on
+    // X11 the program that took the drop asks for the files after exec() has returned, and Qt
+    // answers from this drag until that exchange is over, then deletes it. Deleting it here
+    // would hand that program an empty list; the source, its parent, bounds its life.
     auto* drag = new QDrag(&source);
     drag->setMimeData(DraggedFilesData(paths));
     drag->exec(Qt::CopyAction, Qt::CopyAction);
-    drag->deleteLater();
 }
 
 QMimeData* DraggedFilesData(const std::vector<std::string>& paths) {

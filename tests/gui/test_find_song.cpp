@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -105,7 +106,12 @@ TEST_F(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
     EXPECT_TRUE(toggle->isChecked());
     ASSERT_TRUE(QTest::qWaitForWindowActive(search));
     EXPECT_EQ(search->windowTitle(), "Find songs");
-    EXPECT_EQ(search->parentWidget(), nullptr);
+    // Its own window, transient for the main window (kept above it), not modal.
+    EXPECT_TRUE(search->isWindow());
+    EXPECT_EQ(search->parentWidget(), window.get());
+    EXPECT_EQ(search->windowHandle()->transientParent(), window->windowHandle());
+    EXPECT_FALSE(search->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_FALSE(search->windowIcon().isNull());
     EXPECT_FALSE(search->windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
@@ -143,6 +149,12 @@ TEST_F(FindSong, OpensAsItsOwnWindowWithOneRowThatFindsNothing) {
     EXPECT_EQ(Control<QLabel>(*window, "lblFolderContents")->text(),
               "Displaying 0 songs, divided into 0 groups");
     EXPECT_EQ(Control<QLabel>(*window, "pnlActiveGroup")->text(), band);
+
+    // A click in the main window (not blocked by the search) leaves the search window shown.
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::mouseClick(SongList(*window)->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(search->isVisible());
 
     // Ctrl+F again closes it, the toggle goes up, and the folder's songs come back.
     EXPECT_EQ(PressCtrlF(*window), nullptr);

@@ -12,6 +12,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <csignal>
@@ -477,6 +478,38 @@ TEST(MainWindow, WindowKeysWantNoModifiersAndStillReachTheFocusedControl) {
     PressKey(*window, Qt::Key_F6);
     EXPECT_TRUE(modes->isVisible());
     modes->close();
+    window->close();
+}
+
+TEST(MainWindow, EachWindowKeyRunsOncePerPressWhateverHasTheFocus) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    auto window = StartWindow(folder, desktop);
+    // The dialogs run modally for real and close at once: the focus they take and give back
+    // is what a user's closing leaves.
+    desktop.OnDialog = [](QDialog& dialog) {
+        QTimer::singleShot(0, &dialog, &QDialog::reject);
+        return dialog.exec();
+    };
+    const struct {
+        const char* Focus;
+        QWidget* Holder;
+    } holders[] = {{"the song list", SongList(*window)},
+                   {"the folder tree", window->FolderTree()},
+                   {"nothing", nullptr}};
+    for (const auto& holder : holders) {
+        if (holder.Holder != nullptr) {
+            holder.Holder->setFocus();
+        } else if (QWidget* focused = QApplication::focusWidget()) {
+            focused->clearFocus();
+        }
+        desktop.Dialogs.clear();
+        PressKey(*window, Qt::Key_M, Qt::ControlModifier);
+        PressKey(*window, Qt::Key_F1);
+        PressKey(*window, Qt::Key_M, Qt::ControlModifier);
+        EXPECT_EQ(desktop.Dialogs, QStringList({"frmManageGroups", "frmAbout", "frmManageGroups"}))
+            << "focus on " << holder.Focus;
+    }
     window->close();
 }
 

@@ -91,6 +91,43 @@ TEST(MusicTrees, AddingAFolderAndItsSubfoldersShowsProgressThenTheSongs) {
     EXPECT_TRUE(folder.Exists("Options.ini"));
 }
 
+TEST(MusicTrees, TheStatusBarTellsWhatAFolderTreeAddedAndHowToSeeIt) {
+    const struct {
+        const char* ViewMode;
+        std::vector<const char*> Songs;
+        const char* Told;
+    } cases[] = {
+        // The selected folder holds no song itself: its list would stay empty.
+        {"0", {"Sub/a.mp3", "Sub/Deeper/b.mp3"},
+         " 2 songs added from 3 folders (F6: show the subfolders too)"},
+        {"1", {"Sub/a.mp3", "Sub/Deeper/b.mp3"}, " 2 songs added from 3 folders"},
+        {"2", {"Sub/a.mp3"}, " 1 song added from 2 folders"},
+        // One of the new songs is in the folder shown.
+        {"0", {"a.mp3", "Sub/b.mp3"}, " 2 songs added from 2 folders"},
+        {"0", {}, " 0 songs added from 1 folder"},
+    };
+    for (const auto& test : cases) {
+        cRecordingDesktop desktop;
+        cProgramFolder folder;
+        folder.MakeFolder("music");
+        const std::string music = folder.Below("music");
+        folder.WriteFile("Options.ini",
+                         SettingsOpening(music, std::string("ViewMode=") + test.ViewMode + "\r\n"));
+        auto window = StartWindow(folder, desktop);
+        for (const char* song : test.Songs) {
+            folder.AddMp3(std::string("music/") + song);
+        }
+        QMenu* menu = ContextMenuOn(*window, music);
+        Control<QAction>(*window, "popFolders_AddTree")->trigger();
+        menu->close();
+        QTest::qWait(20); // nothing queued overwrites it
+        EXPECT_EQ(Control<QLabel>(*window, "StatusBarPanel")->text(), test.Told)
+            << "view mode " << test.ViewMode;
+        EXPECT_TRUE(desktop.Messages.isEmpty()) << "no box";
+        window->close();
+    }
+}
+
 TEST(MusicTrees, SongsOfAnUnpluggedFolderAreOfflineUntilTheFolderIsBack) {
     cRecordingDesktop desktop;
     cProgramFolder folder;

@@ -179,14 +179,10 @@ private:
     int& m_Count;
 };
 
-/// A key pressed as the keyboard delivers it: to the control of the window that has the focus
-/// (the window itself when none has), so the window's preview sees it first.
+/// A key pressed as the keyboard delivers it: into the window's platform window, which hands it
+/// to the control that has the focus (the window itself when none has).
 inline void PressKey(TfrmMain& window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-    QWidget* target = QApplication::focusWidget();
-    if (target == nullptr || target->window() != &window) {
-        target = &window;
-    }
-    QTest::keyClick(target, key, modifiers);
+    QTest::keyClick(window.windowHandle(), key, modifiers);
 }
 
 /// The row showing the song whose file name (without folder and extension) is the name.
