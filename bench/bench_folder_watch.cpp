@@ -37,8 +37,7 @@ public:
         std::filesystem::create_directory(m_Music);
         const std::string audio(4000, '\x55');
         for (int i = 0; i < kSongs; ++i) {
-            std::ofstream(m_Music + "Artist - Song " + std::to_string(i) + ".mp3",
-                          std::ios::binary)
+            std::ofstream(m_Music + "Artist - Song " + std::to_string(i) + ".mp3", std::ios::binary)
                 << audio << TagBlock(i);
         }
     }

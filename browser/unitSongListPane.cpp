@@ -546,7 +546,8 @@ void TSongListPane::WatchedFilesChanged() {
     emit SongsChanged();
 }
 
-std::vector<cSongInfo*> TSongListPane::NewSongsOfTheView(const std::vector<cSongInfo*>& added) const {
+std::vector<cSongInfo*>
+TSongListPane::NewSongsOfTheView(const std::vector<cSongInfo*>& added) const {
     std::vector<SongCriterion> criteria;
     // A search result stays as it was found; the songs show once the view comes back.
     if (added.empty() || m_State.SearchResultShown() || !m_State.ViewCriteria(criteria)) {

@@ -152,9 +152,9 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
 
     const auto enabled = [&] {
         QString flags;
-        for (const char* name : {"popSongsList_Open", "popSongsList_Rename", "popSongsList_EditTag",
-                                 "popSongsList_ReReadTags", "popSongsList_Delete",
-                                 "popSongsList_Groups"}) {
+        for (const char* name :
+             {"popSongsList_Open", "popSongsList_Rename", "popSongsList_EditTag",
+              "popSongsList_ReReadTags", "popSongsList_Delete", "popSongsList_Groups"}) {
             flags += Item(name)->isEnabled() ? "1" : "0";
         }
         return flags;
@@ -531,11 +531,10 @@ TEST_F(SongActionsWindow, TheShownFolderListsNewFilesAndKeepsSelectionAndFocus) 
     const std::string temporary = Folder.AddTaggedMp3("music/.a.tmp", "Retagged", "X", 900);
     std::filesystem::rename(temporary, Folder.Below("music/a.mp3"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return RowNamed(Window(), "0 new") >= 0; }, 3000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return SongNamed(Window(), "a")->Title() == "Retagged"; },
-                                3000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return SongNamed(Window(), "a")->Title() == "Retagged"; }, 3000));
     EXPECT_EQ(Pane().Rows().SelectedSongs(), std::vector<cSongInfo*>{selected});
-    EXPECT_EQ(SongModel(Window())->Song(Pane().Rows().Selection()->currentIndex().row()),
-              selected);
+    EXPECT_EQ(SongModel(Window())->Song(Pane().Rows().Selection()->currentIndex().row()), selected);
     EXPECT_NE(Text("lblFolderContents"), header) << "the header counts the new song";
 
     // While a dialog is open (modal, as the desktop runs it) the changes wait for it.
