@@ -189,6 +189,11 @@ void TfrmMain::CreateControls() {
         UpdateHeader();
         UpdateStatusBar();
     });
+    connect(m_Pane, &TSongListPane::SongsChanged, this, [this] {
+        ShowMostPopular();
+        UpdateStatusBar();
+        UpdateHeader();
+    });
 
     Splitter = new QSplitter(Qt::Horizontal, central);
     Splitter->setObjectName(QStringLiteral("Splitter"));
@@ -547,6 +552,7 @@ void TfrmMain::SaveSettings() {
 }
 
 void TfrmMain::ReleaseSharedState() {
+    m_Pane->WatchFolder({});
     m_Pane->Rows().Clear();
     m_State.MostPopularSong = nullptr;
     m_State.DisplayedSongs.Clear();
@@ -642,6 +648,7 @@ void TfrmMain::lstSongsChange() {
 
 void TfrmMain::lstFoldersChange() {
     m_State.SelectedFolder = SelectedFolderPath();
+    m_Pane->WatchFolder(m_State.SelectedFolder);
     // While a tree is being added, its end populates the list.
     if (!m_FolderTreeArmed || !MasterSongList || m_ImportRunning) {
         return;

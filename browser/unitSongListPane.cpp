@@ -31,13 +31,17 @@
 #include "browser/unitSongViews.h"
 #include "browser/unitStatusTexts.h"
 #include "browser/unitVisibleColumns.h"
+#include "catalogue/unitFolderRefresh.h"
 #include "catalogue/unitFolderScan.h"
+#include "catalogue/unitReReadSongs.h"
 #include "catalogue/unitSongActions.h"
+#include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
 #include "groups/unitGroupFiles.h"
 #include "util/unitDesktop.h"
 #include "util/unitFileCopy.h"
+#include "util/unitFolderWatcher.h"
 #include "util/unitGuiText.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitUtils.h"
@@ -88,6 +92,8 @@ std::span<const cSongCommand> TSongListPane::SongCommands() {
          false, OneSongSelected, &TSongListPane::popSongsList_RenameClick},
         {"popSongsList_EditTag", QT_TR_NOOP("&Edit IDv3 tag"), "F3", {Qt::Key_F3},
          false, OneSongSelected, &TSongListPane::popSongsList_EditTagClick},
+        {"popSongsList_ReReadTags", QT_TR_NOOP("Re-read &tags"), "Ctrl+R", {Qt::Key_R},
+         true, AnySongSelected, &TSongListPane::popSongsList_ReReadTagsClick},
         {"popSongsList_Delete", QT_TR_NOOP("&Delete"), "Ctrl+Del", {Qt::Key_Delete},
          true, AnySongSelected, &TSongListPane::popSongsList_DeleteClick},
         {"popSongsList_Groups", QT_TR_NOOP("&Groups..."), "Ctrl+G", {Qt::Key_G},
@@ -113,15 +119,20 @@ std::span<const cSongCommand> TSongListPane::SongCommands() {
 TSongListPane::TSongListPane(cBrowserState& state, cIniFile& settings, cDesktop& desktop,
                              QWidget* parent)
     : QWidget(parent), m_State(state), m_Settings(settings), m_Desktop(desktop),
-      m_Rows(new TSongRows(state, this)) {
+      m_Rows(new TSongRows(state, this)), m_FolderWatcher(new TFolderWatcher(this)) {
     CreateControls();
     CreateMenu();
+    connect(m_FolderWatcher, &TFolderWatcher::FilesChanged, this,
+            &TSongListPane::WatchedFilesChanged);
+    connect(m_FolderWatcher, &TFolderWatcher::WatchRefused, this,
+            &TSongListPane::FolderWatchRefused);
 }
 
 TSongListPane::~TSongListPane() {
     // The views and the rows outlive this object's own part while they are destroyed: nothing
     // they report from now on may reach it.
-    for (QObject* sender : std::initializer_list<QObject*>{lstSongs->header(), m_Rows}) {
+    for (QObject* sender :
+         std::initializer_list<QObject*>{lstSongs->header(), m_Rows, m_FolderWatcher}) {
         disconnect(sender, nullptr, this, nullptr);
     }
 }
@@ -431,6 +442,22 @@ void TSongListPane::popSongsList_EditTagClick() {
     }
 }
 
+void TSongListPane::popSongsList_ReReadTagsClick() {
+    const std::vector<cSongInfo*> songs = m_Rows->SelectedSongs();
+    if (songs.empty() || SongsDatabase == nullptr) {
+        return;
+    }
+    const cReReadResult result = ReReadSongs(songs);
+    {
+        const cSongRowsBatch batch(*m_Rows);
+        m_Rows->RefreshSongs(result.Changed);
+    }
+    emit SongsChanged();
+    if (!result.Unread.empty()) {
+        m_Desktop.ShowMessage(TextToQString(UnreadFilesMessage(result.Unread)));
+    }
+}
+
 void TSongListPane::popSongsList_GroupsClick() {
     if (m_GroupList == nullptr) {
         return;
@@ -481,6 +508,65 @@ void TSongListPane::popSongsList_ExportAsPlaylistClick() {
 
 void TSongListPane::SelectAllSongs() {
     SelectAllItems(ShownSongView());
+}
+
+// ---- The watch of the shown folder ------------------------------------------------------
+
+void TSongListPane::WatchFolder(const std::string& folder) {
+    m_FolderWatcher->Watch(folder);
+}
+
+bool TSongListPane::CatalogueBusy() const {
+    // A dialog, a question or a progress window may be in the middle of a change of songs.
+    return m_DropsRefused || m_CopyRunning || QApplication::activeModalWidget() != nullptr ||
+           QApplication::activePopupWidget() != nullptr;
+}
+
+void TSongListPane::WatchedFilesChanged() {
+    if (CatalogueBusy()) {
+        m_FolderWatcher->Postpone();
+        return;
+    }
+    const cWatchedChanges changes = m_FolderWatcher->TakeChanges();
+    const std::string& folder = m_FolderWatcher->Folder();
+    if (MasterSongList == nullptr || SongsDatabase == nullptr || folder.empty() ||
+        folder != m_State.SelectedFolder) {
+        return;
+    }
+    const cFolderRefresh refresh = RefreshWatchedFolder(folder, changes.Names, changes.AllFiles);
+    if (refresh.Added.empty() && refresh.ReRead.empty()) {
+        return;
+    }
+    const std::vector<cSongInfo*> shown = NewSongsOfTheView(refresh.Added);
+    for (cSongInfo* song : shown) {
+        m_State.DisplayedSongs.Add(song); // behind the others, as in the master list
+        ::OfferMostPopular(m_State.MostPopularSong, song);
+    }
+    m_Rows->ShowFolderChanges(shown, refresh.ReRead);
+    emit SongsChanged();
+}
+
+std::vector<cSongInfo*>
+TSongListPane::NewSongsOfTheView(const std::vector<cSongInfo*>& added) const {
+    std::vector<SongCriterion> criteria;
+    // A search result stays as it was found; the songs show once the view comes back.
+    if (added.empty() || m_State.SearchResultShown() || !m_State.ViewCriteria(criteria)) {
+        return {};
+    }
+    cSongPointersList source;
+    source.Items() = added;
+    return QuerySongs(criteria, &source).Items();
+}
+
+void TSongListPane::FolderWatchRefused(const QString& reason) {
+    // Once a run: the list still works as before, only without following the folder.
+    if (std::exchange(m_FolderWatchRefusalShown, true)) {
+        return;
+    }
+    m_Desktop.ShowMessage(
+        tr("The shown folder cannot be watched for new and changed files (%1). They appear "
+           "when the folder is selected again.")
+            .arg(reason));
 }
 
 // ---- Drag and drop -----------------------------------------------------------------------

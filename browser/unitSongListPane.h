@@ -22,6 +22,8 @@ class QLabel;
 class QListView;
 class QMenu;
 class QStackedWidget;
+class QString;
+class TFolderWatcher;
 class QTreeView;
 class TSongListPane;
 class TSongRows;
@@ -30,6 +32,7 @@ class cDesktop;
 class cGroupList;
 class cIniFile;
 class cSongColumnLayout;
+class cSongInfo;
 
 /// When a command of the list may run.
 enum class eSongCommandEnabled {
@@ -99,11 +102,20 @@ public:
     /// the catalogue runs). A copy refuses further drops by itself until it ends.
     void RefuseDrops(bool refused) { m_DropsRefused = refused; }
 
+    /// The folder shown (empty: none) is watched from now on, instead of the one before: new
+    /// MP3 files in it join the catalogue and, when the view shows them, the rows; a known
+    /// song whose file another program changed is read again. Selection, focus and scroll
+    /// position stay. While a dialog or a task has the catalogue, the changes wait for it.
+    void WatchFolder(const std::string& folder);
+
 signals:
     /// The most popular song may have changed or been renamed: its label is due.
     void MostPopularChanged();
     /// Songs left the list: the header and the status bar are due.
     void SongsDeleted();
+    /// Songs were read again or joined the list: the header, the status bar and the most
+    /// popular label are due.
+    void SongsChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -139,6 +151,10 @@ private:
     /// whose file stays keeps its row, selected. The most popular song is found anew when it
     /// went.
     void popSongsList_DeleteClick();
+    /// "Re-read &tags": every selected song read again from its file (ReReadSongs); the rows
+    /// of those that changed are shown anew, sorted once; one message names the files that
+    /// could not be read.
+    void popSongsList_ReReadTagsClick();
     /// "&Groups...": the group window for the selected songs; the rows of the songs it changed
     /// are shown anew (sorted once at the end). The list is not filtered anew.
     void popSongsList_GroupsClick();
@@ -178,6 +194,16 @@ private:
     /// task is running (its progress lets the window take events before it shows).
     bool DropsWelcome() const;
 
+    /// The watched folder reported changes: they are taken into the catalogue and the rows,
+    /// or left for later while the catalogue is busy.
+    void WatchedFilesChanged();
+    /// A dialog, a question, a progress window or a task is at work on songs.
+    bool CatalogueBusy() const;
+    /// The songs of those added that the view (group filter, view mode) shows; none while a
+    /// search result is shown.
+    std::vector<cSongInfo*> NewSongsOfTheView(const std::vector<cSongInfo*>& added) const;
+    void FolderWatchRefused(const QString& reason);
+
     cBrowserState& m_State;
     cIniFile& m_Settings;
     cDesktop& m_Desktop;
@@ -189,8 +215,10 @@ private:
     Qt::MouseButton m_PressedButton = Qt::NoButton;
     bool m_DropsRefused = false; ///< see RefuseDrops
     bool m_CopyRunning = false;  ///< dropped files are being copied
+    bool m_FolderWatchRefusalShown = false;
 
     TSongRows* m_Rows = nullptr;
+    TFolderWatcher* m_FolderWatcher = nullptr;
     // Controls, named as the program refers to them.
     QLabel* pnlActiveGroup = nullptr;
     QStackedWidget* SongViews = nullptr;

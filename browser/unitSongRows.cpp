@@ -215,6 +215,23 @@ void TSongRows::RefreshSongs(const std::vector<cSongInfo*>& songs) {
     }
 }
 
+void TSongRows::ShowFolderChanges(const std::vector<cSongInfo*>& added,
+                                  const std::vector<cSongInfo*>& changed) {
+    if (added.empty() && changed.empty()) {
+        return;
+    }
+    m_DisplayedBytesStale = true;
+    for (const int row : RowsOfSongs(m_Model->Songs(), changed)) {
+        m_Model->RefreshRow(row);
+    }
+    for (cSongInfo* song : added) {
+        m_Model->AppendSong(song);
+    }
+    if (!SortLater()) {
+        SortRows(false); // the user is looking elsewhere: the list is not moved to the focus
+    }
+}
+
 void TSongRows::RemoveSongs(const std::vector<cSongInfo*>& songs) {
     m_Model->RemoveRows(RowsOfSongs(m_Model->Songs(), songs));
     for (const cSongInfo* song : songs) {

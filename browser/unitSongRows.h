@@ -52,6 +52,12 @@ public:
     /// the number of songs.
     void RefreshSongs(const std::vector<cSongInfo*>& songs);
     void RefreshSong(cSongInfo* song) { RefreshSongs({song}); }
+    /// What the watch of the shown folder found: rows for the songs that joined the displayed
+    /// song list (the caller added them there) and the changed songs shown anew, all sorted
+    /// once. Selection and focus stay on their songs, and nothing is scrolled. Inside a batch
+    /// the sort waits for its end.
+    void ShowFolderChanges(const std::vector<cSongInfo*>& added,
+                           const std::vector<cSongInfo*>& changed);
     /// The songs left the displayed song list (the caller took them out there): their rows go,
     /// and their sizes leave the displayed total.
     void RemoveSongs(const std::vector<cSongInfo*>& songs);

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "catalogue/unitFolderRefresh.h"
 #include "catalogue/unitSongTags.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitSongsDatabaseClass.h"
@@ -139,6 +140,7 @@ bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
         ShowRenameFailure(&error);
         return false;
     }
+    NoteOwnFileWrite(*newPath);
     song.SetFileName(*newPath);
     if (SongsDatabase->UpdateSongEntry(song)) {
         return true;
@@ -272,6 +274,7 @@ void SaveSongTag(cSongInfo& song, const cId3v1Texts& texts, bool keepFileTime,
     }
     const std::string path(song.FileName());
     const cSongTagWrite written = WriteSongTags(path, texts, keepFileTime ? &fileTime : nullptr);
+    NoteOwnFileWrite(path);
     // As typed, cut to the field; a text cut there that the ID3v2 tag holds whole is whole.
     const auto text = [&](eTagField field) {
         const std::string_view typed =
@@ -299,6 +302,7 @@ bool RemoveSongTag(const std::string& path, bool keepFileTime, const std::timesp
     if (keepFileTime) {
         WriteFileTime(path, fileTime);
     }
+    NoteOwnFileWrite(path);
     return removed;
 }
 

@@ -10,6 +10,7 @@
 #include <QValidator>
 #include <algorithm>
 
+#include "catalogue/unitFolderRefresh.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "util/unitDesktop.h"
@@ -182,6 +183,12 @@ eTagEditResult EditSongTag(cSongInfo& song, cIniFile& settings, cDesktop& deskto
     const std::string path(song.FileName());
     // Fails here, before any window, when the tag could not be written afterwards.
     const cSongTag tag = ReadSongTag(path, eTagAccess::kReadWrite);
+    // Whatever the edit does to the file (a tag, its time put back, or only an open for
+    // writing), the watch of the shown folder takes it for the program's own.
+    const struct cNoteOwnWrite {
+        const std::string& Path;
+        ~cNoteOwnWrite() { NoteOwnFileWrite(Path); }
+    } noteOwnWrite{path};
     TfrmTagEditor editor(song, tag, settings, parent);
     const int result = desktop.RunDialog(editor);
     editor.FormClose();

@@ -19,16 +19,16 @@
 #include "catalogue/unitSongsDatabaseClass.h"
 #include "groups/unitGroupList.h"
 #include "groups/unitGroupOperations.h"
+#include "support/recorded_writes.h"
 #include "support/song_fixtures.h"
 
 using namespace song_fixtures;
 
+cRecordedWrites* g_RecordedWrites = nullptr;
+
 namespace {
 
 using Names = std::vector<std::string>;
-
-/// While set, every pwrite of this program is recorded here (offset, bytes) before it is made.
-std::vector<std::pair<int64_t, std::string>>* g_RecordedWrites = nullptr;
 
 /// A write or a rename of this program, in the order made.
 struct cFileEvent {
@@ -239,11 +239,12 @@ TEST_F(GroupOperations, ABatchCutAtAnyWriteLosesAndDoublesNoSong) {
         changes.push_back({songs[i], {"New" + std::to_string(i)}});
     }
     const std::string before = ReadBytes(Catalogue());
-    std::vector<std::pair<int64_t, std::string>> writes;
-    g_RecordedWrites = &writes;
-    const bool written = ChangeSongsGroups(changes);
-    g_RecordedWrites = nullptr;
-    ASSERT_TRUE(written);
+    cRecordedWrites writes;
+    {
+        const cWriteRecorder recorder;
+        ASSERT_TRUE(ChangeSongsGroups(changes));
+        writes = recorder.Writes();
+    }
     const std::string after = ReadBytes(Catalogue());
     FreeAllSongs();
     ASSERT_GT(writes.size(), 4u) << "the new copies, then one flag per old copy";
@@ -264,22 +265,7 @@ TEST_F(GroupOperations, ABatchCutAtAnyWriteLosesAndDoublesNoSong) {
         FreeAllSongs();
         return updated;
     };
-    const auto apply = [](std::string& state, int64_t at, std::string_view bytes) {
-        const auto offset = static_cast<size_t>(at);
-        state.resize(std::max(state.size(), offset + bytes.size()));
-        state.replace(offset, bytes.size(), bytes);
-    };
-    std::string state = before;
-    for (const auto& [at, bytes] : writes) {
-        for (size_t part = 1; part < bytes.size(); ++part) {
-            std::string torn = state;
-            apply(torn, at, std::string_view(bytes).substr(0, part));
-            load(torn);
-        }
-        apply(state, at, bytes);
-        load(state);
-    }
-    EXPECT_EQ(state, after);
+    EXPECT_EQ(ForEachCrashState(before, writes, load), after);
     EXPECT_EQ(load(after), 4);
     EXPECT_TRUE(m_Messages.Messages().empty());
 }

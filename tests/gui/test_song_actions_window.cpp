@@ -15,11 +15,13 @@
 #include <sys/stat.h>
 
 #include "catalogue/unitId3v2.h"
+#include "catalogue/unitReReadSongs.h"
 #include "catalogue/unitSongActions.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
 #include "support/id3v2_fixtures.h"
 #include "support/main_window_fixture.h"
+#include "util/unitFolderWatcher.h"
 
 using namespace song_fixtures;
 
@@ -111,6 +113,7 @@ TEST(SongCommands, TheTableHoldsTheMenuInItsOrderWithItsShortcutsKeysAndRules) {
               QStringList({"popSongsList_Open|&Open|Enter|Return Enter|any", "N3||||always",
                            "popSongsList_Rename|&Rename file|F2|F2|one",
                            "popSongsList_EditTag|&Edit IDv3 tag|F3|F3|one",
+                           "popSongsList_ReReadTags|Re-read &tags|Ctrl+R|Ctrl+R|any",
                            "popSongsList_Delete|&Delete|Ctrl+Del|Ctrl+Del|any",
                            "popSongsList_Groups|&Groups...|Ctrl+G|Ctrl+G|always", "N6||||always",
                            "popSongsList_ViewLargeIcons|&Large icons|||always",
@@ -149,15 +152,16 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
 
     const auto enabled = [&] {
         QString flags;
-        for (const char* name : {"popSongsList_Open", "popSongsList_Rename", "popSongsList_EditTag",
-                                 "popSongsList_Delete", "popSongsList_Groups"}) {
+        for (const char* name :
+             {"popSongsList_Open", "popSongsList_Rename", "popSongsList_EditTag",
+              "popSongsList_ReReadTags", "popSongsList_Delete", "popSongsList_Groups"}) {
             flags += Item(name)->isEnabled() ? "1" : "0";
         }
         return flags;
     };
-    EXPECT_EQ(enabled(), "11111") << "the first row is selected after the fill";
+    EXPECT_EQ(enabled(), "111111") << "the first row is selected after the fill";
     SelectRows(Window(), {0, 2});
-    EXPECT_EQ(enabled(), "10011");
+    EXPECT_EQ(enabled(), "100111");
     PressKey(Window(), Qt::Key_F2);
     PressKey(Window(), Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(Editor(), nullptr);
@@ -165,7 +169,7 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
     PressKey(Window(), Qt::Key_Delete);
     EXPECT_EQ(SongModel(Window())->rowCount(), 3) << "Delete without Ctrl deletes nothing";
     SelectRows(Window(), {});
-    EXPECT_EQ(enabled(), "00001") << "the group window is always offered";
+    EXPECT_EQ(enabled(), "000001") << "the group window is always offered";
     PressKey(Window(), Qt::Key_Return);
     PressKey(Window(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_TRUE(Desktop.Opened.isEmpty());
@@ -184,7 +188,7 @@ TEST_F(SongActionsWindow, TheMenuFollowsTheSelectionAndDisabledCommandsDoNothing
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(menu->pos(), QCursor::pos());
     EXPECT_EQ(Pane().Rows().SelectedRows(), std::vector<int>{1});
-    EXPECT_EQ(enabled(), "11111");
+    EXPECT_EQ(enabled(), "111111");
     menu->close();
 }
 
@@ -486,6 +490,66 @@ TEST_F(SongActionsWindow, AFileThatCannotBeRetaggedGivesTheErrorAndNoWindow) {
     EXPECT_TRUE(Desktop.Dialogs.isEmpty());
     EXPECT_TRUE(Desktop.Messages.last().endsWith("Permission denied'"));
     EXPECT_EQ(ReadBytes(locked).size(), 300u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SongActionsWindow, ReReadTagsTakesTheFilesAgainAndNamesTheGoneOnes) {
+    const std::string a = Folder.AddTaggedMp3("music/a.mp3", "Old A", "X");
+    Folder.AddTaggedMp3("music/b.mp3", "B", "X");
+    const std::string c = Folder.AddTaggedMp3("music/c.mp3", "C", "X");
+    Start();
+    const QString statusBefore = Text("StatusBarPanel");
+    Folder.AddTaggedMp3("music/a.mp3", "New A", "X", 5000);
+    std::filesystem::remove(c);
+    SelectRows(Window(), {0, 1, 2});
+    PressKey(Window(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(SongNamed(Window(), "a")->Title(), "New A");
+    EXPECT_EQ(SongNamed(Window(), "a")->Size, 5128);
+    EXPECT_EQ(SongNamed(Window(), "c")->Title(), "C") << "a gone file keeps its song and row";
+    ASSERT_EQ(Desktop.Messages.size(), 1);
+    EXPECT_TRUE(Desktop.Messages[0].startsWith(QString::fromLatin1(kUnreadFilesMessage.data())));
+    EXPECT_TRUE(Desktop.Messages[0].contains(QString::fromStdString(c)));
+    EXPECT_NE(Text("StatusBarPanel"), statusBefore) << "the sizes follow";
+    EXPECT_EQ(Pane().Rows().SelectedRows(), (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(SongActionsWindow, TheShownFolderListsNewFilesAndKeepsSelectionAndFocus) {
+    Folder.AddTaggedMp3("music/a.mp3", "A", "X");
+    Folder.AddTaggedMp3("music/b.mp3", "B", "X");
+    Start();
+    const QString header = Text("lblFolderContents");
+    SelectRows(Window(), {1});
+    Pane().Rows().Selection()->setCurrentIndex(SongModel(Window())->index(1, 0),
+                                               QItemSelectionModel::NoUpdate);
+    cSongInfo* selected = SongNamed(Window(), "b");
+
+    // Copied in by the file manager, and a tagger's write of a known file through a rename.
+    Folder.AddTaggedMp3("music/0 new.mp3", "New", "X");
+    const std::string temporary = Folder.AddTaggedMp3("music/.a.tmp", "Retagged", "X", 900);
+    std::filesystem::rename(temporary, Folder.Below("music/a.mp3"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return RowNamed(Window(), "0 new") >= 0; }, 3000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return SongNamed(Window(), "a")->Title() == "Retagged"; }, 3000));
+    EXPECT_EQ(Pane().Rows().SelectedSongs(), std::vector<cSongInfo*>{selected});
+    EXPECT_EQ(SongModel(Window())->Song(Pane().Rows().Selection()->currentIndex().row()), selected);
+    EXPECT_NE(Text("lblFolderContents"), header) << "the header counts the new song";
+
+    // While a dialog is open (modal, as the desktop runs it) the changes wait for it.
+    Desktop.OnDialog = [&](QDialog& dialog) {
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        Folder.AddTaggedMp3("music/during.mp3", "During", "X");
+        QTest::qWait(TFolderWatcher::kBusyDelayMs + 300);
+        EXPECT_EQ(RowNamed(Window(), "during"), -1);
+        dialog.hide();
+        return int(QDialog::Rejected);
+    };
+    PressKey(Window(), Qt::Key_F3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return RowNamed(Window(), "during") >= 0; }, 3000));
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
 }
 
 } // namespace
