@@ -151,6 +151,20 @@ bool cBrowserState::NewSongsOutsideSelectedFolder(const cSongPointersList& maste
                         [firstNew](const cSongInfo* song) { return song->MasterIndex >= firstNew; });
 }
 
+std::vector<cSongInfo*> cBrowserState::ShowJoinedSongs(const std::vector<cSongInfo*>& joined) {
+    std::vector<SongCriterion> criteria;
+    if (m_SearchResultShown || joined.empty() || !ViewCriteria(criteria)) {
+        return {};
+    }
+    cSongPointersList candidates;
+    candidates.Items() = joined;
+    cSongPointersList shown = QuerySongs(criteria, &candidates);
+    for (cSongInfo* song : shown) {
+        DisplayedSongs.Add(song);
+    }
+    return std::move(shown.Items());
+}
+
 void cBrowserState::ShowSearchResult(cSongPointersList found) {
     DisplayedSongs.Items() = std::move(found.Items());
     m_SearchResultShown = true;

@@ -44,6 +44,7 @@
 #include "util/unitIniFile.h"
 #include "util/unitListViewUtils.h"
 #include "util/unitMessages.h"
+#include "util/unitMountWatcher.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -146,6 +147,9 @@ TfrmMain::~TfrmMain() {
     for (QObject* sender : std::initializer_list<QObject*>{lstFolders, lstFolders->selectionModel(),
                                                            m_Pane, &m_Pane->Rows(), Splitter}) {
         disconnect(sender, nullptr, this, nullptr);
+    }
+    if (m_MountWatcher != nullptr) {
+        disconnect(m_MountWatcher, nullptr, this, nullptr);
     }
     // A window destroyed without being closed (a failed start) writes no settings but still
     // releases the catalogue, so the file is unlocked.
@@ -413,6 +417,15 @@ void TfrmMain::LoadSettings() {
         return;
     }
     m_CatalogueOpen = true;
+    // Drives plugged in while the program runs bring their songs back. Changes wait while the
+    // catalogue is busy (a folder tree being added, a dialog open over the window).
+    m_MountWatcher = new TMountWatcher(
+        [this] {
+            return !m_Closed && MasterSongList != nullptr && !m_ImportRunning &&
+                   QApplication::activeModalWidget() == nullptr;
+        },
+        this);
+    connect(m_MountWatcher, &TMountWatcher::MountsChanged, this, &TfrmMain::MountsChanged);
     bool groupFileRead = true;
     try {
         m_GroupList = LoadGroupList(m_GroupFilePath);
@@ -654,11 +667,31 @@ void TfrmMain::lstFoldersChange() {
         return;
     }
     if (!m_State.SelectedFolder.empty()) {
+        // Songs kept aside below the folder whose drive is back come back with their counts.
+        ReviveOfflineSongsUnder(m_State.SelectedFolder);
         ScanFolder(m_State.SelectedFolder);
     }
     // A search result gives way to the folder's songs.
     m_State.ReturnToView(MasterSongList);
     m_Pane->Rows().Fill();
+}
+
+void TfrmMain::MountsChanged(const std::vector<std::string>& mountPoints) {
+    if (m_Closed || MasterSongList == nullptr || m_ImportRunning) {
+        return;
+    }
+    ShowRevivedSongs(ReviveOfflineSongsAfterMounts(mountPoints));
+}
+
+void TfrmMain::ShowRevivedSongs(const std::vector<cSongInfo*>& revived) {
+    const std::vector<cSongInfo*> shown = m_State.ShowJoinedSongs(revived);
+    if (!shown.empty()) {
+        m_Pane->Rows().AddSongs(shown);
+        m_State.MostPopularSong = FindMostPopular(m_State.DisplayedSongs.Items());
+        ShowMostPopular();
+        UpdateHeader();
+    }
+    UpdateStatusBar();
 }
 
 void TfrmMain::BuildGroupsMenu() {

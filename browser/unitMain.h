@@ -24,10 +24,12 @@ class QToolButton;
 class QWidget;
 class TFolderTree;
 class TGroupsMenu;
+class TMountWatcher;
 class TSongListPane;
 class TfraCategoriesList;
 class TfrmFindSong;
 class cIniFile;
+class cSongInfo;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -105,6 +107,10 @@ public:
     /// Shows the selected folder in the file manager.
     void lblSelPathClick();
     void lstFoldersChange();
+    /// File systems were mounted or unmounted there: songs kept aside whose folder can be
+    /// reached again come back, into the list where the view shows them, and the status bar
+    /// follows.
+    void MountsChanged(const std::vector<std::string>& mountPoints);
     /// Files dropped on a folder of the tree: copied into it, and listed when it is the
     /// selected folder.
     void lstFoldersDrop(const std::vector<std::string>& paths, const QString& folder);
@@ -163,6 +169,8 @@ private:
     void ApplyStoredFrameSize();
     /// The search window closed: the toggle goes up, and a search result gives way to the view.
     void FindWindowClosed();
+    /// Songs that came back from offline join the rows the view shows.
+    void ShowRevivedSongs(const std::vector<cSongInfo*>& revived);
 
     cDesktop& m_Desktop;
     cDesktopMessageRoute m_MessageRoute;
@@ -205,6 +213,7 @@ private:
     QLabel* StatusBarPanel = nullptr;
     QLabel* StatusBarOffline = nullptr;
     QPointer<TfrmFindSong> m_FindWindow;
+    TMountWatcher* m_MountWatcher = nullptr;
 
     QMenu* popViewModes = nullptr;
     TGroupsMenu* popGroups = nullptr;

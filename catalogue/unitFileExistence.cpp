@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -12,12 +15,15 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
 
 #include "util/unitFileHandle.h"
+#include "util/unitMountTable.h"
 #include "util/unitUtils.h"
 
 namespace {
@@ -49,27 +55,72 @@ bool IsNotThere(int error) {
     return error == ENOENT || error == ENOTDIR;
 }
 
-/// The state of files that are not there, by their folder, found once when first needed: a
-/// folder that is there means they are gone; one that is not (or cannot be examined) means
-/// they may come back.
+/// An entry a folder listing has not answered for yet.
+constexpr uint8_t kUnanswered = 0xFF;
+
+/// The mount points, read when the first folder that lacks a file needs them, once for a whole
+/// check (both threads of it).
+class cLazyMountPoints {
+public:
+    const cMountPoints& Get() {
+        std::call_once(m_Once, [this] { m_Points.emplace(cMountPoints::Read()); });
+        return *m_Points;
+    }
+
+private:
+    std::once_flag m_Once;
+    std::optional<cMountPoints> m_Points;
+};
+
+/// The state of a file missing from a folder: a folder that is there means it is gone, unless
+/// the folder awaits its drive; one that is not (or cannot be examined) means it may come back.
+eFileState MissingFileState(std::string_view folder, cLazyMountPoints& mounts) {
+    if (folder.empty()) {
+        return kFileMissing; // a name without a folder has nothing to wait for
+    }
+    const std::string path(folder);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return kFileOffline;
+    }
+    return AwaitsItsDrive(path, mounts.Get()) ? kFileOffline : kFileMissing;
+}
+
+/// The state of files that are not there, by their folder, found once when first needed.
 class cFolderState {
 public:
+    explicit cFolderState(cLazyMountPoints& mounts) : m_Mounts(mounts) {}
+
     eFileState OfMissingFileIn(std::string_view folder) {
         if (!m_Known) {
-            struct stat info {};
-            m_State = folder.empty() || (::stat(std::string(folder).c_str(), &info) == 0 &&
-                                         S_ISDIR(info.st_mode))
-                          ? kFileMissing // a name without a folder has nothing to wait for
-                          : kFileOffline;
+            m_State = MissingFileState(folder, m_Mounts);
             m_Known = true;
         }
         return m_State;
     }
 
 private:
+    cLazyMountPoints& m_Mounts;
     bool m_Known = false;
     eFileState m_State = kFileMissing;
 };
+
+bool IsEmptyFolder(const char* path) {
+    DIR* dir = ::opendir(path);
+    if (dir == nullptr) {
+        return false; // what cannot be listed cannot be told empty
+    }
+    bool empty = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") {
+            empty = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return empty;
+}
 
 eFileState ExamineFileIn(std::string_view path, cFolderState& folder) {
     if (path.find('\0') != std::string_view::npos) {
@@ -133,6 +184,27 @@ private:
 };
 } // namespace
 
+bool AwaitsItsDrive(const std::string& folder, const cMountPoints& mounts) {
+    char real[PATH_MAX];
+    if (::realpath(folder.c_str(), real) == nullptr) {
+        return false;
+    }
+    const std::string_view realPath(real);
+    if (realPath == "/" || mounts.IsMounted(realPath)) {
+        return false;
+    }
+    // A file system mounted on the folder gives it a device of its own, also where the mount
+    // table could not be read.
+    struct stat self {};
+    struct stat parent {};
+    if (::stat(real, &self) != 0 ||
+        ::stat(std::string(FolderPart(realPath)).c_str(), &parent) != 0 ||
+        self.st_dev != parent.st_dev) {
+        return false;
+    }
+    return mounts.IsDeclared(realPath) || IsEmptyFolder(real);
+}
+
 bool FileExists(std::string_view path) {
     if (path.find('\0') != std::string_view::npos) {
         return false;
@@ -142,7 +214,8 @@ bool FileExists(std::string_view path) {
 }
 
 eFileState ExamineFile(std::string_view path) {
-    cFolderState folder;
+    cLazyMountPoints mounts;
+    cFolderState folder(mounts);
     return ExamineFileIn(path, folder);
 }
 
@@ -177,8 +250,8 @@ void cFileExistenceCheck::Add(std::string_view path) {
 /// listing buffer of its own; it writes only the answers of the folders it is given.
 class cFileExistenceCheck::cLister {
 public:
-    cLister(const std::vector<cPath>& paths, std::vector<uint8_t>& result)
-        : m_Paths(paths), m_Result(result), m_Listing(new char[kListingBytes]) {}
+    cLister(const std::vector<cPath>& paths, std::vector<uint8_t>& result, cLazyMountPoints& mounts)
+        : m_Paths(paths), m_Result(result), m_Mounts(mounts), m_Listing(new char[kListingBytes]) {}
 
     /// Groups of equal paths met in the folders checked, as Run hands them out.
     std::vector<uint32_t> Repeated;
@@ -191,7 +264,7 @@ public:
         if (count >= kFewestToList && ListFolder(folder, members, count)) {
             return;
         }
-        cFolderState folderState;
+        cFolderState folderState(m_Mounts);
         for (size_t i = 0; i < count; ++i) {
             m_Result[members[i]] = ExamineFileIn(m_Paths[members[i]].Path(), folderState);
         }
@@ -208,6 +281,7 @@ private:
 
     const std::vector<cPath>& m_Paths;
     std::vector<uint8_t>& m_Result;
+    cLazyMountPoints& m_Mounts;
     std::unique_ptr<char[]> m_Listing; // operator new[] aligns it for dirent64
     std::string m_OpenPath;
     // The name table of the folder being listed: open addressing over member positions.
@@ -302,6 +376,9 @@ bool cFileExistenceCheck::cLister::ListFolder(std::string_view folder, const uin
         }
         return true;
     }
+    for (size_t i = 0; i < count; ++i) {
+        m_Result[members[i]] = kUnanswered;
+    }
     size_t unanswered = count;
     while (unanswered > 0) {
         const ssize_t got = ::getdents64(folderFd.Get(), m_Listing.get(), kListingBytes);
@@ -309,7 +386,7 @@ bool cFileExistenceCheck::cLister::ListFolder(std::string_view folder, const uin
             return false;
         }
         if (got == 0) {
-            break; // the rest are not in the folder: kFileMissing, as the answers start
+            break; // the rest are not in the folder
         }
         for (size_t at = 0; at < static_cast<size_t>(got);) {
             const auto* entry = reinterpret_cast<const dirent64*>(m_Listing.get() + at);
@@ -326,6 +403,14 @@ bool cFileExistenceCheck::cLister::ListFolder(std::string_view folder, const uin
             for (; member != kEmpty; member = m_SameName[member]) {
                 m_Result[members[member]] = state;
                 --unanswered;
+            }
+        }
+    }
+    if (unanswered > 0) {
+        const eFileState missing = MissingFileState(folder, m_Mounts);
+        for (size_t i = 0; i < count; ++i) {
+            if (m_Result[members[i]] == kUnanswered) {
+                m_Result[members[i]] = missing;
             }
         }
     }
@@ -366,8 +451,10 @@ std::vector<uint8_t> cFileExistenceCheck::Run(std::vector<uint32_t>* repeated) {
             }
         }
     }
+    cLazyMountPoints mounts;
     for (const auto& [path, index] : m_Unfiled) {
-        result[index] = ExamineFile(path);
+        cFolderState folder(mounts);
+        result[index] = ExamineFileIn(path, folder);
     }
     // The folders are handed out a few at a time to whichever thread is free.
     std::atomic<size_t> nextFolder{0};
@@ -384,8 +471,8 @@ std::vector<uint8_t> cFileExistenceCheck::Run(std::vector<uint32_t>* repeated) {
             }
         }
     };
-    cLister mine(m_Paths, result);
-    cLister helpers(m_Paths, result);
+    cLister mine(m_Paths, result, mounts);
+    cLister helpers(m_Paths, result, mounts);
     {
         cOtherThread helper; // joined when this block ends, also when checkFolders throws
         if (m_Folders.size() >= kFoldersForASecondThread &&

@@ -22,14 +22,24 @@ enum eFileState : uint8_t {
     kFileMissing = 0,
     /// A regular file, or a symbolic link to one (FileExists).
     kFileExists = 1,
-    /// Neither the file nor its folder is there (an unplugged drive, an unmounted share), or
-    /// the file cannot be examined (permission denied, an I/O error, a loop of links): the
+    /// Neither the file nor its folder is there (an unplugged drive, an unmounted share), the
+    /// folder is there but is the mount point of a drive that is not mounted (AwaitsItsDrive),
+    /// or the file cannot be examined (permission denied, an I/O error, a loop of links): the
     /// song may come back.
     kFileOffline = 2,
 };
 
+/// True when the folder, which is there, is the mount point of a drive that is not mounted: no
+/// file system is mounted on it now (the mount table does not name it, and it lies on its
+/// parent's device), and either the fstab declares it a mount point or it is empty (not a
+/// single entry, hidden ones included). A folder a drive leaves behind when it is unmounted
+/// is empty; a folder from which the user deleted some songs still holds the others, and one
+/// with a file system mounted on it holds what that drive holds. Songs missing from such a
+/// folder are out of reach, not gone.
+bool AwaitsItsDrive(const std::string& folder, const class cMountPoints& mounts);
+
 /// The state of the file at the path: stat(2), and when that finds no such file (or a file
-/// where a folder of the path should be), stat of its folder.
+/// where a folder of the path should be), stat of its folder, and whether it awaits its drive.
 eFileState ExamineFile(std::string_view path);
 
 /// ExamineFile for many paths, with the same answers, but instead of one stat per path it
