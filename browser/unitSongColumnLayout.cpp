@@ -19,6 +19,9 @@ constexpr char kWidthsSection[] = "MainWindow.SongsList";
 constexpr int kNewColumnWidth = 50;
 /// The auto-sized columns never share out less than this, however narrow the list.
 constexpr int kMinimumSharedWidth = 16;
+/// The column that names the songs keeps room for this many characters, however narrow the
+/// list: the others give way first, then the list scrolls sideways.
+constexpr int kReadableCharacters = 18;
 
 } // namespace
 
@@ -155,8 +158,8 @@ void cSongColumnLayout::ShareAutoSizedColumnWidths() {
     if (!anyAutoSized) {
         return;
     }
-    const std::vector<int> shared =
-        SharedColumnWidths(widths, autoSized, m_List.viewport()->width(), kMinimumSharedWidth);
+    const std::vector<int> shared = SharedColumnWidths(
+        widths, autoSized, m_List.viewport()->width(), MinimumSharedWidths(autoSized));
     m_SharingWidths = true;
     for (int column = 0; column < count; ++column) {
         if (shared[column] != widths[column]) {
@@ -164,4 +167,28 @@ void cSongColumnLayout::ShareAutoSizedColumnWidths() {
         }
     }
     m_SharingWidths = false;
+}
+
+int cSongColumnLayout::ReadableColumnWidth() const {
+    const QFontMetrics metrics(m_List.font());
+    const int margin =
+        m_List.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &m_List) + 1;
+    return metrics.averageCharWidth() * kReadableCharacters + m_List.iconSize().width() +
+           4 * margin + 2;
+}
+
+std::vector<int> cSongColumnLayout::MinimumSharedWidths(const std::vector<bool>& autoSized) const {
+    std::vector<int> minimums(autoSized.size(), kMinimumSharedWidth);
+    // FileName names the song; without it the Path column does.
+    auto readable = std::find(m_State.VisibleColumns.begin(), m_State.VisibleColumns.end(),
+                              std::string(ColumnInfo(eSongColumn::FileName).Name));
+    if (readable == m_State.VisibleColumns.end()) {
+        readable = std::find(m_State.VisibleColumns.begin(), m_State.VisibleColumns.end(),
+                             std::string(ColumnInfo(eSongColumn::Path).Name));
+    }
+    const auto column = static_cast<size_t>(readable - m_State.VisibleColumns.begin());
+    if (column < autoSized.size() && autoSized[column]) {
+        minimums[column] = ReadableColumnWidth();
+    }
+    return minimums;
 }

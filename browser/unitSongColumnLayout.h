@@ -45,6 +45,11 @@ private:
     /// Wide enough for the caption and a typical cell; never narrower than 50 pixels.
     int NewColumnWidth(int column) const;
     bool IsAutoSized(int column) const;
+    /// Room for a name of some length with its icon, in the list's font.
+    int ReadableColumnWidth() const;
+    /// The narrowest share of each column: the readable width for the column that names the
+    /// songs (FileName, else Path), a few pixels for any other.
+    std::vector<int> MinimumSharedWidths(const std::vector<bool>& autoSized) const;
 
     QTreeView& m_List;
     TSongRows& m_Rows;

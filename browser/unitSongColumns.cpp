@@ -58,28 +58,35 @@ size_t CellFingerprint(eSongColumn column, const cSongInfo& song) {
 
 std::vector<int> SharedColumnWidths(const std::vector<int>& widths,
                                     const std::vector<bool>& autoSized, int clientWidth,
-                                    int minimumWidth) {
+                                    const std::vector<int>& minimumWidths) {
     std::vector<int> result = widths;
-    int fixedWidth = 0;
-    int sharers = 0;
+    std::vector<size_t> sharers;
+    int free = clientWidth;
     for (size_t i = 0; i < widths.size(); ++i) {
         if (i < autoSized.size() && autoSized[i]) {
-            ++sharers;
+            sharers.push_back(i);
         } else {
-            fixedWidth += widths[i];
+            free -= widths[i];
         }
     }
-    if (sharers == 0) {
-        return result;
+    free = std::max(0, free);
+    // A share below a column's minimum gives the column its minimum, out of what the others
+    // share; the column with the largest minimum is settled first, until every share fits.
+    auto minimumOf = [&](size_t column) {
+        return column < minimumWidths.size() ? minimumWidths[column] : 0;
+    };
+    std::stable_sort(sharers.begin(), sharers.end(),
+                     [&](size_t a, size_t b) { return minimumOf(a) > minimumOf(b); });
+    while (!sharers.empty() &&
+           free / static_cast<int>(sharers.size()) < minimumOf(sharers.front())) {
+        result[sharers.front()] = minimumOf(sharers.front());
+        free = std::max(0, free - minimumOf(sharers.front()));
+        sharers.erase(sharers.begin());
     }
-    const int free = std::max(0, clientWidth - fixedWidth);
-    const int share = free / sharers;
-    int remainder = free % sharers;
-    for (size_t i = 0; i < widths.size(); ++i) {
-        if (i < autoSized.size() && autoSized[i]) {
-            result[i] = std::max(minimumWidth, share + remainder);
-            remainder = 0;
-        }
+    std::sort(sharers.begin(), sharers.end());
+    const int count = static_cast<int>(sharers.size());
+    for (size_t k = 0; k < sharers.size(); ++k) {
+        result[sharers[k]] = free / count + (k == 0 ? free % count : 0);
     }
     return result;
 }

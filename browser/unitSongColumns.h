@@ -201,7 +201,10 @@ size_t CellFingerprint(eSongColumn column, const cSongInfo& song);
 
 /// Widths of the columns after the auto-sized ones shared the client width the others leave
 /// free: each auto-sized column gets an equal share, the first one also the remainder of the
-/// division; no share is narrower than minimumWidth. The other widths stay as they are.
+/// division. A column whose share would be narrower than its minimum width (by column; none
+/// given is 0) keeps that minimum, and the other auto-sized columns share what is left, so in
+/// a narrow list the column with the larger minimum keeps it while the others give way. The
+/// other widths stay as they are.
 std::vector<int> SharedColumnWidths(const std::vector<int>& widths,
                                     const std::vector<bool>& autoSized, int clientWidth,
-                                    int minimumWidth);
+                                    const std::vector<int>& minimumWidths);

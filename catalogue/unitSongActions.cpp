@@ -50,27 +50,14 @@ std::optional<std::string> RenameTargetPath(eRenameColumn column, std::string_vi
     return AddTrailingBackslash(selectedFolderPath) + std::string(typed) + ".mp3";
 }
 
-/// Whether a failed move is about the name the user typed (the design's message says it all)
-/// rather than about the disk or the rights (the user needs the reason too).
-bool IsNameProblem(int error) {
-    switch (error) {
-    case EEXIST:
-    case ENOTEMPTY:
-    case ENOENT:
-    case ENOTDIR:
-    case EISDIR:
-    case ENAMETOOLONG:
-    case EINVAL:
-    case ELOOP:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void ShowRenameFailure(const EFileError* error = nullptr) {
+/// The design's message, and below it the system's reason when there is one: a newcomer
+/// cannot tell a name that is taken from one the file system refuses.
+void ShowRenameFailure(const EFileError* error = nullptr, std::string_view newPath = {}) {
     std::string text(kRenameFailedMessage);
-    if (error != nullptr && !IsNameProblem(error->code().value())) {
+    if (error != nullptr && error->code().value() == EEXIST) {
+        text += "\n\nA file named \"" + std::string(FileNamePart(newPath)) +
+                "\" already exists there.";
+    } else if (error != nullptr) {
         text += "\n\n";
         text += error->what();
     }
@@ -137,7 +124,7 @@ bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
     try {
         MoveFileNoReplace(oldPath, *newPath);
     } catch (const EFileError& error) {
-        ShowRenameFailure(&error);
+        ShowRenameFailure(&error, *newPath);
         return false;
     }
     NoteOwnFileWrite(*newPath);
@@ -153,7 +140,7 @@ bool RenameSong(cSongInfo& song, eRenameColumn column, std::string_view typed,
         ShowRenameFailure();
     } catch (const EFileError& error) {
         // The file stays at its new path, which the record names for this run.
-        ShowRenameFailure(&error);
+        ShowRenameFailure(&error, oldPath);
     }
     return false;
 }

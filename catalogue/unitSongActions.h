@@ -41,8 +41,9 @@ enum class eRenameColumn {
 ///
 /// The file gets the new path without ever replacing another file (MoveFileNoReplace), then the
 /// record's FileName and its catalogue entry (UpdateSongEntry) follow; when the catalogue cannot
-/// take the entry, the file is moved back. Any failure shows kRenameFailedMessage (followed by
-/// the system's reason when that is not about the name) and answers false, with the file, the
+/// take the entry, the file is moved back. Any failure shows kRenameFailedMessage, followed by
+/// the system's reason when the file system refused the move ("A file named "x.mp3" already
+/// exists there." when the name is taken), and answers false, with the file, the
 /// record and the catalogue as they were. The song's own path again changes nothing and
 /// answers true. Needs the open catalogue (std::logic_error otherwise, before anything is
 /// touched).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "catalogue/unitId3v2.h"
 #include "catalogue/unitSongUtils.h"
 #include "util/unitAsciiCase.h"
 #include "util/unitTextUtils.h"
@@ -140,12 +141,33 @@ std::string NotAnIntegerMessage(std::string_view text) {
            "' is not a valid integer value";
 }
 
+/// The fields whose texts the list shows as UTF-8 when they are valid UTF-8, else as Latin-1:
+/// tag texts and group names. Paths are shown, and compared, as the file system's bytes.
+bool IsShownAsTagText(uint8_t field) {
+    return field == kFieldTitle || field == kFieldArtist || field == kFieldAlbum ||
+           field == kFieldGroups;
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+/// A stored tag text as the list shows it, in UTF-8.
+std::string ShownAsUtf8(std::string_view stored) {
+    return IsValidUtf8(stored) ? std::string(stored) : Latin1ToUtf8(stored);
+}
+
 // One condition made ready for testing many songs: its text lower-cased once, its number read
 // once, and the error it raises when it is tested, if any.
 struct cPreparedCriterion {
     uint8_t Field = 0;
     uint8_t Operator = 0;
     std::string Lowered;
+    /// The song's texts must be turned into the text the list shows before they compare. Not
+    /// needed for a text of ASCII only: a Latin-1 text holds it exactly where its UTF-8 form
+    /// does (bytes from 0x80 on become bytes from 0x80 on), first, last or whole.
+    bool ComparesShownText = false;
     int32_t Number = 0;
     std::string Error;
 };
@@ -155,7 +177,14 @@ cPreparedCriterion Prepare(const SongCriterion& criterion) {
     prepared.Field = criterion.Field;
     prepared.Operator = criterion.Operator;
     if (IsTextField(criterion.Field)) {
-        prepared.Lowered = LowerCaseAscii(criterion.Text);
+        if (IsShownAsTagText(criterion.Field)) {
+            // The condition's own text compares as shown too: a group filter hands in a
+            // group's stored name, which may be Latin-1.
+            prepared.Lowered = LowerCaseAscii(ShownAsUtf8(criterion.Text));
+            prepared.ComparesShownText = !IsAscii(prepared.Lowered);
+        } else {
+            prepared.Lowered = LowerCaseAscii(criterion.Text);
+        }
         if (!ComparesTexts(criterion.Operator)) {
             prepared.Error = kInvalidStringCondition;
         }
@@ -238,10 +267,6 @@ bool MatchesNumber(int32_t value, const cPreparedCriterion& criterion) {
     return false;
 }
 
-bool HasGroupNamed(const cSongInfo& song, std::string_view loweredName) {
-    return std::any_of(song.Groups.begin(), song.Groups.end(),
-                       [&](const std::string& group) { return EqualsLowered(group, loweredName); });
-}
 
 // Tests one song against the conditions; groupsText is scratch space reused across songs.
 class cSongMatcher {
@@ -282,11 +307,11 @@ private:
         case kFieldFolder:
             return MatchesFolder(song.FileName(), criterion);
         case kFieldTitle:
-            return MatchesText(song.Title(), criterion);
+            return MatchesText(Shown(song.Title(), criterion), criterion);
         case kFieldArtist:
-            return MatchesText(song.Author(), criterion);
+            return MatchesText(Shown(song.Author(), criterion), criterion);
         case kFieldAlbum:
-            return MatchesText(song.Album(), criterion);
+            return MatchesText(Shown(song.Album(), criterion), criterion);
         case kFieldGroups:
             return MatchesGroups(song, criterion);
         case kFieldSize:
@@ -297,25 +322,43 @@ private:
         return MatchesNumber(song.Views, criterion);
     }
 
+    /// The text as the list shows it where the condition needs that; else the stored bytes.
+    /// A converted text lives in scratch space until the next call.
+    std::string_view Shown(std::string_view stored, const cPreparedCriterion& criterion) {
+        if (!criterion.ComparesShownText || IsValidUtf8(stored)) {
+            return stored;
+        }
+        m_ShownText = Latin1ToUtf8(stored);
+        return m_ShownText;
+    }
+
+    bool HasGroupNamed(const cSongInfo& song, const cPreparedCriterion& criterion) {
+        return std::any_of(song.Groups.begin(), song.Groups.end(), [&](const std::string& group) {
+            return EqualsLowered(Shown(group, criterion), criterion.Lowered);
+        });
+    }
+
     bool MatchesGroups(const cSongInfo& song, const cPreparedCriterion& criterion) {
         if (criterion.Operator == kOpContains) {
-            return !criterion.Lowered.empty() && HasGroupNamed(song, criterion.Lowered);
+            return !criterion.Lowered.empty() && HasGroupNamed(song, criterion);
         }
         if (criterion.Operator == kOpDoesntContain) {
-            return criterion.Lowered.empty() || !HasGroupNamed(song, criterion.Lowered);
+            return criterion.Lowered.empty() || !HasGroupNamed(song, criterion);
         }
+        // Each name as shown: one Latin-1 name does not turn the others into Latin-1.
         m_GroupsText.clear();
         for (const auto& group : song.Groups) {
             if (&group != &song.Groups.front()) {
                 m_GroupsText += kGroupSeparator;
             }
-            m_GroupsText += group;
+            m_GroupsText += Shown(group, criterion);
         }
         return MatchesText(m_GroupsText, criterion);
     }
 
     std::vector<cPreparedCriterion> m_Criteria;
     std::string m_GroupsText;
+    std::string m_ShownText;
 };
 } // namespace
 

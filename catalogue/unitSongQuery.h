@@ -83,7 +83,9 @@ void CheckCriteria(const std::vector<SongCriterion>& criteria);
 /// order; empty slots are skipped. The records stay owned by the master list.
 ///
 /// Texts are compared with the letters A to Z folded to lower case and every other byte as it
-/// is. " begins with" / " ends with" ask where the FIRST occurrence of the text lies (so "la"
+/// is. Tag texts and group names ("Title", "Artist", "Album", "Groups"), of the songs and of the
+/// conditions alike, compare as the list shows them: as they are when valid UTF-8, else each
+/// byte a Latin-1 character, in UTF-8; paths compare as their bytes. " begins with" / " ends with" ask where the FIRST occurrence of the text lies (so "la"
 /// does not end "la la la"); an empty text occurs nowhere. For "Groups", " contains" and
 /// " doesn't contain" test whole group names. A number field reads its text with TextToInt32
 /// (util/unitTextUtils): leading spaces, a sign, decimal or "$"/"0x" hexadecimal, nothing after.

@@ -4,15 +4,14 @@
 #include <QPushButton>
 
 #include "util/unitDialogs.h"
+#include "util/unitTextUtils.h"
 
 namespace {
 constexpr int kDefaultLimit = 24;
 }
 
 std::optional<int> BarBreakLimitOfText(const QString& text) {
-    bool converted = false;
-    const int value = text.toInt(&converted, 10);
-    return converted ? std::optional<int>(value) : std::nullopt;
+    return TextToInt32(text.toStdString());
 }
 
 TfrmBarBreak::TfrmBarBreak(int barBreakLimit, QWidget* parent) : QDialog(parent) {

@@ -26,6 +26,7 @@ private:
     QPushButton* btnOK;
 };
 
-/// The edit's text as a number: a whole number in decimal (blanks around it allowed); none when
-/// the text is no such number or does not fit 32 bits.
+/// The edit's text as a number, read as every integer of the program is (TextToInt32 of
+/// util/unitTextUtils: decimal, or hexadecimal after "$" or "0x"); none when it is no such
+/// number.
 std::optional<int> BarBreakLimitOfText(const QString& text);

@@ -65,7 +65,8 @@ void cSystemDesktop::OpenDocument(const QString& path) {
 }
 
 void cSystemDesktop::ShowMessage(const QString& text) {
-    QMessageBox box(QMessageBox::Information, QGuiApplication::applicationDisplayName(), text,
+    // Every such message tells of something that failed or cannot be done.
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }

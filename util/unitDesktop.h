@@ -63,11 +63,12 @@ public:
     /// Opens a file with its associated program, or a folder in the file manager. The result
     /// is not examined: a failure is not reported.
     virtual void OpenDocument(const QString& path) = 0;
-    /// A modal message box with the application's title and an OK button, over the active
-    /// window.
+    /// A modal message box with the application's title, a warning icon and an OK button,
+    /// over the active window: the message of something that failed or cannot be done (every
+    /// core message comes here).
     virtual void ShowMessage(const QString& text) = 0;
     /// A modal message box with the given title, an information icon and an OK button, over
-    /// the active window.
+    /// the active window: only for news of a success, never for a failure.
     virtual void ShowInformationBox(const QString& title, const QString& text) = 0;
     /// Runs the dialog modally: the rest of the program waits until it closes. Answers the
     /// dialog's result (QDialog::Accepted or QDialog::Rejected).

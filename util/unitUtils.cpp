@@ -4,9 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
 
@@ -75,7 +72,7 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 
 // Days from 1970-01-01 to the civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+constexpr int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
     year -= month <= 2;
     const int64_t era = (year >= 0 ? year : year - 399) / 400;
     const auto yearOfEra = static_cast<unsigned>(year - era * 400);
@@ -84,28 +81,8 @@ int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
     return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
 }
 
-void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned mp = (5 * dayOfYear + 2) / 153;
-    day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2);
-}
-
 // 1899-12-30, day 0 of a TDateTime, counted from 1970-01-01.
-const int64_t kDateTimeEpochDays = DaysFromCivil(1899, 12, 30);
-
-// The date-times that have a calendar date: 0001-01-01 up to the end of 9999-12-31.
-constexpr double kFirstDate = -693593.0;
-constexpr double kEndDate = 2958466.0;
-
-// File systems with coarse time stamps keep a time to two seconds.
-constexpr int64_t kStampTolerance = 2;
+constexpr int64_t kDateTimeEpochDays = DaysFromCivil(1899, 12, 30);
 } // namespace
 
 TDateTime DateTimeFromUnixTime(int64_t seconds, int32_t nanoseconds) {
@@ -119,42 +96,6 @@ TDateTime DateTimeFromUnixTime(int64_t seconds, int32_t nanoseconds) {
     const double secondsOfDay =
         local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + nanoseconds / 1e9;
     return static_cast<double>(days) + secondsOfDay / kSecondsPerDay;
-}
-
-bool UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds) {
-    if (!(date >= kFirstDate && date < kEndDate)) {
-        return false; // also not a number
-    }
-    // Whole microseconds of local time since day 0: a double holds a present-day date-time to
-    // about a microsecond, so rounding there gives back exactly what was stored.
-    const auto micros = static_cast<int64_t>(std::llround(date * kSecondsPerDay * 1e6));
-    int64_t dayNumber = micros / 86400000000LL;
-    int64_t microsOfDay = micros % 86400000000LL;
-    if (microsOfDay < 0) {
-        microsOfDay += 86400000000LL;
-        --dayNumber;
-    }
-    int64_t year = 0;
-    unsigned month = 0;
-    unsigned day = 0;
-    CivilFromDays(dayNumber + kDateTimeEpochDays, year, month, day);
-    const int64_t secondsOfDay = microsOfDay / 1000000;
-    std::tm local{};
-    local.tm_year = static_cast<int>(year - 1900);
-    local.tm_mon = static_cast<int>(month) - 1;
-    local.tm_mday = static_cast<int>(day);
-    local.tm_hour = static_cast<int>(secondsOfDay / 3600);
-    local.tm_min = static_cast<int>(secondsOfDay / 60 % 60);
-    local.tm_sec = static_cast<int>(secondsOfDay % 60);
-    local.tm_isdst = -1;
-    local.tm_wday = -1; // mktime sets it on success only: -1 is also a valid result
-    const time_t converted = std::mktime(&local);
-    if (converted == static_cast<time_t>(-1) && local.tm_wday == -1) {
-        return false;
-    }
-    seconds = static_cast<int64_t>(converted);
-    nanoseconds = static_cast<int32_t>(microsOfDay % 1000000 * 1000);
-    return true;
 }
 
 TDateTime NowDateTime() {
@@ -182,31 +123,6 @@ int32_t ReadFileSize(const std::string& path) {
 int32_t SizeField(int64_t byteCount) {
     return static_cast<int32_t>(
         std::clamp<int64_t>(byteCount, 0, std::numeric_limits<int32_t>::max()));
-}
-
-void WriteFileDate(const std::string& path, TDateTime date) {
-    int64_t seconds = 0;
-    int32_t nanoseconds = 0;
-    struct stat before {};
-    // stat and utimensat work on an existing entry only: a path without a file stays without.
-    if (!UnixTimeFromDateTime(date, seconds, nanoseconds) || ::stat(path.c_str(), &before) != 0) {
-        return;
-    }
-    timespec times[2]{};
-    times[0].tv_nsec = UTIME_OMIT; // keep the last-access time
-    times[1].tv_sec = static_cast<time_t>(seconds);
-    times[1].tv_nsec = nanoseconds;
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-        return;
-    }
-    // A file system clamps a time it cannot store (many hold only 1901 to 2038 or 2446) to the
-    // nearest it can: put the old time back rather than leave an arbitrary one.
-    struct stat after {};
-    if (::stat(path.c_str(), &after) == 0 &&
-        std::llabs(static_cast<int64_t>(after.st_mtim.tv_sec) - seconds) > kStampTolerance) {
-        times[1] = before.st_mtim;
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    }
 }
 
 void WriteFileTime(const std::string& path, const std::timespec& modified) {

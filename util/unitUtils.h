@@ -41,12 +41,6 @@ int32_t ReadFileSize(const std::string& path);
 /// largest value, 2,147,483,647, never a wrapped (negative or small) number.
 int32_t SizeField(int64_t byteCount);
 
-/// Sets the last-modified time of an existing file (never creates one, never touches its
-/// content, keeps its last-access time). Restores a time read by ReadFileDate to better than
-/// a second. A date that no clock can show (see UnixTimeFromDateTime) or that the file system
-/// cannot store leaves the file's time as it was. Failures are not reported.
-void WriteFileDate(const std::string& path, TDateTime date);
-
 /// Sets the last-modified time of an existing file to exactly the given time (as stat gave it,
 /// to the nanosecond), keeping its last-access time; a path without a file stays without one.
 /// Failures are not reported.
@@ -55,11 +49,9 @@ void WriteFileTime(const std::string& path, const std::timespec& modified);
 /// The current local date-time.
 TDateTime NowDateTime();
 
-/// Conversions between a local date-time and POSIX time (seconds and nanoseconds since the
-/// epoch, UTC), through the local time zone. UnixTimeFromDateTime answers false, and leaves
-/// its outputs alone, for a date that is not a number or lies outside the years 1 to 9999.
+/// A POSIX time (seconds and nanoseconds since the epoch, UTC) as a local date-time, through
+/// the local time zone.
 TDateTime DateTimeFromUnixTime(int64_t seconds, int32_t nanoseconds = 0);
-bool UnixTimeFromDateTime(TDateTime date, int64_t& seconds, int32_t& nanoseconds);
 
 /// The texts joined by the separator; leading empty texts leave no separator behind, later
 /// empty texts do (("", "Rock", "Live") -> "Rock,Live"; ("Rock", "", "Live") -> "Rock,,Live").

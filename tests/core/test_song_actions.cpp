@@ -23,8 +23,9 @@ using namespace song_fixtures;
 
 namespace {
 
-// 2001-02-03 04:05:06 local time: far from now, so a restored time cannot pass by accident.
-const TDateTime kOldDate = 36925.0 + (4 * 3600 + 5 * 60 + 6) / 86400.0;
+// 2001-02-03 04:05:06 UTC: far from now, so a restored time cannot pass by accident.
+constexpr std::timespec kOldTime = {981173106, 0};
+const TDateTime kOldDate = DateTimeFromUnixTime(kOldTime.tv_sec);
 
 /// The file's last-modified time as the file system holds it.
 std::timespec FileTime(const std::string& path) {
@@ -50,7 +51,7 @@ TEST(RemoveSongTag, CanKeepTheFileTimeToTheNanosecond) {
     EXPECT_TRUE(SameTime(FileTime(path), old[1]));
 
     WriteBytes(path, Mp3Bytes(300) + TagBlock("t", "", "", "", ""));
-    WriteFileDate(path, kOldDate);
+    WriteFileTime(path, kOldTime);
     EXPECT_TRUE(RemoveSongTag(path, false, old[1]));
     EXPECT_GT(ReadFileDate(path), kOldDate + 1);
 }
@@ -62,7 +63,7 @@ protected:
         ASSERT_TRUE(OpenSongsDatabase(m_Folder / "DB.txt"));
         m_Path = m_Folder / "Pink_Floyd - Time.mp3";
         WriteBytes(m_Path, Mp3Bytes(2000));
-        WriteFileDate(m_Path, kOldDate);
+        WriteFileTime(m_Path, kOldTime);
         m_Song = NewSongInfo();
         m_Song->SetTexts(m_Path, "Time", "Pink Floyd", "", "", "");
         m_Song->Date = kOldDate;
@@ -124,10 +125,7 @@ TEST_F(SongActionsTest, SavedTagRecordAndCatalogueFollowAllFiveTextsAndKeepTheTi
     SaveSongTag(*m_Song, typed, true, tag.FileTime);
 
     EXPECT_EQ(ReadBytes(m_Path).size(), 2128u);
-    int64_t oldSeconds = 0;
-    int32_t oldNanoseconds = 0;
-    UnixTimeFromDateTime(kOldDate, oldSeconds, oldNanoseconds);
-    EXPECT_EQ(ModifiedSeconds(m_Path), oldSeconds);
+    EXPECT_EQ(ModifiedSeconds(m_Path), kOldTime.tv_sec);
     EXPECT_NEAR(ReadFileDate(m_Path), kOldDate, 1e-6);
     EXPECT_EQ(m_Song->Date, kOldDate);
     EXPECT_EQ(m_Song->Title(), "  Time ") << "taken as typed, not trimmed";
@@ -257,17 +255,21 @@ TEST_F(SongActionsTest, ARenameMovesTheFileWhateverTheNameAndTheCatalogueFollows
 
 TEST_F(SongActionsTest, RefusedRenamesShowTheMessageAndTouchNothing) {
     const std::string folder = m_Folder.Path() + "/";
-    const std::string taken = m_Folder / "Taken.mp3";
-    WriteBytes(taken, "another song");
+    const std::string takenPath = m_Folder / "Taken.mp3";
+    WriteBytes(takenPath, "another song");
     const std::string catalogue = ReadBytes(m_Folder / "DB.txt");
     struct cCase {
         eRenameColumn Column;
         std::string Typed;
         std::string Folder;
+        std::string Message = std::string(kRenameFailedMessage);
     };
+    const std::string taken = std::string(kRenameFailedMessage) +
+                              "\n\nA file named \"Taken.mp3\" already exists there.";
     const cCase refused[] = {
-        {eRenameColumn::kFileName, "Taken", folder}, // an existing file is never replaced
-        {eRenameColumn::kPath, taken, ""},
+        // An existing file is never replaced, and the message says it is there.
+        {eRenameColumn::kFileName, "Taken", folder, taken},
+        {eRenameColumn::kPath, takenPath, "", taken},
         {eRenameColumn::kFileName, "sub/x", folder},
         {eRenameColumn::kFileName, "", folder},
         {eRenameColumn::kFileName, ".", folder},
@@ -275,19 +277,27 @@ TEST_F(SongActionsTest, RefusedRenamesShowTheMessageAndTouchNothing) {
         {eRenameColumn::kFileName, std::string("a\0b", 3), folder},
         {eRenameColumn::kFileName, "x", ""}, // no folder selected
         {eRenameColumn::kPath, "relative.mp3", ""},
-        {eRenameColumn::kPath, m_Folder / "missing/x.mp3", ""},
-        {eRenameColumn::kFileName, std::string(252, 'n'), folder}, // a 256-byte name
+        {eRenameColumn::kPath, m_Folder / "missing/x.mp3", "",
+         std::string(kRenameFailedMessage) + "\n\nCould not move \"" + m_Path + "\" to \"" +
+             (m_Folder / "missing/x.mp3") + "\": No such file or directory"},
+        {eRenameColumn::kFileName, std::string(252, 'n'), folder, ""}, // a 256-byte name
     };
     for (const cCase& rename : refused) {
         cMessageRecorder messages;
         EXPECT_FALSE(RenameSong(*m_Song, rename.Column, rename.Typed, rename.Folder))
             << rename.Typed;
-        EXPECT_EQ(messages.Messages(), std::vector<std::string>{std::string(kRenameFailedMessage)})
-            << rename.Typed;
+        ASSERT_EQ(messages.Messages().size(), 1u) << rename.Typed;
+        if (rename.Message.empty()) {
+            EXPECT_TRUE(StartsWith(messages.Messages()[0],
+                                   std::string(kRenameFailedMessage) + "\n\nCould not move"))
+                << messages.Messages()[0];
+        } else {
+            EXPECT_EQ(messages.Messages()[0], rename.Message) << rename.Typed;
+        }
     }
     EXPECT_EQ(m_Song->FileName(), m_Path);
     EXPECT_EQ(ReadBytes(m_Path), Mp3Bytes(2000));
-    EXPECT_EQ(ReadBytes(taken), "another song");
+    EXPECT_EQ(ReadBytes(takenPath), "another song");
     EXPECT_EQ(ReadBytes(m_Folder / "DB.txt"), catalogue);
     EXPECT_TRUE(RenameSong(*m_Song, eRenameColumn::kFileName, std::string(251, 'n'), folder))
         << "a 255-byte name fits";

@@ -47,14 +47,33 @@ TEST(SongInfo, TextsAreIndependentAndSurviveSelfAssignment) {
 }
 
 TEST(SharedColumnWidths, AutoSizedColumnsShareWhatTheOthersLeave) {
-    // FileName, Date, Path, Views in a list 400 wide: 400 - 100 - 45 = 255 to share.
-    EXPECT_EQ(SharedColumnWidths({50, 100, 50, 45}, {true, false, true, false}, 400, 16),
-              std::vector<int>({128, 100, 127, 45}));
-    // No auto-sized column: nothing changes.
-    EXPECT_EQ(SharedColumnWidths({50, 60}, {false, false}, 400, 16), std::vector<int>({50, 60}));
-    // Less room than the fixed columns take: the shares keep the minimum.
-    EXPECT_EQ(SharedColumnWidths({50, 300}, {true, false}, 200, 16), std::vector<int>({16, 300}));
-    EXPECT_EQ(SharedColumnWidths({}, {}, 200, 16), std::vector<int>());
+    struct cCase {
+        std::vector<int> Widths;
+        std::vector<bool> AutoSized;
+        int ClientWidth;
+        std::vector<int> Minimums;
+        std::vector<int> Expected;
+    };
+    const cCase cases[] = {
+        // FileName, Date, Path, Views in a list 400 wide: 400 - 100 - 45 = 255 to share.
+        {{50, 100, 50, 45}, {true, false, true, false}, 400, {16, 0, 16, 0}, {128, 100, 127, 45}},
+        // No auto-sized column: nothing changes.
+        {{50, 60}, {false, false}, 400, {16, 16}, {50, 60}},
+        // Less room than the fixed columns take: the share keeps its minimum.
+        {{50, 300}, {true, false}, 200, {16, 0}, {16, 300}},
+        // A narrow list: FileName keeps its readable width, Path gives way.
+        {{50, 100, 50}, {true, false, true}, 300, {120, 0, 16}, {120, 100, 80}},
+        {{50, 100, 50}, {true, false, true}, 150, {120, 0, 16}, {120, 100, 16}},
+        // Path first, FileName second: the readable one is settled wherever it stands.
+        {{50, 50, 100}, {true, true, false}, 250, {16, 120, 0}, {30, 120, 100}},
+        // Room enough: equal shares, the first taking the remainder.
+        {{50, 100, 50}, {true, false, true}, 401, {120, 0, 16}, {151, 100, 150}},
+        {{}, {}, 200, {}, {}},
+    };
+    for (const cCase& c : cases) {
+        EXPECT_EQ(SharedColumnWidths(c.Widths, c.AutoSized, c.ClientWidth, c.Minimums), c.Expected)
+            << c.ClientWidth;
+    }
 }
 
 TEST(SongColumns, ACellFingerprintFollowsItsOwnTextOnly) {

@@ -7,6 +7,7 @@
 
 #include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
+#include "util/unitTextUtils.h"
 
 namespace {
 
@@ -126,6 +127,48 @@ TEST_F(SongQuery, OnlyAsciiLettersIgnoreCase) {
     // '[' and '{' differ from 'Z' and 'z' by 32 but are not letters.
     EXPECT_EQ(Titles(kFieldTitle, kOpIs, "{ZZ}"), cTitles{});
     EXPECT_EQ(Titles(kFieldTitle, kOpIs, "[ZZ]"), cTitles{"[Zz]"});
+}
+
+TEST_F(SongQuery, TagTextsCompareAsTheListShowsThem) {
+    // The list shows valid UTF-8 as it is and any other text as Latin-1: a tag written by an
+    // 8-bit program and one written as UTF-8 show the same name and are found by the same
+    // typed (UTF-8) text. Only A to Z fold; paths compare as their bytes.
+    AddTagged("Utf8", "Bj\xC3\xB6rk", "Hom\xC3\xA9");
+    AddTagged("Latin1", "Bj\xF6rk", "Hom\xE9");
+    AddTagged("Upper", "BJ\xD6RK", "HOM\xC9");
+    AddTagged("Mixed", "Bj\xC3\xB6rk \xF6", ""); // not valid UTF-8: all of it is Latin-1
+    Add("/m/Bj\xF6rk.mp3", "Path")->SetAuthor("x");
+    m_Songs.back()->Groups = {"Caf\xE9", "Jazz"};
+    m_Songs[0]->Groups = {"Caf\xC3\xA9"};
+    struct cCase {
+        uint8_t Field;
+        uint8_t Operator;
+        std::string Text;
+        cTitles Expected;
+    };
+    const cCase cases[] = {
+        {kFieldArtist, kOpContains, "Bj\xC3\xB6rk", {"Utf8", "Latin1"}},
+        {kFieldArtist, kOpIs, "bj\xC3\xB6rk", {"Utf8", "Latin1"}},
+        {kFieldArtist, kOpIs, "bj\xC3\x96rk", {"Upper"}}, // Ö and ö do not fold
+        {kFieldArtist, kOpBeginsWith, "bj\xC3\x83", {"Mixed"}}, // \xC3 shown as its own letter
+        {kFieldArtist, kOpEndsWith, "\xC3\xB6rk", {"Utf8", "Latin1"}},
+        {kFieldArtist, kOpEndsWith, " \xC3\xB6", {"Mixed"}},
+        {kFieldArtist, kOpDoesntContain, "\xC3\xB6", {"Upper", "Path"}},
+        {kFieldAlbum, kOpIsNot, "hom\xC3\xA9", {"Upper", "Mixed", "Path"}},
+        {kFieldTitle, kOpContains, "tin", {"Latin1"}},
+        // A condition's own Latin-1 text (a group filter hands in a stored name) as shown.
+        {kFieldArtist, kOpIs, "BJ\xF6rk", {"Utf8", "Latin1"}},
+        {kFieldGroups, kOpContains, "CAF\xC3\xA9", {"Utf8", "Path"}},
+        {kFieldGroups, kOpContains, "caf\xE9", {"Utf8", "Path"}},
+        {kFieldGroups, kOpIs, "Caf\xC3\xA9\r\nJazz", {"Path"}},
+        {kFieldGroups, kOpDoesntContain, "caf\xC3\xA9", {"Latin1", "Upper", "Mixed"}},
+        {kFieldFilename, kOpContains, "Bj\xC3\xB6rk", {}},
+        {kFieldFilename, kOpContains, "Bj\xF6rk", {"Path"}},
+    };
+    for (const cCase& c : cases) {
+        EXPECT_EQ(Titles(c.Field, c.Operator, c.Text), c.Expected)
+            << kSongFieldNames[c.Field] << kSongOperatorNames[c.Operator] << " " << c.Text;
+    }
 }
 
 TEST_F(SongQuery, ArtistAndAlbumAreTheTagsAuthorAndAlbumUnderEveryTextOperator) {
@@ -336,20 +379,46 @@ bool ReferenceTextMatch(const std::string& shown, const SongCriterion& criterion
     return false;
 }
 
+// A tag text as the list shows it: UTF-8 as it is, anything else byte by byte as Latin-1.
+std::string Shown(std::string_view stored) {
+    if (IsValidUtf8(stored)) {
+        return std::string(stored);
+    }
+    std::string shown;
+    for (const char c : stored) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            shown += c;
+        } else {
+            shown += static_cast<char>(0xC0 | byte >> 6);
+            shown += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return shown;
+}
+
+bool ReferenceTagTextMatch(std::string_view stored, const SongCriterion& criterion) {
+    SongCriterion shown = criterion;
+    shown.Text = Shown(criterion.Text);
+    return ReferenceTextMatch(Shown(stored), shown);
+}
+
 bool ReferenceGroupsMatch(const cSongInfo& song, const SongCriterion& criterion) {
     if (criterion.Operator == kOpContains || criterion.Operator == kOpDoesntContain) {
-        const std::string name = Lower(criterion.Text);
+        const std::string name = Lower(Shown(criterion.Text));
         bool member = false;
         for (const auto& group : song.Groups) {
-            member = member || (!name.empty() && Lower(group) == name);
+            member = member || (!name.empty() && Lower(Shown(group)) == name);
         }
         return criterion.Operator == kOpContains ? member : !member;
     }
     std::string joined;
     for (size_t i = 0; i < song.Groups.size(); ++i) {
-        joined += (i == 0 ? "" : "\r\n") + song.Groups[i];
+        joined += (i == 0 ? "" : "\r\n") + Shown(song.Groups[i]);
     }
-    return ReferenceTextMatch(joined, criterion);
+    SongCriterion shown = criterion;
+    shown.Text = Shown(criterion.Text);
+    return ReferenceTextMatch(joined, shown);
 }
 
 bool ReferenceMatch(const cSongInfo& song, const SongCriterion& criterion) {
@@ -362,11 +431,11 @@ bool ReferenceMatch(const cSongInfo& song, const SongCriterion& criterion) {
                                   criterion);
     }
     case kFieldTitle:
-        return ReferenceTextMatch(std::string(song.Title()), criterion);
+        return ReferenceTagTextMatch(song.Title(), criterion);
     case kFieldArtist:
-        return ReferenceTextMatch(std::string(song.Author()), criterion);
+        return ReferenceTagTextMatch(song.Author(), criterion);
     case kFieldAlbum:
-        return ReferenceTextMatch(std::string(song.Album()), criterion);
+        return ReferenceTagTextMatch(song.Album(), criterion);
     case kFieldGroups:
         return ReferenceGroupsMatch(song, criterion);
     case kFieldSize:
@@ -384,7 +453,7 @@ TEST_F(SongQuery, AgreesWithThePlainRuleOnRandomSongsAndConditions) {
     const auto pick = [&](int count) {
         return static_cast<int>(random() % static_cast<unsigned>(count));
     };
-    const std::vector<std::string> pieces = {"a", "A", "b", "la", "La", "/", "x/", "", "é", "\r\n"};
+    const std::vector<std::string> pieces = {"a", "A", "b", "la", "La", "/", "x/", "", "é", "\xE9", "\xC3", "\r\n"};
     const auto word = [&] {
         std::string text;
         for (int n = pick(4); n > 0; --n) {

@@ -227,13 +227,17 @@ TEST(BarBreakWindow, OkOnlyForAWholeNumberAboveZero) {
     EXPECT_EQ(edit->text(), "24");
     EXPECT_TRUE(ok->isEnabled());
     EXPECT_TRUE(ok->isDefault());
-    for (const char* refused : {"", "0", "-3", "abc", "1.5", "99999999999"}) {
+    // The integer rule of the search conditions and the settings file.
+    for (const char* refused : {"", "0", "-3", "abc", "1.5", "99999999999", "7 ", "$FFFFFFFF"}) {
         edit->setText(refused);
         EXPECT_FALSE(ok->isEnabled()) << refused;
     }
-    edit->setText(" 7 ");
-    EXPECT_TRUE(ok->isEnabled());
-    EXPECT_EQ(window.BarBreakLimit(), 7);
+    for (const auto& [typed, limit] :
+         {std::pair<const char*, int>{" 7", 7}, {"$1A", 26}, {"0x10", 16}, {"+012", 12}}) {
+        edit->setText(typed);
+        EXPECT_TRUE(ok->isEnabled()) << typed;
+        EXPECT_EQ(window.BarBreakLimit(), limit) << typed;
+    }
     edit->setText("x");
     EXPECT_EQ(window.BarBreakLimit(), 24);
 }

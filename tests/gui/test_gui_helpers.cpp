@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -338,7 +339,8 @@ TEST(CategoriesFrame, ArrowFollowsTheCentredCaptionAndClicksAreReported) {
 TEST(AboutBox, AFixedModalBoxWithNameTextAndAClosingDefaultButton) {
     TfrmAbout about;
     EXPECT_EQ(about.windowTitle(), "About Tunaria");
-    EXPECT_EQ(about.size(), QSize(263, 117));
+    EXPECT_EQ(about.width(), 263);
+    EXPECT_GE(about.height(), 117) << "taller only where the font needs it";
     EXPECT_EQ(about.minimumSize(), about.maximumSize()) << "fixed size";
     EXPECT_EQ(about.windowModality(), Qt::ApplicationModal);
     // Only the close button in the frame.
@@ -357,6 +359,19 @@ TEST(AboutBox, AFixedModalBoxWithNameTextAndAClosingDefaultButton) {
     EXPECT_EQ(about.findChild<QLabel*>("imgLogo")->pixmap().deviceIndependentSize().toSize(),
               QSize(83, 55));
     auto* close = about.findChild<QPushButton*>("btnClose");
+    // The logo at the top left, the bold line beside it, the whole text below both.
+    const QRect logo = about.findChild<QLabel*>("imgLogo")->geometry();
+    const QRect name = about.findChild<QLabel*>("lblName")->geometry();
+    const QLabel* text = about.findChild<QLabel*>("lblText");
+    EXPECT_EQ(logo.topLeft(), QPoint(8, 8));
+    EXPECT_GT(name.left(), logo.right());
+    EXPECT_LT(name.top(), logo.bottom());
+    EXPECT_GT(text->geometry().top(), std::max(logo.bottom(), name.bottom()));
+    EXPECT_TRUE(text->wordWrap());
+    EXPECT_GE(text->height(), text->heightForWidth(text->width())) << "no line cut off";
+    EXPECT_FALSE(text->geometry().intersects(close->geometry()));
+    EXPECT_TRUE(about.rect().contains(text->geometry()));
+    EXPECT_TRUE(about.rect().contains(close->geometry()));
     EXPECT_TRUE(close->isDefault());
     EXPECT_EQ(close->text(), "Close");
     // Run as the program runs it: the Close button ends the modal run.
@@ -364,4 +379,23 @@ TEST(AboutBox, AFixedModalBoxWithNameTextAndAClosingDefaultButton) {
     QTimer::singleShot(0, close, &QPushButton::click);
     EXPECT_EQ(desktop.RunDialog(about), QDialog::Accepted);
     EXPECT_FALSE(about.isVisible());
+}
+
+TEST(SystemDesktop, MessagesOfFailuresCarryAWarningIconNewsOfSuccessAnInformationOne) {
+    cSystemDesktop desktop;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const auto closeTheBox = [&icon] {
+        QTimer::singleShot(0, [&icon] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                icon = box->icon();
+                box->accept();
+            }
+        });
+    };
+    closeTheBox();
+    desktop.ShowMessage("File rename failed");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    closeTheBox();
+    desktop.ShowInformationBox("Finished", "Done, files have been grouped.");
+    EXPECT_EQ(icon, QMessageBox::Information);
 }

@@ -291,6 +291,24 @@ TEST(MainWindow, AutoSizedColumnsShareTheFreeWidth) {
     window->close();
 }
 
+TEST(MainWindow, TheFileNameColumnStaysReadableWhereTheListIsTooNarrow) {
+    cRecordingDesktop desktop;
+    cProgramFolder folder;
+    folder.WriteFile("Options.ini", "[MainWindow.VisibleColumns]\r\nPath=1\r\nFileName=1\r\n"
+                                    "Views=1\r\n[MainWindow.SongsList]\r\nViews=300\r\n");
+    auto window = StartWindow(folder, desktop);
+    QTreeView* list = SongList(*window);
+    QHeaderView* header = list->header();
+    const int readable = list->fontMetrics().averageCharWidth() * 18;
+    window->resize(400, window->height());
+    QTest::qWait(1);
+    ASSERT_LT(list->viewport()->width(), 300 + readable) << "no room left for the names";
+    EXPECT_GE(header->sectionSize(1), readable) << "FileName keeps room for a name";
+    EXPECT_EQ(header->sectionSize(0), 16) << "Path gives way";
+    EXPECT_EQ(header->sectionSize(2), 300) << "a fixed column keeps the user's width";
+    window->close();
+}
+
 TEST(MainWindow, ViewStylesShareRowsAndSelection) {
     cRecordingDesktop desktop;
     cProgramFolder folder;

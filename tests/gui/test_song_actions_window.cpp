@@ -253,7 +253,9 @@ TEST_F(SongActionsWindow, RenameEditsTheCaptionInPlaceAndMovesTheFile) {
     SelectRows(Window(), {1});
     PressKey(Window(), Qt::Key_F2);
     TypeAndCommit("0 \"first\"");
-    EXPECT_EQ(Desktop.Messages.last(), QString::fromLatin1(kRenameFailedMessage.data()));
+    EXPECT_EQ(Desktop.Messages.last(), QString::fromLatin1(kRenameFailedMessage.data()) +
+                                           "\n\nA file named \"0 \"first\".mp3\" already exists "
+                                           "there.");
     PressKey(Window(), Qt::Key_F2);
     QTest::keyClicks(Editor(), "zzz");
     QTest::keyClick(Editor(), Qt::Key_Escape);
