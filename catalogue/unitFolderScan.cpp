@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <unordered_set>
@@ -18,6 +19,7 @@
 #include "util/unitAtomicFile.h"
 #include "util/unitFileHandle.h"
 #include "util/unitMessages.h"
+#include "util/unitSecondCore.h"
 #include "util/unitTextUtils.h"
 #include "util/unitUtils.h"
 
@@ -132,19 +134,49 @@ std::vector<cSongInfo*> AddNewSongs(std::vector<cOwnedSong>& fresh) {
     return songs;
 }
 
-/// Reads the listed folder's MP3 files that isKnown(path) does not know and adds them;
-/// answers the songs added.
+/// A file of the listed folder that the scan reads: its name there and its full path.
+struct cFileToRead {
+    std::string Name;
+    std::string Path;
+};
+
+/// What reading one file gave: its record, or why it could not be read.
+struct cReadOutcome {
+    cOwnedSong Song;
+    std::exception_ptr Failure; ///< why not: looked at on the scan's own thread
+};
+
+void ReadOneFile(int dirFd, const cFileToRead& file, cReadOutcome& outcome) {
+    try {
+        cOwnedSong song(NewSongInfo());
+        ReadSongAt(dirFd, file.Name.c_str(), file.Path, *song);
+        outcome.Song = std::move(song);
+    } catch (...) {
+        outcome.Failure = std::current_exception();
+    }
+}
+
+/// Reads the files into outcomes (one per file, in the same order), on both cores: each read
+/// only opens and reads its file and fills its own record and outcome.
+void ReadFiles(int dirFd, const std::vector<cFileToRead>& files,
+               std::vector<cReadOutcome>& outcomes) {
+    outcomes.resize(files.size());
+    ForEachOnTwoCores(files.size(),
+                      [&](size_t i) { ReadOneFile(dirFd, files[i], outcomes[i]); });
+}
+
+/// Lists the folder's MP3 files that isKnown(path) does not know, in listing order; removes
+/// what a killed copy of this program left behind on the way.
 template <typename tIsKnown>
-std::vector<cSongInfo*> AddUnknownFiles(DIR* dir, const std::string& folder,
-                                        const tIsKnown& isKnown) {
+std::vector<cFileToRead> UnknownFiles(DIR* dir, const std::string& folder,
+                                      const tIsKnown& isKnown) {
     const int dirFd = ::dirfd(dir);
-    std::vector<std::string> skipped;
-    std::vector<cOwnedSong> fresh;
+    std::vector<cFileToRead> files;
     std::string path = folder;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (IsOwnTemporaryName(name)) {
-            RemoveLeftoverTemporary(dirFd, entry->d_name); // what a killed copy left
+            RemoveLeftoverTemporary(dirFd, entry->d_name);
             continue;
         }
         if (!IsMp3FileName(name) || !IsFileEntry(dirFd, *entry)) {
@@ -152,17 +184,34 @@ std::vector<cSongInfo*> AddUnknownFiles(DIR* dir, const std::string& folder,
         }
         path.resize(folder.size());
         path += name;
-        if (isKnown(path)) {
+        if (!isKnown(path)) {
+            files.push_back({std::string(name), path});
+        }
+    }
+    return files;
+}
+
+/// Reads the listed folder's MP3 files that isKnown(path) does not know and adds them;
+/// answers the songs added.
+template <typename tIsKnown>
+std::vector<cSongInfo*> AddUnknownFiles(DIR* dir, const std::string& folder,
+                                        const tIsKnown& isKnown) {
+    const std::vector<cFileToRead> files = UnknownFiles(dir, folder, isKnown);
+    std::vector<cReadOutcome> outcomes;
+    ReadFiles(::dirfd(dir), files, outcomes);
+    std::vector<std::string> skipped;
+    std::vector<cOwnedSong> fresh;
+    fresh.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (outcomes[i].Song) {
+            fresh.push_back(std::move(outcomes[i].Song));
             continue;
         }
-        cOwnedSong song(NewSongInfo());
         try {
-            ReadSongAt(dirFd, entry->d_name, path, *song);
+            std::rethrow_exception(outcomes[i].Failure); // any other fault goes on up
         } catch (const EFileError& error) {
-            skipped.push_back(std::string(name) + " (" + std::string(error.Reason()) + ")");
-            continue;
+            skipped.push_back(files[i].Name + " (" + std::string(error.Reason()) + ")");
         }
-        fresh.push_back(std::move(song));
     }
     std::vector<cSongInfo*> added = AddNewSongs(fresh);
     if (!skipped.empty()) {

@@ -320,6 +320,41 @@ TEST_F(Scan, ManySkippedFilesMakeOneShortMessage) {
     EXPECT_NE(m_Messages[0].find("... and 10 more"), std::string::npos) << m_Messages[0];
 }
 
+// A large folder is read on both cores: each record must still hold its own file's tag, the
+// records keep the listing order, and the skipped files are named in that order.
+TEST_F(Scan, ALargeFolderKeepsListingOrderAndEachFilesOwnTag) {
+    constexpr int kFiles = 600;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "song" + std::to_string(i) + ".mp3";
+        if (i % 7 == 3) {
+            ASSERT_EQ(::symlink("/nonexistent", Music(name).c_str()), 0);
+        } else {
+            Mp3(name, TagBlock("Title of " + name, "", "", "", ""));
+        }
+    }
+    ScanFolder(m_Music + "/");
+
+    std::vector<std::string> added;
+    std::vector<std::string> skipped;
+    for (const auto& name : ListingOrder(m_Music)) {
+        if (name.ends_with(".mp3")) {
+            (std::filesystem::is_symlink(Music(name)) ? skipped : added).push_back(name);
+        }
+    }
+    ASSERT_EQ(MasterSongList->Count(), static_cast<int>(added.size()));
+    for (size_t i = 0; i < added.size(); ++i) {
+        const cSongInfo* song = MasterSongList->Get(static_cast<int>(i));
+        ASSERT_EQ(song->FileName(), Music(added[i]));
+        ASSERT_EQ(song->Title(), "Title of " + added[i]);
+    }
+    ASSERT_EQ(m_Messages.size(), 1u);
+    size_t at = 0;
+    for (size_t i = 0; i < 20; ++i) {
+        at = m_Messages[0].find(skipped[i] + " (", at);
+        ASSERT_NE(at, std::string::npos) << skipped[i] << " named in listing order";
+    }
+}
+
 TEST_F(Scan, LinksToFilesCountAndAFolderThatCannotBeListedAddsNothing) {
     WriteBytes(m_Root / "elsewhere.bin", Mp3Bytes(300));
     ASSERT_EQ(::symlink((m_Root / "elsewhere.bin").c_str(), Music("Linked - Song.mp3").c_str()), 0);
