@@ -20,21 +20,6 @@ using namespace song_fixtures;
 
 namespace {
 
-/// "file name views groups" of every row, sorted.
-std::vector<std::string> ShownSongs(TfrmMain& window) {
-    std::vector<std::string> rows;
-    for (const cSongInfo* song : SongModel(window)->Songs()) {
-        std::string row =
-            std::string(FileNamePart(song->FileName())) + " " + std::to_string(song->Views);
-        for (const std::string& group : song->Groups) {
-            row += " " + group;
-        }
-        rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 TEST(DrivesReturn, SongsOfADriveComeBackIntoTheListWhenItIsMountedOrAFolderAboveIsSelected) {
     enum class eWay { Mounted, FolderAboveSelected };
     for (const eWay way : {eWay::Mounted, eWay::FolderAboveSelected}) {

@@ -16,21 +16,6 @@ using namespace song_fixtures;
 
 namespace {
 
-/// "file name views groups" of every row, sorted.
-std::vector<std::string> ShownSongs(TfrmMain& window) {
-    std::vector<std::string> rows;
-    for (const cSongInfo* song : SongModel(window)->Songs()) {
-        std::string row =
-            std::string(FileNamePart(song->FileName())) + " " + std::to_string(song->Views);
-        for (const std::string& group : song->Groups) {
-            row += " " + group;
-        }
-        rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 /// Opens the folder tree's context menu on the folder, as a right click does.
 QMenu* ContextMenuOn(TfrmMain& window, const std::string& folder) {
     TFolderTree* tree = window.FolderTree();

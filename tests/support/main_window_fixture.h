@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -122,6 +123,21 @@ inline TSongRows& SongRows(TfrmMain& window) {
 }
 inline TSongListModel* SongModel(TfrmMain& window) {
     return window.SongListPane().Rows().Model();
+}
+
+/// "file name views groups" of every row, sorted.
+inline std::vector<std::string> ShownSongs(TfrmMain& window) {
+    std::vector<std::string> rows;
+    for (const cSongInfo* song : SongModel(window)->Songs()) {
+        std::string row =
+            std::string(FileNamePart(song->FileName())) + " " + std::to_string(song->Views);
+        for (const std::string& group : song->Groups) {
+            row += " " + group;
+        }
+        rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 /// The details view and the large-icon view of the song list.
 inline QTreeView* SongList(TfrmMain& window) {
