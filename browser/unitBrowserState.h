@@ -106,9 +106,9 @@ public:
     bool NewSongsOutsideSelectedFolder(const cSongPointersList& masterSongList,
                                        int firstNew) const;
 
-    /// Songs that joined the master song list (their drive came back): those the view shows are
-    /// appended to the displayed songs, in their order, and answered. A search result stays as
-    /// it is.
+    /// Songs that joined the master song list (their drive came back, or they appeared in the
+    /// watched folder): those the view shows are appended to the displayed songs, in their
+    /// order, and answered. A search result stays as it is.
     std::vector<cSongInfo*> ShowJoinedSongs(const std::vector<cSongInfo*>& joined);
 
     /// The found songs become the displayed songs, which count as a search result from now on.

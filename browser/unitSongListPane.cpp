@@ -35,7 +35,6 @@
 #include "catalogue/unitFolderScan.h"
 #include "catalogue/unitReReadSongs.h"
 #include "catalogue/unitSongActions.h"
-#include "catalogue/unitSongQuery.h"
 #include "catalogue/unitSongUtils.h"
 #include "catalogue/unitTagEditor.h"
 #include "groups/unitGroupFiles.h"
@@ -537,25 +536,13 @@ void TSongListPane::WatchedFilesChanged() {
     if (refresh.Added.empty() && refresh.ReRead.empty()) {
         return;
     }
-    const std::vector<cSongInfo*> shown = NewSongsOfTheView(refresh.Added);
+    // Behind the others, as in the master list; a search result stays as it was found.
+    const std::vector<cSongInfo*> shown = m_State.ShowJoinedSongs(refresh.Added);
     for (cSongInfo* song : shown) {
-        m_State.DisplayedSongs.Add(song); // behind the others, as in the master list
         ::OfferMostPopular(m_State.MostPopularSong, song);
     }
     m_Rows->ShowFolderChanges(shown, refresh.ReRead);
     emit SongsChanged();
-}
-
-std::vector<cSongInfo*>
-TSongListPane::NewSongsOfTheView(const std::vector<cSongInfo*>& added) const {
-    std::vector<SongCriterion> criteria;
-    // A search result stays as it was found; the songs show once the view comes back.
-    if (added.empty() || m_State.SearchResultShown() || !m_State.ViewCriteria(criteria)) {
-        return {};
-    }
-    cSongPointersList source;
-    source.Items() = added;
-    return QuerySongs(criteria, &source).Items();
 }
 
 void TSongListPane::FolderWatchRefused(const QString& reason) {

@@ -199,9 +199,6 @@ private:
     void WatchedFilesChanged();
     /// A dialog, a question, a progress window or a task is at work on songs.
     bool CatalogueBusy() const;
-    /// The songs of those added that the view (group filter, view mode) shows; none while a
-    /// search result is shown.
-    std::vector<cSongInfo*> NewSongsOfTheView(const std::vector<cSongInfo*>& added) const;
     void FolderWatchRefused(const QString& reason);
 
     cBrowserState& m_State;
