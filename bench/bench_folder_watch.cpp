@@ -20,16 +20,6 @@
 namespace {
 constexpr int kSongs = 10'000;
 
-std::string TagBlock(int index) {
-    std::string block(128, ' ');
-    const std::string title = "Title " + std::to_string(index);
-    block.replace(0, 3, "TAG");
-    block.replace(3, title.size(), title);
-    block.replace(33, 6, "Artist");
-    block.replace(63, 5, "Album");
-    return block;
-}
-
 /// A folder of kSongs small MP3 files with ID3v1 tags, made once per run.
 class cSongFolder {
 public:
@@ -38,7 +28,7 @@ public:
         const std::string audio(4000, '\x55');
         for (int i = 0; i < kSongs; ++i) {
             std::ofstream(m_Music + "Artist - Song " + std::to_string(i) + ".mp3", std::ios::binary)
-                << audio << TagBlock(i);
+                << audio << Id3v1TagBlock(i);
         }
     }
     ~cSongFolder() {

@@ -26,6 +26,7 @@
 #include <mpegfile.h>
 #include <tag.h>
 
+#include "bench/bench_temp_folder.h"
 #include "catalogue/unitFolderScan.h"
 #include "catalogue/unitId3v1.h"
 #include "catalogue/unitSongUtils.h"
@@ -36,17 +37,6 @@
 namespace {
 constexpr int kFileCount = 10'000;
 constexpr int kFramesPerFile = 10;
-
-std::string TagBlock(int index) {
-    std::string block(128, ' ');
-    const std::string title = "Title " + std::to_string(index);
-    block.replace(0, 3, "TAG");
-    block.replace(3, title.size(), title);
-    block.replace(33, 6, "Artist");
-    block.replace(63, 5, "Album");
-    block.replace(93, 4, "2001");
-    return block;
-}
 
 // A few MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, 417 bytes each) of silence-like bytes.
 std::string AudioBytes() {
@@ -112,7 +102,7 @@ void WriteSong(const std::string& path, eCollection collection, int index,
                const std::string& audio) {
     std::ofstream out(path, std::ios::binary);
     if (collection == eCollection::kHalfId3v1) {
-        out << audio << (index % 2 == 0 ? TagBlock(index) : "");
+        out << audio << (index % 2 == 0 ? Id3v1TagBlock(index) : "");
         return;
     }
     if (collection == eCollection::kId3v2Only || collection == eCollection::kId3v2WithCover) {
@@ -120,7 +110,7 @@ void WriteSong(const std::string& path, eCollection collection, int index,
     }
     out << audio;
     const std::string tail =
-        collection == eCollection::kId3v1Only ? TagBlock(index) : audio.substr(0, 128);
+        collection == eCollection::kId3v1Only ? Id3v1TagBlock(index) : audio.substr(0, 128);
     out.seekp(kSongSize - static_cast<int64_t>(tail.size()));
     out << tail;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A fresh temporary folder for the synthetic files of a benchmark.
+// A fresh temporary folder for the synthetic files of a benchmark, and their tags.
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,4 +14,16 @@ inline std::string NewBenchFolder(const std::string& name = "tunaria-bench") {
         std::exit(1);
     }
     return pattern;
+}
+
+/// The 128 bytes of an ID3v1 tag: "Title <index>", "Artist", "Album", "2001".
+inline std::string Id3v1TagBlock(int index) {
+    std::string block(128, ' ');
+    const std::string title = "Title " + std::to_string(index);
+    block.replace(0, 3, "TAG");
+    block.replace(3, title.size(), title);
+    block.replace(33, 6, "Artist");
+    block.replace(63, 5, "Album");
+    block.replace(93, 4, "2001");
+    return block;
 }
